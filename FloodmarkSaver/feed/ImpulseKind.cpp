@@ -1,0 +1,23 @@
+#include "FloodmarkSaver/feed/ImpulseKind.h"
+
+#include "FloodmarkSaver/feed/JsonValue.h"
+#include "FloodmarkSaver/feed/RawNames.h"
+
+namespace floodmark {
+
+namespace {
+constexpr RawNames<ImpulseKind::Case, 3> impulseNames{{"compaction", "failure", "session_end"}};
+}
+
+std::optional<ImpulseKind> ImpulseKind::fromRawValue(std::string_view raw) {
+    return impulseNames.find(raw);
+}
+
+std::optional<ImpulseKind> ImpulseKind::from(const nlohmann::json* value) {
+    auto text = textOf(value);
+    return text ? fromRawValue(*text) : std::nullopt;
+}
+
+std::string_view ImpulseKind::rawValue() const { return impulseNames.of(value_); }
+
+}  // namespace floodmark

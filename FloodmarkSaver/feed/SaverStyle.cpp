@@ -1,0 +1,24 @@
+#include "FloodmarkSaver/feed/SaverStyle.h"
+
+#include "FloodmarkSaver/feed/JsonValue.h"
+#include "FloodmarkSaver/feed/RawNames.h"
+
+namespace floodmark {
+
+namespace {
+constexpr RawNames<SaverStyle::Case, 6> styleNames{
+    {"standard", "still", "bloom", "unfold", "mosaic", "splinter"}};
+}
+
+std::optional<SaverStyle> SaverStyle::fromRawValue(std::string_view raw) {
+    return styleNames.find(raw);
+}
+
+SaverStyle SaverStyle::from(const nlohmann::json* value) {
+    auto text = textOf(value);
+    return text ? fromRawValue(*text).value_or(standard) : standard;
+}
+
+std::string_view SaverStyle::rawValue() const { return styleNames.of(value_); }
+
+}  // namespace floodmark

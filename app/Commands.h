@@ -1,0 +1,10 @@
+#pragma once
+
+#include <span>
+
+namespace floodmark::app {
+
+// Each command takes the words after its name and returns the process's exit status.
+int framesCommand(std::span<char* const> words);
+
+}  // namespace floodmark::app

@@ -1,0 +1,26 @@
+#include "app/Commands.h"
+
+#include <iostream>
+#include <span>
+#include <string_view>
+
+namespace {
+
+constexpr std::string_view usage =
+    "usage: floodmark frames [--count N] [--interval S] [--simulated]\n";
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::span<char* const> words(argv, static_cast<std::size_t>(argc));
+    if (words.size() < 2) {
+        std::cerr << usage;
+        return 2;
+    }
+    std::string_view command = words[1];
+    if (command == "frames") {
+        return floodmark::app::framesCommand(words.subspan(2));
+    }
+    std::cerr << "floodmark: unknown command '" << command << "'\n" << usage;
+    return 2;
+}
