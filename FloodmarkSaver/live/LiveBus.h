@@ -1,0 +1,62 @@
+#pragma once
+
+#include "FloodmarkSaver/live/LiveSignal.h"
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace floodmark {
+
+// The local server on which agent hooks deliver signal lines: one Unix-domain stream socket,
+// any number of clients of this user, one line per JSON object. The bus runs on a thread of its
+// own, its serial queue: every callback is made there, in line order.
+class LiveBus {
+public:
+    using SignalHandler = std::function<void(const LiveSignal&)>;
+    // A ping with its session, or an unknown event with none.
+    using OtherHandler = std::function<void(const std::optional<std::string>&)>;
+
+    // Socket paths longer than this do not fit the address structure on every platform.
+    static constexpr std::size_t maxPathBytes = 103;
+    // A client's unfinished line is never kept longer than this; the rest of it is discarded.
+    static constexpr std::size_t maxLineBytes = 1 << 20;
+    static constexpr std::size_t readChunkBytes = 4096;
+
+    LiveBus(std::string path, OtherHandler onOther, SignalHandler onSignal);
+    // Stops as stop() does, then ends the queue's thread. Never destroy a bus from its callbacks.
+    ~LiveBus();
+    LiveBus(const LiveBus&) = delete;
+    LiveBus& operator=(const LiveBus&) = delete;
+
+    // True when listening afterwards. Refuses (false) when another process answers on the
+    // path, when something other than a stale socket is there, or when the socket cannot be
+    // made. Never deletes anything but a stale socket.
+    bool start();
+    // Drops every client and the listener and removes the socket file. Waits for the queue;
+    // once it returns, no callback runs again. Call it from the owner's thread.
+    void stop();
+
+    const std::string& path() const { return path_; }
+
+    static bool somethingListens(const std::string& path);
+    static std::string defaultSocketPath(std::string_view home);
+    // The socket of the current user's home directory, computed once.
+    static const std::string& defaultPath();
+
+private:
+    struct Core;
+    struct Queue;
+
+    // Runs `work` on the queue and waits for its result.
+    template <typename Work>
+    auto runOnQueue(Work work);
+
+    std::string path_;
+    std::unique_ptr<Queue> queue_;
+    std::shared_ptr<Core> core_;
+};
+
+}  // namespace floodmark

@@ -1,0 +1,152 @@
+#include "FloodmarkSaver/live/LiveSignal.h"
+
+#include "FloodmarkSaver/feed/JsonValue.h"
+
+#include <nlohmann/json.hpp>
+
+#include <cmath>
+#include <limits>
+
+namespace floodmark {
+
+namespace {
+
+using nlohmann::json;
+
+json parseLine(std::string_view line) { return json::parse(line, nullptr, false); }
+
+std::optional<std::string_view> nonEmptyText(const json* value) {
+    auto text = textOf(value);
+    if (!text || text->empty()) {
+        return std::nullopt;
+    }
+    return text;
+}
+
+// A JSON number that is not a boolean, as a double.
+std::optional<double> plainNumber(const json* value) {
+    if (value == nullptr || !value->is_number()) {
+        return std::nullopt;
+    }
+    return value->get<double>();
+}
+
+std::optional<std::int64_t> readBackgroundTasks(const json* value) {
+    std::optional<double> number;
+    if (value != nullptr && value->is_boolean()) {
+        number = value->get<bool>() ? 1.0 : 0.0;
+    } else {
+        number = plainNumber(value);
+    }
+    if (!number || !std::isfinite(*number)) {
+        return std::nullopt;
+    }
+    double whole = std::trunc(*number);
+    if (whole <= 0) {
+        return 0;
+    }
+    // 2^63 is the first double past the signed 64-bit range.
+    if (whole >= 9223372036854775808.0) {
+        return std::numeric_limits<std::int64_t>::max();
+    }
+    return static_cast<std::int64_t>(whole);
+}
+
+std::optional<std::int64_t> readPid(const json* value) {
+    auto number = plainNumber(value);
+    if (!number || !(*number >= 2) || *number >= 9223372036854775808.0 ||
+        std::trunc(*number) != *number) {
+        return std::nullopt;
+    }
+    return static_cast<std::int64_t>(*number);
+}
+
+std::optional<std::string> readErrorKind(const json* value) {
+    auto text = textOf(value);
+    if (text && (*text == StoppedKind::rateLimit || *text == StoppedKind::error)) {
+        return std::string(*text);
+    }
+    return std::nullopt;
+}
+
+std::optional<double> readResumesAt(const json* value) {
+    auto number = plainNumber(value);
+    if (!number || !std::isfinite(*number) || !(*number > 0)) {
+        return std::nullopt;
+    }
+    return number;
+}
+
+}  // namespace
+
+std::optional<LiveSignal> LiveSignal::fromJson(const json& object) {
+    if (!object.is_object()) {
+        return std::nullopt;
+    }
+    auto eventText = textOf(member(object, "event"));
+    auto event = eventText ? LiveEvent::fromRawValue(*eventText) : std::nullopt;
+    auto tool = nonEmptyText(member(object, "tool"));
+    auto session = nonEmptyText(member(object, "session"));
+    if (!event || !tool || !session) {
+        return std::nullopt;
+    }
+    LiveSignal signal{.tool = std::string(*tool), .session = std::string(*session), .event = *event};
+    signal.backgroundTasks = readBackgroundTasks(member(object, "backgroundTasks"));
+    signal.pid = readPid(member(object, "pid"));
+    if (*event == LiveEvent::halted) {
+        signal.errorKind = readErrorKind(member(object, "errorKind"));
+    }
+    if (signal.errorKind == StoppedKind::rateLimit) {
+        signal.resumesAt = readResumesAt(member(object, "resumesAt"));
+    }
+    if (auto bucket = textOf(member(object, "sizeBucket"))) {
+        signal.sizeBucket = std::string(*bucket);
+    }
+    return signal;
+}
+
+std::optional<std::string> LiveSignal::pingSessionOf(const json& object) {
+    auto event = textOf(member(object, "event"));
+    auto session = nonEmptyText(member(object, "session"));
+    if (event != "ping" || !session) {
+        return std::nullopt;
+    }
+    return std::string(*session);
+}
+
+bool LiveSignal::namesUnknownEventIn(const json& object) {
+    auto event = textOf(member(object, "event"));
+    return event && *event != "ping" && !LiveEvent::fromRawValue(*event);
+}
+
+std::optional<LiveSignal> LiveSignal::tryParse(std::string_view line) {
+    return fromJson(parseLine(line));
+}
+
+std::optional<std::string> LiveSignal::pingSession(std::string_view line) {
+    return pingSessionOf(parseLine(line));
+}
+
+bool LiveSignal::namesUnknownEvent(std::string_view line) {
+    return namesUnknownEventIn(parseLine(line));
+}
+
+std::string LiveSignal::streamKey() const {
+    if (pid) {
+        return tool + "/pid:" + std::to_string(*pid);
+    }
+    return tool + "/" + session;
+}
+
+bool LiveSignal::leftBackgroundWork() const {
+    return event == LiveEvent::stop && backgroundTasks && *backgroundTasks > 0;
+}
+
+std::optional<double> LiveSignal::resumeHoldUntil(double now) const {
+    if (!resumesAt || !(*resumesAt > now) || *resumesAt - now > resumeHorizon) {
+        return std::nullopt;
+    }
+    return *resumesAt + resumeGrace;
+}
+
+}  // namespace floodmark

@@ -1,0 +1,358 @@
+#include "FloodmarkSaver/live/LiveDemandAggregator.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <ctime>
+
+namespace floodmark {
+namespace {
+
+constexpr double t0 = 1'700'000'000;
+
+LiveSignal signal(LiveEvent event, std::string session = "s1") {
+    return LiveSignal{.tool = "agent", .session = std::move(session), .event = event};
+}
+
+// A session's level, read back as the raw load of a lone session with no decay.
+double levelAfter(const std::vector<LiveSignal>& signals) {
+    LiveDemandAggregator aggregator;
+    for (const auto& each : signals) {
+        aggregator.ingest(each, t0);
+    }
+    auto reading = aggregator.tick(t0, 0);
+    return -std::log(1 - reading.y / 0.95);  // undo the immature load curve
+}
+
+TEST(LiveDemandAggregator, NothingGoingOnReadsQuiet) {
+    LiveDemandAggregator aggregator;
+    auto reading = aggregator.tick(t0, 0.25);
+    EXPECT_EQ(reading, LiveDemandReading{});
+    EXPECT_TRUE(reading.isQuiet());
+}
+
+TEST(LiveDemandAggregator, APromptLiftsItsSessionByItsSize) {
+    LiveDemandAggregator aggregator;
+    auto prompt = signal(LiveEvent::promptSubmitted);
+    prompt.sizeBucket = "xl";
+    aggregator.ingest(prompt, t0);
+    auto reading = aggregator.tick(t0, 0);
+    EXPECT_DOUBLE_EQ(reading.y, 0.95 * (1 - std::exp(-0.95)));
+    EXPECT_DOUBLE_EQ(reading.x, 0.9 * (1 - std::exp(-0.3255)));
+    EXPECT_FALSE(reading.isQuiet());
+
+    EXPECT_EQ(LiveDemandAggregator::attack("s"), 0.35);
+    EXPECT_EQ(LiveDemandAggregator::attack("l"), 0.75);
+    EXPECT_EQ(LiveDemandAggregator::attack("M"), 0.55);
+    EXPECT_EQ(LiveDemandAggregator::attack(std::nullopt), 0.55);
+}
+
+TEST(LiveDemandAggregator, LevelRulesOfEachEvent) {
+    auto call = signal(LiveEvent::toolCall);
+    auto compaction = signal(LiveEvent::compaction);
+    auto failure = signal(LiveEvent::toolFailure);
+    auto prompt = signal(LiveEvent::promptSubmitted);
+    EXPECT_NEAR(levelAfter({call}), 0.33, 1e-9);
+    EXPECT_NEAR(levelAfter({prompt, call}), 0.58, 1e-9);
+    EXPECT_NEAR(levelAfter({prompt, compaction}), 0.67, 1e-9);
+    EXPECT_NEAR(levelAfter({prompt, failure}), 0.61, 1e-9);
+    std::vector<LiveSignal> many(40, call);
+    EXPECT_NEAR(levelAfter(many), 1, 1e-9);
+    // A prompt never lowers a level.
+    auto large = prompt;
+    large.sizeBucket = "l";
+    EXPECT_NEAR(levelAfter({large, prompt}), 0.75, 1e-9);
+}
+
+TEST(LiveDemandAggregator, OnlyTheLastImpulseSinceTheTickIsReported) {
+    LiveDemandAggregator aggregator;
+    aggregator.ingest(signal(LiveEvent::compaction), t0);
+    aggregator.ingest(signal(LiveEvent::toolFailure), t0);
+    EXPECT_EQ(aggregator.tick(t0, 0.25).impulse, "failure");
+    EXPECT_EQ(aggregator.tick(t0 + 0.25, 0.25).impulse, std::nullopt);
+}
+
+TEST(LiveDemandAggregator, AStopWithBackgroundWorkKeepsCountingForAnHour) {
+    LiveDemandAggregator aggregator;
+    aggregator.ingest(signal(LiveEvent::promptSubmitted), t0);
+    auto stop = signal(LiveEvent::stop);
+    stop.backgroundTasks = 2;
+    aggregator.ingest(stop, t0);
+    EXPECT_EQ(aggregator.tick(t0, 0).impulse, std::nullopt);
+
+    // Well past the concurrency window and the level's fade, the session still counts.
+    auto reading = aggregator.tick(t0 + 3599, 3599);
+    EXPECT_EQ(aggregator.activeSessionCount(), 1u);
+    EXPECT_DOUBLE_EQ(reading.x, 0.9 * (1 - std::exp(-0.3255)));
+    aggregator.tick(t0 + 3601, 2);
+    EXPECT_EQ(aggregator.activeSessionCount(), 0u);
+}
+
+TEST(LiveDemandAggregator, BackgroundWorkDecaysAtTheActiveRate) {
+    LiveDemandAggregator aggregator;
+    aggregator.ingest(signal(LiveEvent::promptSubmitted), t0);
+    auto stop = signal(LiveEvent::stop);
+    stop.backgroundTasks = 1;
+    aggregator.ingest(stop, t0);
+    // Stale (older than 180 s) but trusted: 25 s, not 8 s.
+    auto reading = aggregator.tick(t0 + 200, 25);
+    EXPECT_NEAR(reading.y, 0.95 * (1 - std::exp(-0.55 * std::exp(-1))), 1e-12);
+}
+
+TEST(LiveDemandAggregator, AStopWithoutBackgroundWorkSettlesAndEnds) {
+    LiveDemandAggregator aggregator;
+    aggregator.ingest(signal(LiveEvent::promptSubmitted), t0);
+    aggregator.ingest(signal(LiveEvent::stop), t0);
+    EXPECT_EQ(aggregator.tick(t0, 0).impulse, "session_end");
+    // A settling session decays with 4 s: 0.55 falls below 0.01 after about 16 s.
+    double now = t0;
+    while (aggregator.activeSessionCount() > 0 && now < t0 + 60) {
+        now += 0.25;
+        aggregator.tick(now, 0.25);
+    }
+    EXPECT_NEAR(now - t0, 4 * std::log(55.0), 0.25);
+}
+
+TEST(LiveDemandAggregator, ARateLimitedHaltIsShownUntilTheLimitEnds) {
+    LiveDemandAggregator aggregator;
+    aggregator.ingest(signal(LiveEvent::promptSubmitted), t0);
+    auto halt = signal(LiveEvent::halted);
+    halt.errorKind = "rate_limit";
+    halt.resumesAt = t0 + 7200;
+    aggregator.ingest(halt, t0);
+    auto first = aggregator.tick(t0, 0);
+    EXPECT_EQ(first.impulse, "session_end");
+    EXPECT_EQ(first.stopped, "rate_limit");
+    EXPECT_EQ(aggregator.tick(t0 + 7379, 7379).stopped, "rate_limit");
+    EXPECT_EQ(aggregator.tick(t0 + 7380, 1).stopped, std::nullopt);
+}
+
+TEST(LiveDemandAggregator, AnErrorHaltLastsTheHourAndANewSignalClearsIt) {
+    LiveDemandAggregator aggregator;
+    aggregator.ingest(signal(LiveEvent::toolCall, "a"), t0);
+    aggregator.ingest(signal(LiveEvent::toolCall, "b"), t0);
+    auto halt = signal(LiveEvent::halted, "a");
+    halt.errorKind = "error";
+    aggregator.ingest(halt, t0);
+    EXPECT_EQ(aggregator.tick(t0 + 3599, 3599).stopped, "error");
+    EXPECT_EQ(aggregator.tick(t0 + 3600, 1).stopped, std::nullopt);
+
+    auto haltB = signal(LiveEvent::halted, "b");
+    haltB.errorKind = "error";
+    aggregator.ingest(signal(LiveEvent::toolCall, "b"), t0 + 3600);
+    aggregator.ingest(haltB, t0 + 3600);
+    EXPECT_EQ(aggregator.tick(t0 + 3600, 0).stopped, "error");
+    aggregator.ingest(signal(LiveEvent::toolCall, "b"), t0 + 3601);
+    EXPECT_EQ(aggregator.tick(t0 + 3601, 1).stopped, std::nullopt);
+}
+
+TEST(LiveDemandAggregator, ARateLimitWinsOverAnError) {
+    LiveDemandAggregator aggregator;
+    for (const char* session : {"a", "b"}) {
+        aggregator.ingest(signal(LiveEvent::toolCall, session), t0);
+    }
+    auto haltA = signal(LiveEvent::halted, "a");
+    haltA.errorKind = "error";
+    auto haltB = signal(LiveEvent::halted, "b");
+    haltB.errorKind = "rate_limit";
+    aggregator.ingest(haltA, t0);
+    aggregator.ingest(haltB, t0);
+    EXPECT_EQ(aggregator.tick(t0, 0).stopped, "rate_limit");
+}
+
+TEST(LiveDemandAggregator, AHaltOfAnUnknownOrSettlingSessionDoesNothing) {
+    LiveDemandAggregator aggregator;
+    auto halt = signal(LiveEvent::halted);
+    halt.errorKind = "error";
+    aggregator.ingest(halt, t0);
+    auto reading = aggregator.tick(t0, 0);
+    EXPECT_EQ(reading.impulse, std::nullopt);
+    EXPECT_EQ(reading.stopped, std::nullopt);
+    EXPECT_EQ(aggregator.activeSessionCount(), 0u);
+
+    aggregator.ingest(signal(LiveEvent::promptSubmitted), t0);
+    aggregator.ingest(signal(LiveEvent::stop), t0);
+    aggregator.tick(t0, 0);
+    aggregator.ingest(halt, t0 + 1);
+    reading = aggregator.tick(t0 + 1, 1);
+    EXPECT_EQ(reading.impulse, std::nullopt);
+    EXPECT_EQ(reading.stopped, std::nullopt);
+}
+
+TEST(LiveDemandAggregator, AWaitingSessionStaysUntilItsWaitExpires) {
+    LiveDemandAggregator aggregator;
+    aggregator.ingest(signal(LiveEvent::toolCall), t0);
+    aggregator.ingest(signal(LiveEvent::awaiting), t0);
+    auto reading = aggregator.tick(t0 + 1000, 1000);
+    EXPECT_EQ(reading.awaiting, 1);
+    EXPECT_GT(reading.x, 0);
+    EXPECT_EQ(aggregator.activeSessionCount(), 1u);
+    EXPECT_EQ(aggregator.tick(t0 + 1800, 800).awaiting, 1);
+    reading = aggregator.tick(t0 + 1800.5, 0.5);
+    EXPECT_EQ(reading.awaiting, 0);
+    EXPECT_EQ(aggregator.activeSessionCount(), 0u);
+}
+
+TEST(LiveDemandAggregator, SignalsOfOneAgentProcessShareASession) {
+    LiveDemandAggregator aggregator;
+    auto first = signal(LiveEvent::toolCall, "s1");
+    auto second = signal(LiveEvent::toolCall, "s2");
+    first.pid = second.pid = 4242;
+    aggregator.ingest(first, t0);
+    aggregator.ingest(second, t0);
+    EXPECT_EQ(aggregator.activeSessionCount(), 1u);
+}
+
+TEST(LiveDemandAggregator, BadElapsedTimesCountAsZero) {
+    for (double elapsed : {-5.0, std::nan(""), HUGE_VAL}) {
+        LiveDemandAggregator aggregator;
+        aggregator.ingest(signal(LiveEvent::promptSubmitted), t0);
+        auto reading = aggregator.tick(t0, elapsed);
+        EXPECT_DOUBLE_EQ(reading.y, 0.95 * (1 - std::exp(-0.55))) << elapsed;
+    }
+}
+
+TEST(LiveDemandAggregator, AMatureCalibrationNormalisesThroughTheCurve) {
+    nlohmann::json file = {{"schema", 3}};
+    std::string today = LiveDemandCalibration::key(t0);
+    for (int day = 0; day < 3; ++day) {
+        std::string key = LiveDemandCalibration::key(t0 - day * 86400.0);
+        file["y"][key] = 2.0;
+        file["x"][key] = 4.0;
+    }
+    auto calibration = std::make_shared<LiveDemandCalibration>(&file);
+    LiveDemandAggregator aggregator(calibration);
+    ASSERT_TRUE(calibration->isMature());
+    for (const char* session : {"a", "b"}) {
+        aggregator.ingest(signal(LiveEvent::promptSubmitted, session), t0);
+    }
+    auto reading = aggregator.tick(t0, 0);
+    EXPECT_DOUBLE_EQ(reading.y, 0.95 * LiveDemandAggregator::curve(1.1 / 2.0));
+    EXPECT_DOUBLE_EQ(reading.x, 0.9 * LiveDemandAggregator::curve(2.0 / 4.0));
+}
+
+TEST(LiveDemandAggregator, TheCurveMeetsItselfAndReachesOne) {
+    using Agg = LiveDemandAggregator;
+    EXPECT_EQ(Agg::curve(0), 0);
+    EXPECT_EQ(Agg::curve(-1), 0);
+    EXPECT_EQ(Agg::curve(std::nan("")), 0);
+    EXPECT_NEAR(Agg::curve(0.35), 0.26, 1e-12);
+    EXPECT_NEAR(Agg::curve(std::nextafter(0.35, 1.0)), 0.26, 1e-12);
+    EXPECT_NEAR(Agg::curve(std::nextafter(1.0, 0.0)), 1, 1e-12);
+    EXPECT_EQ(Agg::curve(5), 1);
+    EXPECT_LT(Agg::curve(0.2), Agg::curve(0.3));
+}
+
+// Day keys depend on the machine's time zone; these tests pin it to UTC.
+class CalibrationTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const char* zone = std::getenv("TZ");
+        savedZone_ = zone ? std::optional<std::string>(zone) : std::nullopt;
+        setenv("TZ", "UTC", 1);
+        tzset();
+    }
+    void TearDown() override {
+        if (savedZone_) {
+            setenv("TZ", savedZone_->c_str(), 1);
+        } else {
+            unsetenv("TZ");
+        }
+        tzset();
+    }
+
+private:
+    std::optional<std::string> savedZone_;
+};
+
+constexpr double march8 = 1741392000 + 43200;  // 2025-03-08 12:00 UTC
+
+TEST_F(CalibrationTest, MiddleMean) {
+    using Cal = LiveDemandCalibration;
+    EXPECT_EQ(Cal::middleMean({1.5}, 0.8), 1.5);
+    EXPECT_EQ(Cal::middleMean({0.3}, 0.8), 0.8);
+    EXPECT_EQ(Cal::middleMean({0.5, 1.2}, 0.8), 1.2);
+    EXPECT_EQ(Cal::middleMean({10, 1, 3, 2}, 0.8), 2.5);
+    EXPECT_EQ(Cal::middleMean({2, 2, 2}, 0.8), 2);
+    EXPECT_EQ(Cal::middleMean({1, 1, 1}, 2), 2);
+    EXPECT_EQ(Cal::middleMean({0, -3, std::nan(""), 1.5}, 0.8), 1.5);
+    EXPECT_EQ(Cal::middleMean({}, 2), 2);
+
+    LiveDemandCalibration empty;
+    EXPECT_FALSE(empty.isMature());
+    EXPECT_EQ(empty.yDenominator(), 0.8);
+    EXPECT_EQ(empty.xDenominator(), 2);
+}
+
+TEST_F(CalibrationTest, ObservingSmoothsTheLoadAndCatchesUpAfterAPause) {
+    LiveDemandCalibration calibration;
+    calibration.observe(1, 1, march8, 0.25);
+    EXPECT_DOUBLE_EQ(calibration.sustainedY(), 1 - std::exp(-0.25 / 60));
+    calibration.observe(2, 1, march8 + 600, 0.25);
+    EXPECT_NEAR(calibration.sustainedY(), 2, 1e-3);
+    EXPECT_EQ(calibration.dailySustainedY().at("2025-03-08"), calibration.sustainedY());
+    EXPECT_EQ(calibration.dailyMaxX().at("2025-03-08"), 1);
+
+    // A non-finite load is not smoothed in; no demand makes no entry.
+    double before = calibration.sustainedY();
+    calibration.observe(std::nan(""), 0, march8 + 601, 1);
+    EXPECT_EQ(calibration.sustainedY(), before);
+    LiveDemandCalibration quiet;
+    quiet.observe(0, 0, march8, 1);
+    EXPECT_TRUE(quiet.dailySustainedY().empty());
+    EXPECT_TRUE(quiet.dailyMaxX().empty());
+}
+
+TEST_F(CalibrationTest, KeepsAWeekOfDays) {
+    nlohmann::json file = {
+        {"schema", 3},
+        {"y", {{"2025-03-01", 1.0}, {"2025-03-02", 1.0}, {"2025-03-07", 1.0}}},
+        {"x", {{"2025-02-20", 3.0}, {"2025-03-02", 3.0}}},
+    };
+    LiveDemandCalibration calibration(&file);
+    EXPECT_TRUE(calibration.isMature());
+    calibration.observe(0, 0, march8, 0.25);  // retention runs without demand too
+    EXPECT_FALSE(calibration.dailySustainedY().contains("2025-03-01"));
+    EXPECT_TRUE(calibration.dailySustainedY().contains("2025-03-02"));
+    EXPECT_EQ(calibration.dailyMaxX().size(), 1u);
+    EXPECT_FALSE(calibration.isMature());
+}
+
+TEST_F(CalibrationTest, RestoresOnlyItsOwnSchemaAndSkipsBadMembers) {
+    nlohmann::json wrongSchema = {{"schema", 2}, {"y", {{"2025-03-07", 1.0}}}};
+    EXPECT_TRUE(LiveDemandCalibration(&wrongSchema).dailySustainedY().empty());
+    nlohmann::json textSchema = {{"schema", "3"}, {"y", {{"2025-03-07", 1.0}}}};
+    EXPECT_TRUE(LiveDemandCalibration(&textSchema).dailySustainedY().empty());
+    nlohmann::json notObject = nlohmann::json::array({1, 2});
+    EXPECT_TRUE(LiveDemandCalibration(&notObject).dailySustainedY().empty());
+
+    nlohmann::json mixed = {
+        {"schema", 3.0},
+        {"y", {{"2025-03-05", 1.5}, {"2025-03-06", "lots"}, {"2025-03-07", true}}},
+        {"x", "none"},
+        {"extra", 1},
+    };
+    LiveDemandCalibration calibration(&mixed);
+    EXPECT_EQ(calibration.dailySustainedY(),
+              (std::map<std::string, double>{{"2025-03-05", 1.5}, {"2025-03-07", 1.0}}));
+    EXPECT_TRUE(calibration.dailyMaxX().empty());
+
+    // What is written restores to the same tables.
+    nlohmann::json written = calibration.toJson();
+    EXPECT_EQ(written["schema"], 3);
+    LiveDemandCalibration again(&written);
+    EXPECT_EQ(again.dailySustainedY(), calibration.dailySustainedY());
+    EXPECT_EQ(again.toJson(), written);
+}
+
+TEST_F(CalibrationTest, DayKeysFollowTheLocalZone) {
+    EXPECT_EQ(LiveDemandCalibration::key(march8), "2025-03-08");
+    EXPECT_EQ(LiveDemandCalibration::key(1741392000 - 1), "2025-03-07");
+    setenv("TZ", "Pacific/Kiritimati", 1);  // UTC+14
+    tzset();
+    EXPECT_EQ(LiveDemandCalibration::key(1741392000 - 1), "2025-03-08");
+}
+
+}  // namespace
+}  // namespace floodmark
