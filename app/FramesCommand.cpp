@@ -2,12 +2,10 @@
 #include "app/Arguments.h"
 #include "app/Commands.h"
 #include "app/FrameJson.h"
+#include "platform/kit/MainLoop.h"
 #include "platform/kit/Time.h"
 
-#include <chrono>
-#include <cstdio>
 #include <iostream>
-#include <thread>
 
 namespace floodmark::app {
 
@@ -39,6 +37,25 @@ std::optional<FramesOptions> parseFramesOptions(Arguments& arguments) {
     return options;
 }
 
+// Steps the lease and prints each frame; false once enough frames are out or nobody reads.
+class FramePrinter {
+public:
+    FramePrinter(FloodmarkFeedLease& lease, std::optional<long long> count)
+        : lease_(lease), remaining_(count) {}
+
+    bool printNext(double now) {
+        std::cout << frameJson(lease_.step(now, false)).dump() << std::endl;
+        if (remaining_) {
+            --*remaining_;
+        }
+        return std::cout && (!remaining_ || *remaining_ > 0);
+    }
+
+private:
+    FloodmarkFeedLease& lease_;
+    std::optional<long long> remaining_;
+};
+
 }  // namespace
 
 int framesCommand(std::span<char* const> words) {
@@ -49,27 +66,34 @@ int framesCommand(std::span<char* const> words) {
         return 2;
     }
 
-    auto lease = SharedFloodmarkFeed::host()->acquire();
-    using Steady = std::chrono::steady_clock;
-    auto period = std::chrono::duration_cast<Steady::duration>(
-        std::chrono::duration<double>(options->interval));
-    auto nextWake = Steady::now();
-    double simulatedNow = currentTime();
+    MainLoop& loop = MainLoop::main();
+    bool interrupted = false;
+    loop.onTerminationSignals([&] {
+        interrupted = true;
+        loop.stop();
+    });
 
-    for (long long index = 0; !options->count || index < *options->count; ++index) {
-        double now = options->simulated ? simulatedNow : currentTime();
-        FloodmarkFrame frame = lease->step(now, false);
-        std::cout << frameJson(frame).dump() << std::endl;
-        if (!std::cout) {
-            break;  // the reader went away
-        }
-        if (options->simulated) {
-            simulatedNow += options->interval;
-        } else {
-            nextWake += period;
-            std::this_thread::sleep_until(nextWake);
-        }
+    // The lease starts the shared feed: it binds the socket and follows the away-state file.
+    auto lease = SharedFloodmarkFeed::host()->acquire();
+    FramePrinter printer(*lease, options->count);
+    if (options->simulated) {
+        double now = currentTime();
+        do {
+            // Signals that arrived meanwhile are ingested before each step.
+            loop.runUntilIdle();
+            if (interrupted) {
+                break;
+            }
+        } while (printer.printNext(now) && (now += options->interval, true));
+    } else if (printer.printNext(currentTime())) {
+        auto timer = loop.every(options->interval, [&] {
+            if (!printer.printNext(currentTime())) {
+                loop.stop();
+            }
+        });
+        loop.run();
     }
+    // Releasing the last lease stops the feed: the socket goes, the calibration is written.
     lease->release();
     return 0;
 }

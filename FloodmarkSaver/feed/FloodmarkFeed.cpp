@@ -2,14 +2,40 @@
 
 #include "FloodmarkSaver/feed/AwayMessages.h"
 #include "FloodmarkSaver/feed/Easing.h"
+#include "FloodmarkSaver/live/SaverReplay.h"
 #include "FloodmarkSaver/scene/FloodmarkRendererLevels.h"
+#include "platform/kit/MainLoop.h"
 #include "platform/kit/ShortTimeText.h"
+#include "platform/system/ApplicationDirectory.h"
+#include "platform/system/AtomicWrite.h"
+#include "platform/system/Files.h"
+#include "platform/system/ReadFile.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 
 namespace floodmark {
 
 namespace {
+
+// Whether at least `interval` has passed since `last`. A clock that moved back before `last`
+// counts as due too: otherwise setting the clock back an hour would freeze the feed for one.
+bool due(double now, double last, double interval) {
+    return now - last >= interval || now < last;
+}
+
+std::shared_ptr<LiveDemandCalibration> restoreCalibration(const std::string& path) {
+    auto content = readSmallFile(path, FloodmarkFeed::maxCalibrationBytes);
+    if (content) {
+        auto object = nlohmann::json::parse(*content, nullptr, false);
+        if (object.is_object()) {
+            return std::make_shared<LiveDemandCalibration>(&object);
+        }
+    }
+    return std::make_shared<LiveDemandCalibration>();
+}
 
 // Drops the marks older than `life` (an age of exactly `life` stays) and gives the rest as
 // frame marks, their ages as shares of that life.
@@ -26,15 +52,171 @@ std::vector<SurfaceMark> ageMarks(std::vector<FloodmarkFeed::Mark>& marks, doubl
 
 }  // namespace
 
+const std::string& FloodmarkFeed::defaultCalibrationPath() {
+    static const std::string path = applicationDirectory() + "/calibration.json";
+    return path;
+}
+
 FloodmarkFeed::FloodmarkFeed(Settings settings, double now)
-    : settings_(std::move(settings)), epoch_(now) {}
+    : settings_(std::move(settings)),
+      aggregator_(restoreCalibration(settings_.calibrationPath)),
+      epoch_(now) {}
 
-void FloodmarkFeed::start() { mayBind_ = true; }
+void FloodmarkFeed::start() {
+    mayBind_ = true;
+    attemptBind(currentTime());
+}
 
-void FloodmarkFeed::stop() { mayBind_ = false; }
+void FloodmarkFeed::stop() {
+    mayBind_ = false;
+    bool owned = ownsBus_;
+    if (bus_) {
+        bus_->stop();
+        bus_.reset();
+    }
+    ownsBus_ = false;
+    persistCalibration();
+    if (owned && !settings_.preview && settings_.status) {
+        settings_.status->ownsBus = false;
+        settings_.status->write(currentTime());
+    }
+}
+
+void FloodmarkFeed::attemptBind(double now) {
+    lastBindAttempt_ = now;
+    std::weak_ptr<FloodmarkFeed> weak = weak_from_this();
+    auto onSignal = [weak](const LiveSignal& signal) {
+        // Keep the feed until the work has run; it runs on the main thread.
+        if (auto feed = weak.lock()) {
+            MainLoop::main().post([feed = std::move(feed), signal] {
+                double arrived = currentTime();
+                feed->aggregator_.ingest(signal, arrived);
+                if (const auto& status = feed->settings_.status) {
+                    ++status->signals;
+                    status->lastSignalAt = arrived;
+                    status->lastSignalEvent = std::string(signal.event.rawValue());
+                }
+            });
+        }
+    };
+    auto onOther = [weak](const std::optional<std::string>& session) {
+        MainLoop::main().post([weak, session] {
+            auto feed = weak.lock();
+            if (!feed || !feed->settings_.status) {
+                return;
+            }
+            SaverStatus& status = *feed->settings_.status;
+            if (session) {
+                double arrived = currentTime();
+                status.lastPingAt = arrived;
+                status.lastPingSession = *session;
+                status.write(arrived);
+            } else {
+                ++status.unknownEvents;
+            }
+        });
+    };
+
+    auto bus = std::make_unique<LiveBus>(settings_.socketPath, onOther, onSignal);
+    if (bus->start()) {
+        bus_ = std::move(bus);
+        ownsBus_ = true;
+        lastTick_ = distantPast;
+        long long replayed = replayHeld(now);
+        if (const auto& status = settings_.status) {
+            status->ownsBus = true;
+            status->mode = FeedMode::live;
+            status->socketPath = settings_.socketPath;
+            status->boundAt = now;
+            status->replayed = replayed;
+            status->write(now);
+        }
+        return;
+    }
+    struct stat existing{};
+    if (settings_.status && lstat(settings_.socketPath.c_str(), &existing) == 0) {
+        settings_.status->bindRefusedAt = now;
+    }
+}
+
+long long FloodmarkFeed::replayHeld(double now) {
+    std::string path = SaverReplay::path(settings_.socketPath);
+    auto held = SaverReplay::read(path, now);
+    unlink(path.c_str());
+    if (held.empty()) {
+        return 0;
+    }
+    std::optional<double> previous;
+    for (const auto& [at, signal] : held) {
+        if (previous) {
+            aggregator_.tick(at, at - *previous);
+        }
+        aggregator_.ingest(signal, at);
+        previous = at;
+    }
+    aggregator_.tick(now, now - *previous);
+    return static_cast<long long>(held.size());
+}
+
+void FloodmarkFeed::arbitrate(double now) {
+    if (pairedReading(now)) {
+        if (ownsBus_) {
+            bus_->stop();
+            bus_.reset();
+            ownsBus_ = false;
+        }
+        mode_ = FeedMode::paired;
+        return;
+    }
+    if (!ownsBus_ && mayBind_ && due(now, lastBindAttempt_, bindRetryInterval)) {
+        attemptBind(now);
+    }
+    mode_ = ownsBus_ ? FeedMode::live : FeedMode::ambient;
+}
+
+const std::optional<PairedState>& FloodmarkFeed::pairedReading(double now) {
+    if (due(now, pairedReadAt_, pairedRereadInterval)) {
+        pairedReadAt_ = now;
+        pairedCache_ = PairedState::read(settings_.statePath, now);
+    }
+    return pairedCache_;
+}
+
+void FloodmarkFeed::persistCalibration() const {
+    createDirectories(parentDirectory(settings_.calibrationPath), 0700);
+    std::string bytes = aggregator_.calibration()->toJson().dump(
+        -1, ' ', false, nlohmann::json::error_handler_t::replace);
+    // Atomic, so that a crash mid-write cannot cost the week of learning.
+    writeFileAtomically(settings_.calibrationPath, bytes);
+}
+
+void FloodmarkFeed::tickAggregator(double now) {
+    double elapsed = lastTick_ == distantPast ? aggregatorTickInterval : now - lastTick_;
+    lastTick_ = now;
+    lastReading_ = aggregator_.tick(now, elapsed);
+    if (lastReading_.impulse) {
+        if (auto kind = ImpulseKind::fromRawValue(*lastReading_.impulse)) {
+            spawnImpulse(*kind, now);
+        }
+    }
+}
 
 FloodmarkFrame FloodmarkFeed::step(double now, bool reduceMotion) {
-    Targets target = targets();
+    if (due(now, lastArbitration_, arbitrationInterval)) {
+        lastArbitration_ = now;
+        arbitrate(now);
+    }
+    if (const auto& status = settings_.status) {
+        if (!settings_.preview) {
+            status->mode = mode_;
+            status->ownsBus = ownsBus_;
+        }
+        status->heartbeat(now);
+    }
+    if (ownsBus_ && due(now, lastTick_, aggregatorTickInterval)) {
+        tickAggregator(now);
+    }
+    Targets target = targets(now);
 
     if (lastStepAt_) {
         double dt = now - *lastStepAt_;
@@ -62,9 +244,36 @@ FloodmarkFrame FloodmarkFeed::step(double now, bool reduceMotion) {
     return frame;
 }
 
-FloodmarkFeed::Targets FloodmarkFeed::targets() {
+FloodmarkFeed::Targets FloodmarkFeed::targets(double now) {
+    constexpr double resting = FloodmarkRendererLevels::ambientResting;
+    switch (mode_.value()) {
+        case FeedMode::paired: {
+            const auto& reading = pairedReading(now);
+            if (!reading) {
+                // The next arbitration leaves paired mode; the tint holds until then.
+                return {.level = resting, .activity = 0, .awaiting = 0};
+            }
+            if (reading->impulse && reading->impulseAt) {
+                consumeImpulse(*reading->impulse, *reading->impulseAt, now);
+            }
+            pairedSeverity_ = reading->severity;
+            pairedStyle_ = reading->style.drawn();
+            pairedDepth_ = std::min(0.6 * reading->agents + 0.4 * reading->mix, 1.0);
+            pairedSustain_ = reading->sustain;
+            return {.level = reading->y, .activity = reading->x, .awaiting = reading->awaiting};
+        }
+        case FeedMode::live: {
+            resetPaired();
+            // Quiet agents leave the water at rest rather than drain it.
+            double level = lastReading_.isQuiet() ? std::max(lastReading_.y, resting)
+                                                  : std::max(lastReading_.y, 0.0);
+            return {.level = level, .activity = lastReading_.x, .awaiting = lastReading_.awaiting};
+        }
+        case FeedMode::ambient:
+            break;
+    }
     resetPaired();
-    return {.level = FloodmarkRendererLevels::ambientResting, .activity = 0, .awaiting = 0};
+    return {.level = resting, .activity = 0, .awaiting = 0};
 }
 
 void FloodmarkFeed::resetPaired() {

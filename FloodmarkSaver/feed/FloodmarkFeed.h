@@ -4,21 +4,33 @@
 #include "FloodmarkSaver/feed/FloodmarkFrame.h"
 #include "FloodmarkSaver/feed/ImpulseKind.h"
 #include "FloodmarkSaver/feed/SaverStyle.h"
+#include "FloodmarkSaver/live/LiveBus.h"
+#include "FloodmarkSaver/live/LiveDemandAggregator.h"
+#include "FloodmarkSaver/paired/PairedState.h"
+#include "FloodmarkSaver/status/SaverStatus.h"
 #include "platform/kit/Time.h"
 
 #include <cstdint>
+#include <memory>
 #include <optional>
+#include <string>
 #include <vector>
 
 namespace floodmark {
 
-// The object behind the water: picks the source that drives it and turns that source into one
-// frame per tick. Used on the main thread only.
-class FloodmarkFeed {
+// The object behind the water: decides which source drives it (the companion's away-state
+// file, the live socket, or nothing), owns the socket while it may and can, and turns the
+// source into one frame per tick. Used on the main thread only; the socket's callbacks are
+// moved there before they touch anything.
+class FloodmarkFeed : public std::enable_shared_from_this<FloodmarkFeed> {
 public:
     struct Settings {
+        std::string statePath = PairedState::defaultPath();
+        std::string socketPath = LiveBus::defaultPath();
+        std::string calibrationPath = defaultCalibrationPath();
         // A preview feed never binds the socket and shows the preview note unless paired.
         bool preview = false;
+        std::shared_ptr<SaverStatus> status;
     };
 
     // Easing time constants, seconds.
@@ -31,9 +43,19 @@ public:
     static constexpr double popLife = 0.9;
     static constexpr double chromeYieldTau = 0.08;
     static constexpr double chromeInvisibleBelow = 0.01;
+    // Least times between two arbitrations, aggregator ticks, away-state reads and binds.
+    static constexpr double arbitrationInterval = 1;
+    static constexpr double aggregatorTickInterval = 0.25;
+    static constexpr double pairedRereadInterval = 0.25;
+    static constexpr double bindRetryInterval = 15;
     // A paired impulse older than this is consumed without showing.
     static constexpr double impulseFreshness = 2;
     static constexpr std::uint64_t initialRippleSeed = 0x9E3779B97F4A7C15ULL;
+    // A larger calibration file restores as empty.
+    static constexpr std::size_t maxCalibrationBytes = 1 << 20;
+
+    // calibration.json in the application directory.
+    static const std::string& defaultCalibrationPath();
 
     // A surface mark as the feed keeps it: when it was born and where.
     struct Mark {
@@ -41,10 +63,14 @@ public:
         double position;
     };
 
+    // Restores the calibration; binds nothing and writes nothing.
     FloodmarkFeed(Settings settings, double now);
+    FloodmarkFeed(const FloodmarkFeed&) = delete;
+    FloodmarkFeed& operator=(const FloodmarkFeed&) = delete;
 
-    // Allows binding the live socket; stop() forbids it again.
+    // Allows binding the socket and tries at once.
     void start();
+    // Gives the socket up, writes the calibration and forbids binding.
     void stop();
 
     FloodmarkFrame step(double now, bool reduceMotion);
@@ -55,9 +81,12 @@ public:
     void consumeImpulse(ImpulseKind kind, double at, double now);
 
     FeedMode mode() const { return mode_; }
+    bool ownsBus() const { return ownsBus_; }
     bool isPreview() const { return settings_.preview; }
     bool mayBind() const { return mayBind_; }
     double epoch() const { return epoch_; }
+    const Settings& settings() const { return settings_; }
+    const LiveDemandAggregator& aggregator() const { return aggregator_; }
     const std::vector<Mark>& ripples() const { return ripples_; }
     const std::vector<Mark>& pops() const { return pops_; }
 
@@ -68,13 +97,30 @@ private:
         long long awaiting;
     };
 
-    Targets targets();
+    void arbitrate(double now);
+    const std::optional<PairedState>& pairedReading(double now);
+    void attemptBind(double now);
+    long long replayHeld(double now);
+    void persistCalibration() const;
+    void tickAggregator(double now);
+
+    Targets targets(double now);
     void resetPaired();
     std::optional<std::string> message(long long awaiting, double now) const;
 
     Settings settings_;
     FeedMode mode_ = FeedMode::ambient;
+    LiveDemandAggregator aggregator_;
+    std::unique_ptr<LiveBus> bus_;
+    bool ownsBus_ = false;
     bool mayBind_ = false;
+
+    double lastArbitration_ = distantPast;
+    double lastTick_ = distantPast;
+    double lastBindAttempt_ = distantPast;
+    LiveDemandReading lastReading_;
+    double pairedReadAt_ = distantPast;
+    std::optional<PairedState> pairedCache_;
 
     int pairedSeverity_ = -1;
     SaverStyle pairedStyle_ = SaverStyle::standard;

@@ -8,8 +8,9 @@ std::shared_ptr<SharedFloodmarkFeed> SharedFloodmarkFeed::make(bool bindsBus,
                                                                FeedFactory makeFeed) {
     if (!makeFeed) {
         makeFeed = [bindsBus] {
-            return std::make_shared<FloodmarkFeed>(FloodmarkFeed::Settings{.preview = !bindsBus},
-                                                   currentTime());
+            return std::make_shared<FloodmarkFeed>(
+                FloodmarkFeed::Settings{.preview = !bindsBus, .status = SaverStatus::shared()},
+                currentTime());
         };
     }
     return std::shared_ptr<SharedFloodmarkFeed>(

@@ -1,8 +1,18 @@
 #include "support/RunFloodmark.h"
+#include "support/SocketClient.h"
+#include "support/TempDirectory.h"
+#include "support/WaitUntil.h"
+#include "platform/kit/InternetTime.h"
+#include "platform/kit/Time.h"
+
+#include <sys/stat.h>
+
+#include <csignal>
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -10,9 +20,18 @@ namespace floodmark {
 namespace {
 
 using testing::CommandRun;
-using testing::runFloodmark;
+using testing::TempDirectory;
 
-TEST(FramesCommand, PrintsRestingFramesOnASimulatedClock) {
+class FramesCommand : public ::testing::Test {
+protected:
+    CommandRun runFloodmark(const std::string& arguments) {
+        return testing::runFloodmark(arguments, home.path());
+    }
+
+    TempDirectory home;
+};
+
+TEST_F(FramesCommand, PrintsRestingFramesOnASimulatedClock) {
     CommandRun run = runFloodmark("frames --count 3 --simulated --interval 0.5");
     ASSERT_EQ(run.status, 0);
     ASSERT_EQ(run.lines.size(), 3u);
@@ -36,7 +55,7 @@ TEST(FramesCommand, PrintsRestingFramesOnASimulatedClock) {
     }
 }
 
-TEST(FramesCommand, NamesEveryFieldOfTheFrameInOrder) {
+TEST_F(FramesCommand, NamesEveryFieldOfTheFrameInOrder) {
     CommandRun run = runFloodmark("frames --count 1 --simulated");
     ASSERT_EQ(run.lines.size(), 1u);
     auto frame = nlohmann::ordered_json::parse(run.lines[0]);
@@ -49,7 +68,7 @@ TEST(FramesCommand, NamesEveryFieldOfTheFrameInOrder) {
                                               "reduceMotion", "depth", "sustain"}));
 }
 
-TEST(FramesCommand, RejectsBadValuesWithOneLineAndStatusTwo) {
+TEST_F(FramesCommand, RejectsBadValuesWithOneLineAndStatusTwo) {
     for (const char* arguments : {"frames --count 0", "frames --count x", "frames --count",
                                   "frames --interval -1", "frames --interval nan",
                                   "frames --interval 1e999", "frames --bogus", "nothing", ""}) {
@@ -57,6 +76,49 @@ TEST(FramesCommand, RejectsBadValuesWithOneLineAndStatusTwo) {
         EXPECT_EQ(run.status, 2) << arguments;
         EXPECT_GE(run.lines.size(), 1u) << arguments;
     }
+}
+
+TEST_F(FramesCommand, FollowsAFreshAwayStateFile) {
+    mkdir(home.file(".tolvera").c_str(), 0700);
+    testing::writeFile(home.file(".tolvera/away_state.json"),
+                       R"({"schema":1,"y":0.8,"x":0.4,"severity":3,"updatedAt":")" +
+                           formatInternetTime(currentTime()) + R"("})");
+    CommandRun run = runFloodmark("frames --count 4 --simulated");
+    ASSERT_EQ(run.status, 0);
+    ASSERT_EQ(run.lines.size(), 4u);
+    for (const auto& line : run.lines) {
+        auto frame = nlohmann::json::parse(line);
+        EXPECT_DOUBLE_EQ(frame["y"].get<double>(), 0.8);
+        EXPECT_DOUBLE_EQ(frame["x"].get<double>(), 0.4);
+        EXPECT_EQ(frame["severity"], 3);
+    }
+    // Paired, it gave the socket up.
+    EXPECT_FALSE(testing::fileExists(home.file(".tolvera/live.sock")));
+}
+
+TEST_F(FramesCommand, AgentLinesRaiseTheWaterAndATerminationSignalStopsCleanly) {
+    testing::RunningFloodmark frames({"frames"}, home.path());
+    std::string socket = home.file(".tolvera/live.sock");
+    std::string line;
+    ASSERT_TRUE(frames.nextLine(line));  // the feed is started and bound by its first frame
+    ASSERT_TRUE(testing::fileExists(socket));
+
+    testing::SocketClient agent(socket);
+    ASSERT_TRUE(agent.write(
+        R"({"event":"prompt_submitted","tool":"agent","session":"s1","sizeBucket":"xl"})"
+        "\n"));
+    double highest = 0;
+    for (int frame = 0; frame < 300 && highest <= 0.2 && frames.nextLine(line); ++frame) {
+        highest = std::max(highest, nlohmann::json::parse(line)["y"].get<double>());
+    }
+    EXPECT_GT(highest, 0.2);
+
+    EXPECT_EQ(frames.stop(SIGTERM), 0);
+    EXPECT_FALSE(testing::fileExists(socket));
+    auto calibration = nlohmann::json::parse(
+        std::ifstream(home.file(".local/state/TolveraFloodmarkSaver/calibration.json")));
+    EXPECT_EQ(calibration["schema"], 3);
+    EXPECT_EQ(calibration["y"].size(), 1u);  // today's demand was learned
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "FloodmarkSaver/feed/AwayMessages.h"
 #include "FloodmarkSaver/feed/Easing.h"
 #include "FloodmarkSaver/feed/FloodmarkFeed.h"
+#include "support/FeedSettings.h"
 
 #include <gtest/gtest.h>
 
@@ -12,9 +13,15 @@ namespace {
 // Whole seconds near 0 keep ages exact, so the ends of a mark's life can be tested exactly.
 constexpr double t0 = 0;
 
-FloodmarkFeed ambientFeed(bool preview = false) {
-    return FloodmarkFeed(FloodmarkFeed::Settings{.preview = preview}, t0);
-}
+// A feed with nothing to follow: no away-state file, never started.
+class Ambient {
+public:
+    explicit Ambient(bool preview = false)
+        : feed(testing::isolatedSettings(directory, preview), t0) {}
+
+    testing::TempDirectory directory;
+    FloodmarkFeed feed;
+};
 
 TEST(Easing, RisesAndFallsWithTheirOwnTimeConstants) {
     // One time constant closes 1 − 1/e of the gap.
@@ -34,7 +41,8 @@ TEST(Easing, AClockThatMovedBackMovesNothing) {
 }
 
 TEST(FeedStep, TheFirstStepOfAnAmbientFeedSnapsToRest) {
-    FloodmarkFeed feed = ambientFeed();
+    Ambient ambient;
+    FloodmarkFeed& feed = ambient.feed;
     FloodmarkFrame frame = feed.step(t0 + 0.01, true);
     EXPECT_EQ(frame.y, 0.07);
     EXPECT_EQ(frame.x, 0);
@@ -53,7 +61,8 @@ TEST(FeedStep, TheFirstStepOfAnAmbientFeedSnapsToRest) {
 }
 
 TEST(FeedStep, RipplesArePlacedByTheSeedAndAgeOutAfterTheirLife) {
-    FloodmarkFeed feed = ambientFeed();
+    Ambient ambient;
+    FloodmarkFeed& feed = ambient.feed;
     feed.spawnImpulse(ImpulseKind::compaction, t0);
     feed.spawnImpulse(ImpulseKind::failure, t0);
 
@@ -69,7 +78,8 @@ TEST(FeedStep, RipplesArePlacedByTheSeedAndAgeOutAfterTheirLife) {
     EXPECT_NE(expected[0], expected[1]);
 
     // A second feed of the same process places its first ripple at the same place.
-    FloodmarkFeed other = ambientFeed();
+    Ambient another;
+    FloodmarkFeed& other = another.feed;
     other.spawnImpulse(ImpulseKind::failure, t0 + 50);
     EXPECT_EQ(other.ripples()[0].position, expected[0]);
 
@@ -82,7 +92,8 @@ TEST(FeedStep, RipplesArePlacedByTheSeedAndAgeOutAfterTheirLife) {
 }
 
 TEST(FeedStep, PopsRiseAtTheSurfaceActivityAndLiveShorter) {
-    FloodmarkFeed feed = ambientFeed();
+    Ambient ambient;
+    FloodmarkFeed& feed = ambient.feed;
     feed.step(t0, false);  // activity rests at 0
     feed.spawnImpulse(ImpulseKind::sessionEnd, t0);
     EXPECT_TRUE(feed.ripples().empty());
@@ -97,7 +108,8 @@ TEST(FeedStep, PopsRiseAtTheSurfaceActivityAndLiveShorter) {
 }
 
 TEST(FeedStep, MarksWithANegativeAgeStayUntilTheyAgeOut) {
-    FloodmarkFeed feed = ambientFeed();
+    Ambient ambient;
+    FloodmarkFeed& feed = ambient.feed;
     feed.spawnImpulse(ImpulseKind::failure, t0 + 10);
     FloodmarkFrame frame = feed.step(t0, false);
     ASSERT_EQ(frame.ripples.size(), 1u);
@@ -105,7 +117,8 @@ TEST(FeedStep, MarksWithANegativeAgeStayUntilTheyAgeOut) {
 }
 
 TEST(FeedStep, AnImpulseIsConsumedOnceAndOnlyShownWhileFresh) {
-    FloodmarkFeed feed = ambientFeed();
+    Ambient ambient;
+    FloodmarkFeed& feed = ambient.feed;
     feed.consumeImpulse(ImpulseKind::failure, t0, t0 + 1);
     feed.consumeImpulse(ImpulseKind::failure, t0, t0 + 1.5);
     EXPECT_EQ(feed.ripples().size(), 1u);
@@ -123,12 +136,14 @@ TEST(FeedStep, AnImpulseIsConsumedOnceAndOnlyShownWhileFresh) {
 }
 
 TEST(FeedStep, APreviewFeedShowsThePreviewNote) {
-    FloodmarkFeed preview = ambientFeed(true);
+    Ambient ambient(true);
+    FloodmarkFeed& preview = ambient.feed;
     EXPECT_EQ(preview.step(t0, false).message, std::string(AwayMessages::previewNote));
 }
 
 TEST(FeedLifecycle, StartAllowsBindingAndStopForbidsIt) {
-    FloodmarkFeed feed = ambientFeed();
+    Ambient ambient;
+    FloodmarkFeed& feed = ambient.feed;
     EXPECT_FALSE(feed.mayBind());
     feed.start();
     EXPECT_TRUE(feed.mayBind());

@@ -1,4 +1,5 @@
 #include "FloodmarkSaver/feed/SharedFloodmarkFeed.h"
+#include "support/FeedSettings.h"
 
 #include <gtest/gtest.h>
 
@@ -11,13 +12,15 @@ constexpr double t0 = 1'800'000'000;
 
 // A share whose feeds are made at t0 and counted.
 struct CountingShare {
+    testing::TempDirectory directory;
     int feedsMade = 0;
     std::shared_ptr<SharedFloodmarkFeed> share;
 
     explicit CountingShare(bool bindsBus = true) {
-        share = SharedFloodmarkFeed::make(bindsBus, [this] {
+        share = SharedFloodmarkFeed::make(bindsBus, [this, bindsBus] {
             ++feedsMade;
-            return std::make_shared<FloodmarkFeed>(FloodmarkFeed::Settings{}, t0);
+            return std::make_shared<FloodmarkFeed>(
+                testing::isolatedSettings(directory, !bindsBus), t0);
         });
     }
 };

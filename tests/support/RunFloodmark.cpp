@@ -1,14 +1,17 @@
 #include "support/RunFloodmark.h"
 
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <array>
+#include <csignal>
 #include <cstdio>
 
 namespace floodmark::testing {
 
-CommandRun runFloodmark(const std::string& arguments) {
-    std::string command = std::string(FLOODMARK_BINARY) + " " + arguments + " 2>&1";
+CommandRun runFloodmark(const std::string& arguments, const std::string& home) {
+    std::string command = "HOME='" + home + "' XDG_STATE_HOME= " + FLOODMARK_BINARY + " " +
+                          arguments + " 2>&1";
     FILE* pipe = popen(command.c_str(), "r");
     if (pipe == nullptr) {
         return {};
@@ -28,6 +31,63 @@ CommandRun runFloodmark(const std::string& arguments) {
         run.lines.push_back(output.substr(start, end - start));
     }
     return run;
+}
+
+RunningFloodmark::RunningFloodmark(const std::vector<std::string>& arguments,
+                                   const std::string& home) {
+    int pipeEnds[2];
+    if (pipe(pipeEnds) != 0) {
+        return;
+    }
+    pid_ = fork();
+    if (pid_ == 0) {
+        dup2(pipeEnds[1], STDOUT_FILENO);
+        close(pipeEnds[0]);
+        close(pipeEnds[1]);
+        setenv("HOME", home.c_str(), 1);
+        unsetenv("XDG_STATE_HOME");
+        std::vector<char*> argv{const_cast<char*>(FLOODMARK_BINARY)};
+        for (const auto& argument : arguments) {
+            argv.push_back(const_cast<char*>(argument.c_str()));
+        }
+        argv.push_back(nullptr);
+        execv(FLOODMARK_BINARY, argv.data());
+        _exit(127);
+    }
+    close(pipeEnds[1]);
+    output_ = fdopen(pipeEnds[0], "r");
+}
+
+RunningFloodmark::~RunningFloodmark() {
+    stop(SIGKILL);
+    if (output_ != nullptr) {
+        fclose(output_);
+    }
+}
+
+bool RunningFloodmark::nextLine(std::string& line) {
+    line.clear();
+    if (output_ == nullptr) {
+        return false;
+    }
+    for (int character; (character = fgetc(output_)) != EOF;) {
+        if (character == '\n') {
+            return true;
+        }
+        line.push_back(static_cast<char>(character));
+    }
+    return false;
+}
+
+int RunningFloodmark::stop(int signal) {
+    if (pid_ <= 0) {
+        return -1;
+    }
+    kill(pid_, signal);
+    int status = 0;
+    waitpid(pid_, &status, 0);
+    pid_ = -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 }  // namespace floodmark::testing

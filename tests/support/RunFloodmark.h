@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <sys/types.h>
 #include <vector>
 
 namespace floodmark::testing {
@@ -10,7 +11,26 @@ struct CommandRun {
     std::vector<std::string> lines;  // standard output and error, one entry a line
 };
 
-// Runs the floodmark binary with `arguments` (shell words) and waits for it to end.
-CommandRun runFloodmark(const std::string& arguments);
+// Runs the floodmark binary with `arguments` (shell words) in the home directory `home`, so
+// that it finds that home's files and socket and writes its state there, and waits for it.
+CommandRun runFloodmark(const std::string& arguments, const std::string& home);
+
+// A floodmark process that runs while the test reads its output line by line.
+class RunningFloodmark {
+public:
+    RunningFloodmark(const std::vector<std::string>& arguments, const std::string& home);
+    ~RunningFloodmark();
+    RunningFloodmark(const RunningFloodmark&) = delete;
+    RunningFloodmark& operator=(const RunningFloodmark&) = delete;
+
+    // The next line of standard output; false once the process closed it.
+    bool nextLine(std::string& line);
+    // Sends `signal` and waits for the process; its exit status, −1 if it did not exit.
+    int stop(int signal);
+
+private:
+    pid_t pid_ = -1;
+    FILE* output_ = nullptr;
+};
 
 }  // namespace floodmark::testing

@@ -1,0 +1,141 @@
+#include "FloodmarkSaver/status/SaverStatus.h"
+
+#include "platform/kit/InternetTime.h"
+#include "platform/system/ApplicationDirectory.h"
+#include "platform/system/AtomicWrite.h"
+#include "platform/system/Files.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace floodmark {
+
+namespace {
+
+template <typename Value>
+void putIfPresent(nlohmann::json& object, const char* key, const std::optional<Value>& value) {
+    if (value) {
+        object[key] = *value;
+    }
+}
+
+void putStampIfPresent(nlohmann::json& object, const char* key,
+                       const std::optional<double>& time) {
+    if (time) {
+        object[key] = SaverStatus::stamp(*time);
+    }
+}
+
+}  // namespace
+
+SaverStatus::SaverStatus(std::string directory, std::int32_t pid)
+    : directory_(std::move(directory)), pid_(pid) {}
+
+const std::shared_ptr<SaverStatus>& SaverStatus::shared() {
+    static const auto status =
+        std::make_shared<SaverStatus>(defaultDirectory(), static_cast<std::int32_t>(getpid()));
+    return status;
+}
+
+const std::string& SaverStatus::defaultDirectory() {
+    static const std::string directory = applicationDirectory() + "/status";
+    return directory;
+}
+
+std::string SaverStatus::filePath() const {
+    return directory_ + "/" + std::to_string(pid_) + ".json";
+}
+
+std::string SaverStatus::stamp(double time) { return formatInternetTime(time); }
+
+void SaverStatus::heartbeat(double now) {
+    if (now - lastWrite_ >= heartbeatInterval || now < lastWrite_) {
+        write(now);
+    }
+}
+
+void SaverStatus::write(double now) {
+    // Set first, so that a failed write also waits for the next heartbeat.
+    lastWrite_ = now;
+    createDirectories(directory_, 0700);
+    if (!pruned_) {
+        prune(now);
+    }
+    // nlohmann's objects keep their keys sorted.
+    std::string bytes = toJson(now).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+    writeFileAtomically(filePath(), bytes);
+}
+
+void SaverStatus::prune(double now) {
+    pruned_ = true;
+    DIR* listing = opendir(directory_.c_str());
+    if (listing == nullptr) {
+        return;
+    }
+    const std::string ownName = std::to_string(pid_) + ".json";
+    while (const dirent* entry = readdir(listing)) {
+        std::string name = entry->d_name;
+        if (!name.ends_with(".json") || name == ownName) {
+            continue;
+        }
+        std::string path = directory_ + "/" + name;
+        struct stat status{};
+        if (lstat(path.c_str(), &status) != 0 || !S_ISREG(status.st_mode)) {
+            continue;
+        }
+        double modified = static_cast<double>(status.st_mtim.tv_sec) +
+                          static_cast<double>(status.st_mtim.tv_nsec) / 1e9;
+        if (now - modified > pruneAfter) {
+            unlink(path.c_str());
+        }
+    }
+    closedir(listing);
+}
+
+void SaverStatus::recordDrawMiss(std::optional<DrawMiss> miss, double now) {
+    ++drawMisses;
+    lastDrawMiss = miss;
+    lastDrawMissAt = now;
+}
+
+void SaverStatus::recordFallback(double now) {
+    ++metalFallbacks;
+    lastFallbackAt = now;
+    write(now);
+}
+
+nlohmann::json SaverStatus::toJson(double now) const {
+    nlohmann::json object = {
+        {"schema", schema},
+        {"pid", pid_},
+        {"updatedAt", stamp(now)},
+        {"previewViews", previewViews},
+        {"saverViews", saverViews},
+        {"ownsBus", ownsBus},
+        {"signals", signals},
+        {"unknownEvents", unknownEvents},
+        {"replayed", replayed},
+        {"drawMisses", drawMisses},
+        {"metalFallbacks", metalFallbacks},
+        {"version", FLOODMARK_VERSION},
+    };
+    putStampIfPresent(object, "bindRefusedAt", bindRefusedAt);
+    putStampIfPresent(object, "boundAt", boundAt);
+    if (lastDrawMiss) {
+        object["lastDrawMiss"] = lastDrawMiss->rawValue();
+    }
+    putStampIfPresent(object, "lastDrawMissAt", lastDrawMissAt);
+    putStampIfPresent(object, "lastFallbackAt", lastFallbackAt);
+    putStampIfPresent(object, "lastPingAt", lastPingAt);
+    putIfPresent(object, "lastPingSession", lastPingSession);
+    putStampIfPresent(object, "lastSignalAt", lastSignalAt);
+    putIfPresent(object, "lastSignalEvent", lastSignalEvent);
+    if (mode) {
+        object["mode"] = mode->rawValue();
+    }
+    putIfPresent(object, "socketPath", socketPath);
+    return object;
+}
+
+}  // namespace floodmark

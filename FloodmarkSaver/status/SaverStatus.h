@@ -1,0 +1,75 @@
+#pragma once
+
+#include "FloodmarkSaver/feed/FeedMode.h"
+#include "FloodmarkSaver/gpu/DrawMiss.h"
+#include "platform/kit/Time.h"
+
+#include <nlohmann/json.hpp>
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace floodmark {
+
+// The process's diagnostics, mirrored into a small JSON file named by the process id that
+// anyone may read from outside. Main thread only; every failure is silent.
+class SaverStatus {
+public:
+    static constexpr double heartbeatInterval = 2.0;
+    // Other processes' files older than this are removed, seconds.
+    static constexpr double pruneAfter = 86400;
+    static constexpr int schema = 1;
+
+    SaverStatus(std::string directory, std::int32_t pid);
+
+    // The process's status object, in the default directory.
+    static const std::shared_ptr<SaverStatus>& shared();
+    // The status/ folder of the application directory.
+    static const std::string& defaultDirectory();
+
+    // Writes when `heartbeatInterval` has passed since the last write, or the clock went back.
+    void heartbeat(double now);
+    void write(double now);
+    void recordDrawMiss(std::optional<DrawMiss> miss, double now);
+    void recordFallback(double now);
+    nlohmann::json toJson(double now) const;
+
+    static std::string stamp(double time);
+    std::string filePath() const;
+
+    std::int64_t previewViews = 0;
+    std::int64_t saverViews = 0;
+    std::optional<FeedMode> mode;
+    bool ownsBus = false;
+    std::optional<std::string> socketPath;
+    std::optional<double> boundAt;
+    std::optional<double> bindRefusedAt;
+    std::int64_t signals = 0;
+    std::optional<double> lastSignalAt;
+    std::optional<std::string> lastSignalEvent;
+    std::int64_t unknownEvents = 0;
+    std::optional<double> lastPingAt;
+    std::optional<std::string> lastPingSession;
+    std::int64_t replayed = 0;
+    std::int64_t drawMisses = 0;
+    std::optional<DrawMiss> lastDrawMiss;
+    std::optional<double> lastDrawMissAt;
+    std::int64_t metalFallbacks = 0;
+    std::optional<double> lastFallbackAt;
+
+    const std::string& directory() const { return directory_; }
+    std::int32_t pid() const { return pid_; }
+
+private:
+    // Removes other processes' status files older than `pruneAfter`; once per object.
+    void prune(double now);
+
+    std::string directory_;
+    std::int32_t pid_;
+    double lastWrite_ = distantPast;
+    bool pruned_ = false;
+};
+
+}  // namespace floodmark

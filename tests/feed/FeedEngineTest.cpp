@@ -1,0 +1,211 @@
+#include "FloodmarkSaver/feed/FloodmarkFeed.h"
+#include "FloodmarkSaver/live/SaverReplay.h"
+#include "platform/kit/InternetTime.h"
+#include "platform/kit/MainLoop.h"
+#include "support/FeedSettings.h"
+#include "support/SocketClient.h"
+#include "support/WaitUntil.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+namespace floodmark {
+namespace {
+
+using testing::fileExists;
+using testing::SocketClient;
+using testing::waitUntil;
+
+// Feeds on real files and a real socket in a temporary directory. Times near the real clock,
+// because start() binds at the current time.
+class FeedEngineTest : public ::testing::Test {
+protected:
+    std::shared_ptr<FloodmarkFeed> makeFeed(bool preview = false) {
+        return std::make_shared<FloodmarkFeed>(
+            testing::isolatedSettings(directory, preview, status), t0);
+    }
+    void writeAwayState(double updatedAt, const std::string& extra = "") {
+        testing::writeFile(settings().statePath,
+                           R"({"schema":1,"y":0.8,"x":0.5,"severity":3,"updatedAt":")" +
+                               formatInternetTime(updatedAt) + "\"" + extra + "}");
+    }
+    nlohmann::json statusFile() {
+        return nlohmann::json::parse(std::ifstream(status->filePath()), nullptr, false);
+    }
+    // Runs the work the bus posted until `condition` holds.
+    template <typename Condition>
+    bool deliveredUntil(Condition condition) {
+        return waitUntil([&] {
+            MainLoop::main().runUntilIdle();
+            return condition();
+        });
+    }
+    FloodmarkFeed::Settings settings() { return testing::isolatedSettings(directory); }
+
+    testing::TempDirectory directory;
+    std::shared_ptr<SaverStatus> status =
+        std::make_shared<SaverStatus>(directory.file("status"), 77);
+    double t0 = currentTime();
+};
+
+TEST_F(FeedEngineTest, SignalsMoveTheWaterAndShowInTheStatusFile) {
+    auto feed = makeFeed();
+    feed->start();
+    EXPECT_TRUE(feed->ownsBus());
+    EXPECT_EQ(statusFile()["ownsBus"], true);
+    EXPECT_EQ(statusFile()["socketPath"], settings().socketPath);
+    EXPECT_EQ(feed->step(t0, false).y, 0.07);
+    EXPECT_EQ(feed->mode(), FeedMode::live);
+
+    SocketClient agent(settings().socketPath);
+    agent.write(R"({"event":"prompt_submitted","tool":"agent","session":"s1"})" "\n");
+    ASSERT_TRUE(deliveredUntil([&] { return status->signals == 1; }));
+    EXPECT_EQ(status->lastSignalEvent, "prompt_submitted");
+
+    double y = 0;
+    for (double now = t0 + 0.25; now < t0 + 3; now += 0.25) {
+        y = feed->step(now, false).y;
+    }
+    EXPECT_GT(y, 0.3);
+    EXPECT_EQ(statusFile()["signals"], 1);
+    EXPECT_EQ(statusFile()["mode"], "live");
+}
+
+TEST_F(FeedEngineTest, PingsAreWrittenAtOnceAndUnknownEventsOnlyCounted) {
+    auto feed = makeFeed();
+    feed->start();
+    SocketClient agent(settings().socketPath);
+    agent.write(R"({"event":"teleport"})" "\n" R"({"event":"ping","session":"s7"})" "\n");
+    ASSERT_TRUE(deliveredUntil([&] { return status->lastPingSession.has_value(); }));
+    EXPECT_EQ(status->unknownEvents, 1);
+    EXPECT_EQ(statusFile()["lastPingSession"], "s7");
+}
+
+TEST_F(FeedEngineTest, AFreshAwayStateFileWinsAndReleasesTheSocket) {
+    writeAwayState(t0);
+    auto feed = makeFeed();
+    feed->start();
+    EXPECT_TRUE(feed->ownsBus());  // binding is tried first, whatever the file says
+
+    FloodmarkFrame frame = feed->step(t0, false);
+    EXPECT_EQ(feed->mode(), FeedMode::paired);
+    EXPECT_FALSE(feed->ownsBus());
+    EXPECT_FALSE(fileExists(settings().socketPath));
+    EXPECT_EQ(frame.y, 0.8);
+    EXPECT_EQ(frame.x, 0.5);
+    EXPECT_EQ(frame.severity, 3);
+
+    // Stale after ten seconds: the water leaves paired mode, but binds only 15 s after the
+    // last attempt.
+    feed->step(t0 + 11, false);
+    EXPECT_EQ(feed->mode(), FeedMode::ambient);
+    EXPECT_EQ(feed->step(t0 + 11, false).severity, -1);
+    feed->step(t0 + 14.5, false);
+    EXPECT_FALSE(feed->ownsBus());
+    feed->step(t0 + 15.6, false);
+    EXPECT_TRUE(feed->ownsBus());
+    EXPECT_EQ(feed->mode(), FeedMode::live);
+}
+
+TEST_F(FeedEngineTest, APairedImpulseShowsOnce) {
+    writeAwayState(t0, R"(,"impulse":"session_end","impulseAt":")" +
+                           formatInternetTime(t0 - 0.5) + "\"");
+    auto feed = makeFeed();
+    feed->step(t0, false);
+    EXPECT_EQ(feed->pops().size(), 1u);
+    feed->step(t0 + 0.3, false);
+    EXPECT_EQ(feed->pops().size(), 1u);
+}
+
+TEST_F(FeedEngineTest, ASecondFeedIsRefusedAndRetriesEveryFifteenSeconds) {
+    auto first = makeFeed();
+    first->start();
+    auto otherStatus = std::make_shared<SaverStatus>(directory.file("status"), 78);
+    auto second = std::make_shared<FloodmarkFeed>(
+        testing::isolatedSettings(directory, false, otherStatus), t0);
+    second->start();
+    EXPECT_FALSE(second->ownsBus());
+    EXPECT_TRUE(otherStatus->bindRefusedAt.has_value());
+    double refusedAt = *otherStatus->bindRefusedAt;
+
+    second->step(refusedAt + 1, false);
+    EXPECT_EQ(second->mode(), FeedMode::ambient);
+    EXPECT_EQ(otherStatus->bindRefusedAt, refusedAt);  // no new attempt yet
+    second->step(refusedAt + 15, false);
+    EXPECT_EQ(otherStatus->bindRefusedAt, refusedAt + 15);
+
+    first->stop();
+    second->step(refusedAt + 30, false);
+    EXPECT_TRUE(second->ownsBus());
+}
+
+TEST_F(FeedEngineTest, HeldSignalsAreReplayedAtTheirOwnTimes) {
+    std::string replay = SaverReplay::path(settings().socketPath);
+    auto at = [&](double secondsAgo) { return std::to_string((t0 - secondsAgo) * 1000); };
+    testing::writeFile(replay,
+                       R"({"schema":1,"signals":[)"
+                       R"({"event":"prompt_submitted","tool":"a","session":"s","at":)" +
+                           at(20) + "}," +
+                           R"({"event":"tool_call","tool":"a","session":"s","at":)" + at(10) +
+                           "}]}");
+    auto feed = makeFeed();
+    feed->start();
+    EXPECT_FALSE(fileExists(replay));
+    EXPECT_EQ(status->replayed, 2);
+    EXPECT_EQ(statusFile()["replayed"], 2);
+    EXPECT_EQ(feed->aggregator().activeSessionCount(), 1u);
+
+    // 0.55 decayed for 10 s at 25 s, lifted by a tool call, decayed for 10 s more: what the
+    // first live tick reads, give or take the moments that start() took.
+    double level = (std::max(0.55 * std::exp(-10.0 / 25), 0.3) + 0.03) * std::exp(-10.0 / 25);
+    level *= std::exp(-0.25 / 25);
+    FloodmarkFrame frame = feed->step(t0, false);
+    EXPECT_NEAR(frame.y, 0.95 * (1 - std::exp(-level)), 1e-4);
+}
+
+TEST_F(FeedEngineTest, TheCalibrationSurvivesAStopAndANewFeed) {
+    auto feed = makeFeed();
+    feed->start();
+    SocketClient agent(settings().socketPath);
+    agent.write(R"({"event":"prompt_submitted","tool":"agent","session":"s1"})" "\n");
+    ASSERT_TRUE(deliveredUntil([&] { return status->signals == 1; }));
+    for (double now = t0; now < t0 + 2; now += 0.25) {
+        feed->step(now, false);
+    }
+    auto learned = feed->aggregator().calibration()->toJson();
+    ASSERT_EQ(learned["y"].size(), 1u);
+    feed->stop();
+    EXPECT_FALSE(fileExists(settings().socketPath));
+    EXPECT_EQ(statusFile()["ownsBus"], false);
+
+    auto next = makeFeed();
+    EXPECT_EQ(next->aggregator().calibration()->toJson(), learned);
+}
+
+TEST_F(FeedEngineTest, ABrokenOrHugeCalibrationFileRestoresEmpty) {
+    std::filesystem::create_directories(directory.file("state"));
+    for (const std::string& content :
+         {std::string("{\"schema\":3,\"y\":{\"2025-03-01\":1"),
+          R"({"schema":3,"y":{"2025-03-01":1}})" + std::string(2 << 20, ' ')}) {
+        testing::writeFile(settings().calibrationPath, content);
+        EXPECT_EQ(makeFeed()->aggregator().calibration()->dailySustainedY().size(), 0u);
+    }
+    testing::writeFile(settings().calibrationPath, R"({"schema":3,"y":{"2025-03-01":1}})");
+    EXPECT_EQ(makeFeed()->aggregator().calibration()->dailySustainedY().size(), 1u);
+}
+
+TEST_F(FeedEngineTest, APreviewFeedShowsItsNoteUnlessPaired) {
+    auto preview = makeFeed(true);
+    EXPECT_EQ(preview->step(t0, false).message,
+              "Preview only. The water goes live when the saver runs.");
+    EXPECT_FALSE(status->mode.has_value());  // a preview never reports its mode
+    writeAwayState(t0 + 2);
+    FloodmarkFrame paired = preview->step(t0 + 2, false);
+    EXPECT_EQ(preview->mode(), FeedMode::paired);
+    EXPECT_EQ(paired.message, "AFK. The agents are not.");
+}
+
+}  // namespace
+}  // namespace floodmark
