@@ -28,8 +28,8 @@ nlohmann::ordered_json frameJson(const FloodmarkFrame& frame) {
         {"ripples", marksJson(frame.ripples)},
         {"pops", marksJson(frame.pops)},
         {"clock", frame.clock},
-        {"message", frame.message ? nlohmann::ordered_json(*frame.message)
-                                  : nlohmann::ordered_json()},
+        {"message",
+         frame.message ? nlohmann::ordered_json(*frame.message) : nlohmann::ordered_json()},
         {"chromeAlpha", frame.chromeAlpha},
         {"reduceMotion", frame.reduceMotion},
         {"depth", frame.depth},

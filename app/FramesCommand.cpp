@@ -77,14 +77,13 @@ int framesCommand(std::span<char* const> words) {
     auto lease = SharedFloodmarkFeed::host()->acquire();
     FramePrinter printer(*lease, options->count);
     if (options->simulated) {
-        double now = currentTime();
-        do {
+        for (double now = currentTime();; now += options->interval) {
             // Signals that arrived meanwhile are ingested before each step.
             loop.runUntilIdle();
-            if (interrupted) {
+            if (interrupted || !printer.printNext(now)) {
                 break;
             }
-        } while (printer.printNext(now) && (now += options->interval, true));
+        }
     } else if (printer.printNext(currentTime())) {
         auto timer = loop.every(options->interval, [&] {
             if (!printer.printNext(currentTime())) {

@@ -33,9 +33,8 @@ BENCHMARK(BM_FeedStep);
 
 // Four views ticking together: one lease steps the feed, three reuse its frame.
 void BM_LeaseStepFourLeases(benchmark::State& state) {
-    auto share = SharedFloodmarkFeed::make(false, [] {
-        return std::make_shared<FloodmarkFeed>(restingSettings(), t0);
-    });
+    auto share = SharedFloodmarkFeed::make(
+        false, [] { return std::make_shared<FloodmarkFeed>(restingSettings(), t0); });
     std::vector<std::unique_ptr<FloodmarkFeedLease>> leases;
     for (int i = 0; i < 4; ++i) {
         leases.push_back(share->acquire());

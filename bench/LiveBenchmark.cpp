@@ -112,7 +112,8 @@ void BM_BusDelayAt1000LinesPerSecond(benchmark::State& state) {
         LiveBus bus(path, nullptr, [&](const LiveSignal& signal) {
             auto sentAt = Clock::time_point(Clock::duration(std::stoll(*signal.sizeBucket)));
             std::lock_guard lock(mutex);
-            delays.push_back(std::chrono::duration<double, std::micro>(Clock::now() - sentAt).count());
+            delays.push_back(
+                std::chrono::duration<double, std::micro>(Clock::now() - sentAt).count());
         });
         bus.start();
         int descriptor = connectTo(path);
@@ -120,8 +121,9 @@ void BM_BusDelayAt1000LinesPerSecond(benchmark::State& state) {
         for (int i = 0; i < lines; ++i) {
             std::this_thread::sleep_until(next);
             next += std::chrono::milliseconds(1);
-            std::string line = R"({"event":"tool_call","tool":"agent","session":"s1","sizeBucket":")" +
-                               std::to_string(Clock::now().time_since_epoch().count()) + "\"}\n";
+            std::string line =
+                R"({"event":"tool_call","tool":"agent","session":"s1","sizeBucket":")" +
+                std::to_string(Clock::now().time_since_epoch().count()) + "\"}\n";
             writeAll(descriptor, line);
         }
         while (true) {
@@ -144,7 +146,8 @@ void BM_AggregatorTick1000Sessions(benchmark::State& state) {
     LiveDemandAggregator aggregator;
     const double now = 1'700'000'000;
     for (int i = 0; i < 1000; ++i) {
-        aggregator.ingest(LiveSignal{.tool = "agent", .session = "s" + std::to_string(i),
+        aggregator.ingest(LiveSignal{.tool = "agent",
+                                     .session = "s" + std::to_string(i),
                                      .event = LiveEvent::promptSubmitted},
                           now);
     }

@@ -8,8 +8,12 @@ namespace {
 constexpr RawNames<FeedMode::Case, 3> modeNames{{"paired", "live", "ambient"}};
 }
 
-std::optional<FeedMode> FeedMode::fromRawValue(std::string_view raw) { return modeNames.find(raw); }
+std::optional<FeedMode> FeedMode::fromRawValue(std::string_view raw) {
+    return modeNames.find(raw);
+}
 
-std::string_view FeedMode::rawValue() const { return modeNames.of(value_); }
+std::string_view FeedMode::rawValue() const {
+    return modeNames.of(value_);
+}
 
 }  // namespace floodmark

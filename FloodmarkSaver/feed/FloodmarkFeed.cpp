@@ -133,7 +133,7 @@ void FloodmarkFeed::attemptBind(double now) {
         }
         return;
     }
-    struct stat existing{};
+    struct stat existing {};
     if (settings_.status && lstat(settings_.socketPath.c_str(), &existing) == 0) {
         settings_.status->bindRefusedAt = now;
     }

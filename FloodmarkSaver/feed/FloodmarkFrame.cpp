@@ -4,7 +4,9 @@
 
 namespace floodmark {
 
-SustainSeries absentSustain() { return SustainSeries(5); }
+SustainSeries absentSustain() {
+    return SustainSeries(5);
+}
 
 FloodmarkFrame FloodmarkFrame::resting() {
     return FloodmarkFrame{.y = FloodmarkRendererLevels::ambientResting, .x = 0};

@@ -18,6 +18,8 @@ std::optional<ImpulseKind> ImpulseKind::from(const nlohmann::json* value) {
     return text ? fromRawValue(*text) : std::nullopt;
 }
 
-std::string_view ImpulseKind::rawValue() const { return impulseNames.of(value_); }
+std::string_view ImpulseKind::rawValue() const {
+    return impulseNames.of(value_);
+}
 
 }  // namespace floodmark

@@ -19,6 +19,8 @@ SaverStyle SaverStyle::from(const nlohmann::json* value) {
     return text ? fromRawValue(*text).value_or(standard) : standard;
 }
 
-std::string_view SaverStyle::rawValue() const { return styleNames.of(value_); }
+std::string_view SaverStyle::rawValue() const {
+    return styleNames.of(value_);
+}
 
 }  // namespace floodmark

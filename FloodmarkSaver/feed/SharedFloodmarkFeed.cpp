@@ -52,7 +52,9 @@ void SharedFloodmarkFeed::release() {
 FloodmarkFeedLease::FloodmarkFeedLease(std::shared_ptr<SharedFloodmarkFeed> share)
     : share_(std::move(share)) {}
 
-FloodmarkFeedLease::~FloodmarkFeedLease() { release(); }
+FloodmarkFeedLease::~FloodmarkFeedLease() {
+    release();
+}
 
 FloodmarkFrame FloodmarkFeedLease::step(double now, bool reduceMotion, bool chromeVisible) {
     FloodmarkFrame frame;

@@ -4,11 +4,11 @@
 #include "platform/system/Files.h"
 #include "platform/system/HomeDirectory.h"
 
-#include <asio.hpp>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
+#include <asio.hpp>
 
 #include <array>
 #include <chrono>
@@ -86,7 +86,7 @@ struct LiveBus::Core : std::enable_shared_from_this<LiveBus::Core> {
     std::uint64_t nextClientId = 0;
     // Each stop begins a new generation; completions of an older one do nothing.
     std::uint64_t generation = 0;
-    struct stat socketFile{};
+    struct stat socketFile {};
 };
 
 bool LiveBus::Core::start() {
@@ -97,7 +97,7 @@ bool LiveBus::Core::start() {
     if (!address) {
         return false;
     }
-    struct stat existing{};
+    struct stat existing {};
     if (lstat(path.c_str(), &existing) == 0) {
         // Only a stale socket is ever removed: a live one belongs to another process, and any
         // other file belongs to the user.
@@ -149,7 +149,7 @@ void LiveBus::Core::stop() {
         acceptor->close(ignored);
         acceptor.reset();
         // The path may meanwhile hold another process's socket; remove only our own.
-        struct stat current{};
+        struct stat current {};
         if (lstat(path.c_str(), &current) == 0 && sameFile(current, socketFile)) {
             unlink(path.c_str());
         }

@@ -135,9 +135,9 @@ LiveDemandReading LiveDemandAggregator::tick(double now, double elapsed) {
         double age = now - session.lastEventAt;
         bool trusted = session.backgroundUntil && now < *session.backgroundUntil;
         bool waiting = session.awaitingSince.has_value();
-        double tau = session.settling                                      ? settlingTau
+        double tau = session.settling                               ? settlingTau
                      : (!waiting && (age <= staleAfter || trusted)) ? activeTau
-                                                                            : idleTau;
+                                                                    : idleTau;
         session.level *= std::exp(-elapsed / tau);
         if (!waiting && session.level < goneBelow && !trusted) {
             entry = sessions_.erase(entry);
@@ -165,9 +165,9 @@ LiveDemandReading LiveDemandAggregator::tick(double now, double elapsed) {
     reading.impulse = std::exchange(pendingImpulse_, std::nullopt);
     reading.awaiting = awaiting;
     if (!stoppedShort_.empty()) {
-        bool rateLimited = std::any_of(stoppedShort_.begin(), stoppedShort_.end(), [](const auto& entry) {
-            return entry.second.kind == StoppedKind::rateLimit;
-        });
+        bool rateLimited = std::any_of(
+            stoppedShort_.begin(), stoppedShort_.end(),
+            [](const auto& entry) { return entry.second.kind == StoppedKind::rateLimit; });
         reading.stopped = std::string(rateLimited ? StoppedKind::rateLimit : StoppedKind::error);
     }
     if (calibration_->isMature()) {

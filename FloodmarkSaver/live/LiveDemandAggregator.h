@@ -21,9 +21,8 @@ public:
     static constexpr double awaitingTtl = 1800;
     static constexpr double stoppedHold = 3600;
 
-    explicit LiveDemandAggregator(
-        std::shared_ptr<LiveDemandCalibration> calibration =
-            std::make_shared<LiveDemandCalibration>());
+    explicit LiveDemandAggregator(std::shared_ptr<LiveDemandCalibration> calibration =
+                                      std::make_shared<LiveDemandCalibration>());
 
     void ingest(const LiveSignal& signal, double now);
     // `elapsed` is the time since the previous tick; a negative or non-finite one counts as 0.

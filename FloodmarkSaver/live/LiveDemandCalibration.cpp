@@ -60,7 +60,8 @@ LiveDemandCalibration::LiveDemandCalibration(const nlohmann::json* restored) {
 }
 
 void LiveDemandCalibration::observe(double rawY, double rawX, double now, double elapsed) {
-    double dt = lastObservedAt_ ? std::max(elapsed, now - *lastObservedAt_) : std::max(elapsed, 0.0);
+    double dt =
+        lastObservedAt_ ? std::max(elapsed, now - *lastObservedAt_) : std::max(elapsed, 0.0);
     lastObservedAt_ = now;
     if (dt > 0 && std::isfinite(rawY)) {
         sustainedY_ += (1 - std::exp(-dt / sustainTau)) * (rawY - sustainedY_);

@@ -7,8 +7,8 @@ namespace floodmark {
 
 // The demand aggregator's output for one tick.
 struct LiveDemandReading {
-    double y = 0;  // normalised load, 0…0.95
-    double x = 0;  // normalised concurrency, 0…0.9
+    double y = 0;                        // normalised load, 0…0.95
+    double x = 0;                        // normalised concurrency, 0…0.9
     std::optional<std::string> impulse;  // an ImpulseKind wire string, at most one per reading
     long long awaiting = 0;              // sessions waiting for the user
     std::optional<std::string> stopped;  // a StoppedKind while a stopped-short hold lasts

@@ -5,14 +5,16 @@
 namespace floodmark {
 
 namespace {
-constexpr RawNames<LiveEvent::Case, 7> eventNames{{"prompt_submitted", "tool_call", "compaction",
-                                                   "tool_failure", "stop", "awaiting", "halted"}};
+constexpr RawNames<LiveEvent::Case, 7> eventNames{
+    {"prompt_submitted", "tool_call", "compaction", "tool_failure", "stop", "awaiting", "halted"}};
 }
 
 std::optional<LiveEvent> LiveEvent::fromRawValue(std::string_view raw) {
     return eventNames.find(raw);
 }
 
-std::string_view LiveEvent::rawValue() const { return eventNames.of(value_); }
+std::string_view LiveEvent::rawValue() const {
+    return eventNames.of(value_);
+}
 
 }  // namespace floodmark

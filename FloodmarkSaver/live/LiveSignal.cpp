@@ -13,7 +13,9 @@ namespace {
 
 using nlohmann::json;
 
-json parseLine(std::string_view line) { return json::parse(line, nullptr, false); }
+json parseLine(std::string_view line) {
+    return json::parse(line, nullptr, false);
+}
 
 std::optional<std::string_view> nonEmptyText(const json* value) {
     auto text = textOf(value);
@@ -90,7 +92,8 @@ std::optional<LiveSignal> LiveSignal::fromJson(const json& object) {
     if (!event || !tool || !session) {
         return std::nullopt;
     }
-    LiveSignal signal{.tool = std::string(*tool), .session = std::string(*session), .event = *event};
+    LiveSignal signal{
+        .tool = std::string(*tool), .session = std::string(*session), .event = *event};
     signal.backgroundTasks = readBackgroundTasks(member(object, "backgroundTasks"));
     signal.pid = readPid(member(object, "pid"));
     if (*event == LiveEvent::halted) {

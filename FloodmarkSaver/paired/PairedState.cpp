@@ -31,7 +31,9 @@ std::optional<double> numberOf(const json* value) {
     return std::nullopt;
 }
 
-double clampUnit(double value) { return std::clamp(value, 0.0, 1.0); }
+double clampUnit(double value) {
+    return std::clamp(value, 0.0, 1.0);
+}
 
 // The integer part, held inside the range of `Integer`.
 template <typename Integer>

@@ -20,8 +20,7 @@ void putIfPresent(nlohmann::json& object, const char* key, const std::optional<V
     }
 }
 
-void putStampIfPresent(nlohmann::json& object, const char* key,
-                       const std::optional<double>& time) {
+void putStampIfPresent(nlohmann::json& object, const char* key, const std::optional<double>& time) {
     if (time) {
         object[key] = SaverStatus::stamp(*time);
     }
@@ -47,7 +46,9 @@ std::string SaverStatus::filePath() const {
     return directory_ + "/" + std::to_string(pid_) + ".json";
 }
 
-std::string SaverStatus::stamp(double time) { return formatInternetTime(time); }
+std::string SaverStatus::stamp(double time) {
+    return formatInternetTime(time);
+}
 
 void SaverStatus::heartbeat(double now) {
     if (now - lastWrite_ >= heartbeatInterval || now < lastWrite_) {
@@ -80,7 +81,7 @@ void SaverStatus::prune(double now) {
             continue;
         }
         std::string path = directory_ + "/" + name;
-        struct stat status{};
+        struct stat status {};
         if (lstat(path.c_str(), &status) != 0 || !S_ISREG(status.st_mode)) {
             continue;
         }

@@ -54,7 +54,9 @@ MainLoop& MainLoop::main() {
     return loop;
 }
 
-void MainLoop::post(std::function<void()> work) { asio::post(state_->io, std::move(work)); }
+void MainLoop::post(std::function<void()> work) {
+    asio::post(state_->io, std::move(work));
+}
 
 std::unique_ptr<MainLoop::Timer> MainLoop::every(double seconds, std::function<void()> tick) {
     auto interval = steadyDuration(seconds);
@@ -89,11 +91,15 @@ void MainLoop::runFor(double seconds) {
     state_->io.run_for(steadyDuration(seconds));
 }
 
-void MainLoop::stop() { state_->io.stop(); }
+void MainLoop::stop() {
+    state_->io.stop();
+}
 
 MainLoop::Timer::Timer(std::shared_ptr<Schedule> schedule) : schedule_(std::move(schedule)) {}
 
-MainLoop::Timer::~Timer() { cancel(); }
+MainLoop::Timer::~Timer() {
+    cancel();
+}
 
 void MainLoop::Timer::cancel() {
     if (schedule_ && !schedule_->cancelled) {

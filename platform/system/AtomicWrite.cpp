@@ -29,8 +29,8 @@ bool writeFileAtomically(const std::string& path, std::string_view bytes) {
     if (descriptor < 0) {
         return false;
     }
-    bool written = writeAll(descriptor, bytes) && fchmod(descriptor, 0644) == 0 &&
-                   fsync(descriptor) == 0;
+    bool written =
+        writeAll(descriptor, bytes) && fchmod(descriptor, 0644) == 0 && fsync(descriptor) == 0;
     written = close(descriptor) == 0 && written;
     if (!written || std::rename(temporary.c_str(), path.c_str()) != 0) {
         unlink(temporary.c_str());

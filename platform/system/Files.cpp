@@ -7,7 +7,7 @@
 namespace floodmark {
 
 bool createDirectories(const std::string& path, mode_t mode) {
-    struct stat existing{};
+    struct stat existing {};
     if (stat(path.c_str(), &existing) == 0) {
         return S_ISDIR(existing.st_mode);
     }

@@ -12,7 +12,7 @@ std::optional<std::string> readSmallFile(const std::string& path, std::size_t ma
         return std::nullopt;
     }
     std::optional<std::string> content;
-    struct stat status{};
+    struct stat status {};
     if (fstat(descriptor, &status) == 0 && S_ISREG(status.st_mode) &&
         static_cast<std::size_t>(status.st_size) <= maxBytes) {
         content.emplace();

@@ -1,9 +1,9 @@
+#include "platform/kit/InternetTime.h"
+#include "platform/kit/Time.h"
 #include "support/RunFloodmark.h"
 #include "support/SocketClient.h"
 #include "support/TempDirectory.h"
 #include "support/WaitUntil.h"
-#include "platform/kit/InternetTime.h"
-#include "platform/kit/Time.h"
 
 #include <sys/stat.h>
 
@@ -69,9 +69,9 @@ TEST_F(FramesCommand, NamesEveryFieldOfTheFrameInOrder) {
 }
 
 TEST_F(FramesCommand, RejectsBadValuesWithOneLineAndStatusTwo) {
-    for (const char* arguments : {"frames --count 0", "frames --count x", "frames --count",
-                                  "frames --interval -1", "frames --interval nan",
-                                  "frames --interval 1e999", "frames --bogus", "nothing", ""}) {
+    for (const char* arguments :
+         {"frames --count 0", "frames --count x", "frames --count", "frames --interval -1",
+          "frames --interval nan", "frames --interval 1e999", "frames --bogus", "nothing", ""}) {
         CommandRun run = runFloodmark(arguments);
         EXPECT_EQ(run.status, 2) << arguments;
         EXPECT_GE(run.lines.size(), 1u) << arguments;

@@ -60,7 +60,8 @@ TEST_F(FeedEngineTest, SignalsMoveTheWaterAndShowInTheStatusFile) {
     EXPECT_EQ(feed->mode(), FeedMode::live);
 
     SocketClient agent(settings().socketPath);
-    agent.write(R"({"event":"prompt_submitted","tool":"agent","session":"s1"})" "\n");
+    agent.write(R"({"event":"prompt_submitted","tool":"agent","session":"s1"})"
+                "\n");
     ASSERT_TRUE(deliveredUntil([&] { return status->signals == 1; }));
     EXPECT_EQ(status->lastSignalEvent, "prompt_submitted");
 
@@ -77,7 +78,10 @@ TEST_F(FeedEngineTest, PingsAreWrittenAtOnceAndUnknownEventsOnlyCounted) {
     auto feed = makeFeed();
     feed->start();
     SocketClient agent(settings().socketPath);
-    agent.write(R"({"event":"teleport"})" "\n" R"({"event":"ping","session":"s7"})" "\n");
+    agent.write(R"({"event":"teleport"})"
+                "\n"
+                R"({"event":"ping","session":"s7"})"
+                "\n");
     ASSERT_TRUE(deliveredUntil([&] { return status->lastPingSession.has_value(); }));
     EXPECT_EQ(status->unknownEvents, 1);
     EXPECT_EQ(statusFile()["lastPingSession"], "s7");
@@ -110,8 +114,8 @@ TEST_F(FeedEngineTest, AFreshAwayStateFileWinsAndReleasesTheSocket) {
 }
 
 TEST_F(FeedEngineTest, APairedImpulseShowsOnce) {
-    writeAwayState(t0, R"(,"impulse":"session_end","impulseAt":")" +
-                           formatInternetTime(t0 - 0.5) + "\"");
+    writeAwayState(
+        t0, R"(,"impulse":"session_end","impulseAt":")" + formatInternetTime(t0 - 0.5) + "\"");
     auto feed = makeFeed();
     feed->step(t0, false);
     EXPECT_EQ(feed->pops().size(), 1u);
@@ -144,12 +148,11 @@ TEST_F(FeedEngineTest, ASecondFeedIsRefusedAndRetriesEveryFifteenSeconds) {
 TEST_F(FeedEngineTest, HeldSignalsAreReplayedAtTheirOwnTimes) {
     std::string replay = SaverReplay::path(settings().socketPath);
     auto at = [&](double secondsAgo) { return std::to_string((t0 - secondsAgo) * 1000); };
-    testing::writeFile(replay,
-                       R"({"schema":1,"signals":[)"
-                       R"({"event":"prompt_submitted","tool":"a","session":"s","at":)" +
-                           at(20) + "}," +
-                           R"({"event":"tool_call","tool":"a","session":"s","at":)" + at(10) +
-                           "}]}");
+    testing::writeFile(replay, R"({"schema":1,"signals":[)"
+                               R"({"event":"prompt_submitted","tool":"a","session":"s","at":)" +
+                                   at(20) + "}," +
+                                   R"({"event":"tool_call","tool":"a","session":"s","at":)" +
+                                   at(10) + "}]}");
     auto feed = makeFeed();
     feed->start();
     EXPECT_FALSE(fileExists(replay));
@@ -169,7 +172,8 @@ TEST_F(FeedEngineTest, TheCalibrationSurvivesAStopAndANewFeed) {
     auto feed = makeFeed();
     feed->start();
     SocketClient agent(settings().socketPath);
-    agent.write(R"({"event":"prompt_submitted","tool":"agent","session":"s1"})" "\n");
+    agent.write(R"({"event":"prompt_submitted","tool":"agent","session":"s1"})"
+                "\n");
     ASSERT_TRUE(deliveredUntil([&] { return status->signals == 1; }));
     for (double now = t0; now < t0 + 2; now += 0.25) {
         feed->step(now, false);

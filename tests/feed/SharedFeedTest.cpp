@@ -19,8 +19,8 @@ struct CountingShare {
     explicit CountingShare(bool bindsBus = true) {
         share = SharedFloodmarkFeed::make(bindsBus, [this, bindsBus] {
             ++feedsMade;
-            return std::make_shared<FloodmarkFeed>(
-                testing::isolatedSettings(directory, !bindsBus), t0);
+            return std::make_shared<FloodmarkFeed>(testing::isolatedSettings(directory, !bindsBus),
+                                                   t0);
         });
     }
 };

@@ -42,8 +42,7 @@ TEST(SaverStyle, CalmStylesArePausedAndDrawnAsStandard) {
             EXPECT_TRUE(style.isCalm()) << style.rawValue();
         }
         EXPECT_EQ(style.isPaused(), style.isCalm()) << style.rawValue();
-        EXPECT_EQ(style.drawn(), style.isCalm() ? SaverStyle::standard : style)
-            << style.rawValue();
+        EXPECT_EQ(style.drawn(), style.isCalm() ? SaverStyle::standard : style) << style.rawValue();
     }
     EXPECT_FALSE(SaverStyle(SaverStyle::still).isCalm());
     EXPECT_TRUE(SaverStyle(SaverStyle::splinter).isFullBleed());

@@ -3,8 +3,8 @@
 #include "support/TempDirectory.h"
 #include "support/WaitUntil.h"
 
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -132,11 +132,13 @@ TEST_F(LiveBusTest, ClassifiesPingsUnknownEventsAndJunk) {
     auto bus = makeBus(path);
     ASSERT_TRUE(bus->start());
     SocketClient client(path);
-    client.write("\n\xff\xfe\n" R"({"event":"stop","session":"no-tool"})"
-                 "\n"
-                 R"({"event":"Stop","tool":"a","session":"s"})"
-                 "\n" +
-                 pingLine("p1") + "[1,2]\n" + signalLine("real", "stop") + "\r\n");
+    client.write(
+        "\n\xff\xfe\n"
+        R"({"event":"stop","session":"no-tool"})"
+        "\n"
+        R"({"event":"Stop","tool":"a","session":"s"})"
+        "\n" +
+        pingLine("p1") + "[1,2]\n" + signalLine("real", "stop") + "\r\n");
     ASSERT_TRUE(waitUntil([&] { return recorder.sessions().size() == 1; }));
     EXPECT_EQ(recorder.sessions(), std::vector<std::string>{"real"});
     EXPECT_EQ(recorder.others(), (std::vector<std::string>{"<unknown>", "p1"}));
@@ -212,7 +214,7 @@ TEST_F(LiveBusTest, MakesAPrivateDirectoryAndSocket) {
     std::string nested = directory.file("a/b/live.sock");
     auto bus = makeBus(nested);
     ASSERT_TRUE(bus->start());
-    struct stat status{};
+    struct stat status {};
     ASSERT_EQ(stat(nested.c_str(), &status), 0);
     EXPECT_EQ(status.st_mode & 0777, 0600u);
     ASSERT_EQ(stat(directory.file("a").c_str(), &status), 0);
@@ -238,13 +240,12 @@ TEST_F(LiveBusTest, NoCallbackRunsOnceStopHasReturned) {
     std::atomic<bool> stopped = false;
     std::atomic<int> late = 0;
     std::atomic<int> heard = 0;
-    LiveBus bus(
-        path, nullptr, [&](const LiveSignal&) {
-            ++heard;
-            if (stopped) {
-                ++late;
-            }
-        });
+    LiveBus bus(path, nullptr, [&](const LiveSignal&) {
+        ++heard;
+        if (stopped) {
+            ++late;
+        }
+    });
     ASSERT_TRUE(bus.start());
     std::atomic<bool> writing = true;
     std::vector<std::thread> writers;

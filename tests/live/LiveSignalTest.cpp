@@ -25,8 +25,8 @@ TEST(LiveSignal, AMinimalLineIsASignalWithNothingOptional) {
 }
 
 TEST(LiveSignal, EveryEventParsesByItsExactWireString) {
-    for (const char* event : {"prompt_submitted", "tool_call", "compaction", "tool_failure",
-                              "stop", "awaiting", "halted"}) {
+    for (const char* event : {"prompt_submitted", "tool_call", "compaction", "tool_failure", "stop",
+                              "awaiting", "halted"}) {
         auto signal = parse("", event);
         ASSERT_TRUE(signal) << event;
         EXPECT_EQ(signal->event.rawValue(), event);
@@ -90,7 +90,8 @@ TEST(LiveSignal, ErrorKindOnlyOnHaltAndResumeOnlyWithARateLimit) {
               std::nullopt);
     EXPECT_EQ(parse(R"(,"errorKind":"rate_limit","resumesAt":true)", "halted").value().resumesAt,
               std::nullopt);
-    EXPECT_EQ(parse(R"(,"errorKind":"rate_limit","resumesAt":1.5)", "halted").value().resumesAt, 1.5);
+    EXPECT_EQ(parse(R"(,"errorKind":"rate_limit","resumesAt":1.5)", "halted").value().resumesAt,
+              1.5);
     EXPECT_EQ(parse(R"(,"sizeBucket":"huge")", "prompt_submitted").value().sizeBucket, "huge");
     EXPECT_EQ(parse(R"(,"sizeBucket":3)", "prompt_submitted").value().sizeBucket, std::nullopt);
 }

@@ -6,16 +6,16 @@
 namespace floodmark {
 namespace {
 
-using testing::TempDirectory;
 using testing::fileExists;
+using testing::TempDirectory;
 using testing::writeFile;
 
 constexpr double now = 1'700'000'000;
 
 std::string entry(double secondsAgo, const std::string& event = "tool_call",
                   const std::string& session = "s1") {
-    return R"({"event":")" + event + R"(","tool":"agent","session":")" + session +
-           R"(","at":)" + std::to_string((now - secondsAgo) * 1000) + "}";
+    return R"({"event":")" + event + R"(","tool":"agent","session":")" + session + R"(","at":)" +
+           std::to_string((now - secondsAgo) * 1000) + "}";
 }
 
 class SaverReplayTest : public ::testing::Test {
@@ -30,16 +30,17 @@ protected:
 };
 
 TEST(SaverReplayPath, SitsBesideTheSocket) {
-    EXPECT_EQ(SaverReplay::path("/home/ana/.tolvera/live.sock"), "/home/ana/.tolvera/l.replay.json");
+    EXPECT_EQ(SaverReplay::path("/home/ana/.tolvera/live.sock"),
+              "/home/ana/.tolvera/l.replay.json");
     EXPECT_EQ(SaverReplay::path("/Users/ana/Library/Containers/x/Data/l.sock"),
               "/Users/ana/Library/Containers/x/Data/l.replay.json");
     EXPECT_EQ(SaverReplay::path("/live.sock"), "/l.replay.json");
 }
 
 TEST_F(SaverReplayTest, ReadsHeldSignalsOldestFirst) {
-    auto held = readWith(R"({"schema":1,"signals":[)" + entry(10, "stop", "late") + "," +
-                         entry(20, "tool_call", "early") + "," + entry(10, "compaction", "tie") +
-                         "]}");
+    auto held =
+        readWith(R"({"schema":1,"signals":[)" + entry(10, "stop", "late") + "," +
+                 entry(20, "tool_call", "early") + "," + entry(10, "compaction", "tie") + "]}");
     ASSERT_EQ(held.size(), 3u);
     EXPECT_EQ(held[0].signal.session, "early");
     EXPECT_NEAR(held[0].at, now - 20, 1e-3);
@@ -52,7 +53,8 @@ TEST_F(SaverReplayTest, TheWholeFileIsRejectedForABadSchemaOrList) {
     EXPECT_TRUE(readWith(R"({"schema":2,"signals":[)" + entry(1) + "]}").empty());
     EXPECT_TRUE(readWith(R"({"schema":"1","signals":[)" + entry(1) + "]}").empty());
     EXPECT_TRUE(readWith(R"({"signals":[)" + entry(1) + "]}").empty());
-    EXPECT_TRUE(readWith(R"({"schema":1,"signals":[)" + entry(1) + "," + entry(2) + ",5]}").empty());
+    EXPECT_TRUE(
+        readWith(R"({"schema":1,"signals":[)" + entry(1) + "," + entry(2) + ",5]}").empty());
     EXPECT_TRUE(readWith(R"({"schema":1,"signals":{}})").empty());
     EXPECT_TRUE(readWith(R"({"schema":1,"signals":[)" + entry(1)).empty());  // half written
     EXPECT_TRUE(readWith(R"([1])").empty());

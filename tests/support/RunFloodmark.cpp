@@ -10,8 +10,8 @@
 namespace floodmark::testing {
 
 CommandRun runFloodmark(const std::string& arguments, const std::string& home) {
-    std::string command = "HOME='" + home + "' XDG_STATE_HOME= " + FLOODMARK_BINARY + " " +
-                          arguments + " 2>&1";
+    std::string command =
+        "HOME='" + home + "' XDG_STATE_HOME= " + FLOODMARK_BINARY + " " + arguments + " 2>&1";
     FILE* pipe = popen(command.c_str(), "r");
     if (pipe == nullptr) {
         return {};

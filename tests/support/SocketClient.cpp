@@ -28,7 +28,9 @@ SocketClient::SocketClient(const std::string& path) {
     }
 }
 
-SocketClient::~SocketClient() { close(); }
+SocketClient::~SocketClient() {
+    close();
+}
 
 bool SocketClient::write(const std::string& bytes) {
     size_t sent = 0;

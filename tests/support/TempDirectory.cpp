@@ -24,7 +24,7 @@ void writeFile(const std::string& path, const std::string& content) {
 }
 
 bool fileExists(const std::string& path) {
-    struct stat status{};
+    struct stat status {};
     return lstat(path.c_str(), &status) == 0;
 }
 
