@@ -113,6 +113,34 @@ TEST_F(FeedEngineTest, AFreshAwayStateFileWinsAndReleasesTheSocket) {
     EXPECT_EQ(feed->mode(), FeedMode::live);
 }
 
+TEST_F(FeedEngineTest, AClockSetBackStillArbitratesAndTicks) {
+    writeAwayState(t0);
+    auto feed = makeFeed();
+    feed->start();
+    feed->step(t0, false);
+    EXPECT_EQ(feed->mode(), FeedMode::paired);
+
+    // The companion goes away while the wall clock is set back an hour.
+    std::filesystem::remove(settings().statePath);
+    feed->step(t0 - 3600, false);
+    EXPECT_NE(feed->mode(), FeedMode::paired);
+    // Binding is retried too, rather than an hour later.
+    feed->step(t0 - 3599, false);
+    EXPECT_TRUE(feed->ownsBus());
+    EXPECT_EQ(feed->mode(), FeedMode::live);
+
+    // And the live reading keeps being ticked: a signal moves the water at once.
+    SocketClient agent(settings().socketPath);
+    agent.write(R"({"event":"prompt_submitted","tool":"agent","session":"s1"})"
+                "\n");
+    ASSERT_TRUE(deliveredUntil([&] { return status->signals == 1; }));
+    double y = 0;
+    for (double now = t0 - 3598; now < t0 - 3595; now += 0.25) {
+        y = feed->step(now, false).y;
+    }
+    EXPECT_GT(y, 0.2);
+}
+
 TEST_F(FeedEngineTest, APairedImpulseShowsOnce) {
     writeAwayState(
         t0, R"(,"impulse":"session_end","impulseAt":")" + formatInternetTime(t0 - 0.5) + "\"");
