@@ -1,11 +1,12 @@
 #include "FloodmarkSaver/live/LiveSignal.h"
 
 #include "FloodmarkSaver/feed/JsonValue.h"
+#include "FloodmarkSaver/feed/WholeNumber.h"
 
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <cmath>
-#include <limits>
 
 namespace floodmark {
 
@@ -43,21 +44,12 @@ std::optional<std::int64_t> readBackgroundTasks(const json* value) {
     if (!number || !std::isfinite(*number)) {
         return std::nullopt;
     }
-    double whole = std::trunc(*number);
-    if (whole <= 0) {
-        return 0;
-    }
-    // 2^63 is the first double past the signed 64-bit range.
-    if (whole >= 9223372036854775808.0) {
-        return std::numeric_limits<std::int64_t>::max();
-    }
-    return static_cast<std::int64_t>(whole);
+    return std::max(wholePart<std::int64_t>(*number), std::int64_t{0});
 }
 
 std::optional<std::int64_t> readPid(const json* value) {
     auto number = plainNumber(value);
-    if (!number || !(*number >= 2) || *number >= 9223372036854775808.0 ||
-        std::trunc(*number) != *number) {
+    if (!number || !(*number >= 2) || !isWhole<std::int64_t>(*number)) {
         return std::nullopt;
     }
     return static_cast<std::int64_t>(*number);

@@ -1,6 +1,7 @@
 #include "FloodmarkSaver/paired/PairedState.h"
 
 #include "FloodmarkSaver/feed/JsonValue.h"
+#include "FloodmarkSaver/feed/WholeNumber.h"
 #include "platform/kit/InternetTime.h"
 #include "platform/system/HomeDirectory.h"
 #include "platform/system/ReadFile.h"
@@ -9,7 +10,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <limits>
 
 namespace floodmark {
 
@@ -33,20 +33,6 @@ std::optional<double> numberOf(const json* value) {
 
 double clampUnit(double value) {
     return std::clamp(value, 0.0, 1.0);
-}
-
-// The integer part, held inside the range of `Integer`.
-template <typename Integer>
-Integer wholePart(double value) {
-    constexpr double lowest = static_cast<double>(std::numeric_limits<Integer>::min());
-    // −lowest is the first whole number past the top of the range, and exact as a double.
-    if (std::trunc(value) >= -lowest) {
-        return std::numeric_limits<Integer>::max();
-    }
-    if (value <= lowest) {
-        return std::numeric_limits<Integer>::min();
-    }
-    return static_cast<Integer>(std::trunc(value));
 }
 
 std::optional<double> stampOf(const json* value) {
