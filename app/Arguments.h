@@ -4,6 +4,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace floodmark::app {
 
@@ -20,6 +21,11 @@ public:
 
     std::optional<long long> positiveInteger(std::string_view option);
     std::optional<double> positiveNumber(std::string_view option);
+    std::optional<long long> integer(std::string_view option);
+    // Any finite number.
+    std::optional<double> number(std::string_view option);
+    // Two finite numbers joined by `separator`, as in "0.5:0.25".
+    std::optional<std::pair<double, double>> numberPair(std::string_view option, char separator);
 
     void fail(std::string message) { error_ = std::move(message); }
     const std::optional<std::string>& error() const { return error_; }

@@ -7,7 +7,11 @@
 namespace {
 
 constexpr std::string_view usage =
-    "usage: floodmark frames [--count N] [--interval S] [--simulated]\n";
+    "usage: floodmark frames [--count N] [--interval S] [--simulated]\n"
+    "       floodmark snapshot --out FILE.png [--size WxH] [--scale K] [--y Y] [--x X]\n"
+    "                [--severity N] [--style NAME] [--time T] [--ripple AGE:POS]...\n"
+    "                [--pop AGE:POS]... [--clock TEXT] [--message TEXT]\n"
+    "                [--chrome-alpha A] [--reduce-motion]\n";
 
 }  // namespace
 
@@ -20,6 +24,9 @@ int main(int argc, char** argv) {
     std::string_view command = words[1];
     if (command == "frames") {
         return floodmark::app::framesCommand(words.subspan(2));
+    }
+    if (command == "snapshot") {
+        return floodmark::app::snapshotCommand(words.subspan(2));
     }
     std::cerr << "floodmark: unknown command '" << command << "'\n" << usage;
     return 2;

@@ -1,0 +1,130 @@
+#include "FloodmarkSaver/scene/FloodmarkRenderer.h"
+#include "app/Arguments.h"
+#include "app/Commands.h"
+#include "platform/draw/CairoCanvas.h"
+#include "platform/draw/Fonts.h"
+
+#include <cmath>
+#include <iostream>
+
+namespace floodmark::app {
+
+namespace {
+
+// Pictures larger than this on a side are refused rather than allocated.
+constexpr double maxPixels = 16384;
+
+struct SnapshotOptions {
+    std::string out;
+    Size size{1280, 720};
+    double scale = 1;
+    FloodmarkFrame frame = FloodmarkFrame::resting();
+};
+
+std::optional<SurfaceMark> markOf(Arguments& arguments, std::string_view option) {
+    auto pair = arguments.numberPair(option, ':');
+    if (!pair) {
+        return std::nullopt;
+    }
+    return SurfaceMark{.age = pair->first, .position = pair->second};
+}
+
+void readSize(Arguments& arguments, std::string_view option, Size& size) {
+    auto pair = arguments.numberPair(option, 'x');
+    if (!pair) {
+        return;
+    }
+    auto whole = [](double value) { return std::trunc(value) == value && value >= 1; };
+    if (!whole(pair->first) || !whole(pair->second)) {
+        arguments.fail(std::string(option) + " wants whole numbers of points, as 1280x720");
+        return;
+    }
+    size = {pair->first, pair->second};
+}
+
+void readOption(Arguments& arguments, std::string_view word, SnapshotOptions& options) {
+    FloodmarkFrame& frame = options.frame;
+    if (word == "--out") {
+        options.out = std::string(arguments.valueOf(word).value_or(""));
+    } else if (word == "--size") {
+        readSize(arguments, word, options.size);
+    } else if (word == "--scale") {
+        options.scale = arguments.positiveNumber(word).value_or(1);
+    } else if (word == "--y") {
+        frame.y = arguments.number(word).value_or(0);
+    } else if (word == "--x") {
+        frame.x = arguments.number(word).value_or(0);
+    } else if (word == "--severity") {
+        auto severity = arguments.integer(word).value_or(-1);
+        frame.severity = static_cast<int>(std::clamp<long long>(severity, -1, 1000));
+    } else if (word == "--style") {
+        auto name = arguments.valueOf(word).value_or("");
+        if (auto style = SaverStyle::fromRawValue(name)) {
+            frame.style = *style;
+        } else {
+            arguments.fail("--style wants standard, still, bloom, unfold, mosaic or splinter");
+        }
+    } else if (word == "--time") {
+        frame.time = arguments.number(word).value_or(0);
+    } else if (word == "--ripple") {
+        if (auto mark = markOf(arguments, word)) {
+            frame.ripples.push_back(*mark);
+        }
+    } else if (word == "--pop") {
+        if (auto mark = markOf(arguments, word)) {
+            frame.pops.push_back(*mark);
+        }
+    } else if (word == "--clock") {
+        frame.clock = std::string(arguments.valueOf(word).value_or(""));
+    } else if (word == "--message") {
+        frame.message = std::string(arguments.valueOf(word).value_or(""));
+    } else if (word == "--chrome-alpha") {
+        frame.chromeAlpha = arguments.number(word).value_or(1);
+    } else if (word == "--reduce-motion") {
+        frame.reduceMotion = true;
+    } else {
+        arguments.fail("unknown option '" + std::string(word) + "'");
+    }
+}
+
+std::optional<SnapshotOptions> parseSnapshotOptions(Arguments& arguments) {
+    SnapshotOptions options;
+    while (!arguments.done() && !arguments.error()) {
+        readOption(arguments, arguments.nextWord(), options);
+    }
+    if (!arguments.error() && options.out.empty()) {
+        arguments.fail("--out FILE.png is required");
+    }
+    if (!arguments.error() && (options.size.width * options.scale > maxPixels ||
+                               options.size.height * options.scale > maxPixels)) {
+        arguments.fail("the picture may be at most 16384 pixels on a side");
+    }
+    if (arguments.error()) {
+        return std::nullopt;
+    }
+    return options;
+}
+
+}  // namespace
+
+int snapshotCommand(std::span<char* const> words) {
+    Arguments arguments(words);
+    auto options = parseSnapshotOptions(arguments);
+    if (!options) {
+        std::cerr << "floodmark snapshot: " << *arguments.error() << "\n";
+        return 2;
+    }
+    registerBundledFonts();
+    CairoCanvas canvas(options->size, options->scale);
+    canvas.draw([&](DrawingContext& context) {
+        FloodmarkRenderer::drawScene(options->frame, context, options->size);
+        FloodmarkRenderer::drawChrome(options->frame, context, options->size);
+    });
+    if (!canvas.writePng(options->out)) {
+        std::cerr << "floodmark snapshot: cannot write " << options->out << "\n";
+        return 1;
+    }
+    return 0;
+}
+
+}  // namespace floodmark::app

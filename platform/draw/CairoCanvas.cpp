@@ -1,0 +1,284 @@
+#include "platform/draw/CairoCanvas.h"
+
+#include "platform/draw/Fonts.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace floodmark {
+
+namespace {
+
+// Reusable layers kept at most; a canvas needs one or two (the standard and the calm ground).
+constexpr std::size_t maxLayers = 4;
+
+int pixels(double points, double scale) {
+    double value = std::round(points * scale);
+    return static_cast<int>(std::clamp(value, 1.0, 32767.0));
+}
+
+void setSource(cairo_t* cairo, Color color) {
+    cairo_set_source_rgba(cairo, color.red, color.green, color.blue, color.alpha);
+}
+
+void addPath(cairo_t* cairo, const Path& path) {
+    cairo_new_path(cairo);
+    for (const auto& element : path.elements()) {
+        switch (element.verb) {
+            case Path::Verb::move:
+                cairo_move_to(cairo, element.point.x, element.point.y);
+                break;
+            case Path::Verb::line:
+                cairo_line_to(cairo, element.point.x, element.point.y);
+                break;
+            case Path::Verb::curve:
+                cairo_curve_to(cairo, element.control1.x, element.control1.y, element.control2.x,
+                               element.control2.y, element.point.x, element.point.y);
+                break;
+            case Path::Verb::arc:
+                cairo_arc(cairo, element.point.x, element.point.y, element.radius,
+                          element.startAngle, element.endAngle);
+                break;
+            case Path::Verb::close:
+                cairo_close_path(cairo);
+                break;
+        }
+    }
+}
+
+}  // namespace
+
+// The DrawingContext over one cairo context, y flipped so that the origin is bottom-left.
+class CairoContext final : public DrawingContext {
+public:
+    CairoContext(CairoCanvas& canvas, cairo_surface_t* target)
+        : canvas_(canvas), cairo_(cairo_create(target)) {
+        cairo_translate(cairo_, 0, canvas.pixelHeight_);
+        cairo_scale(cairo_, canvas.scale_, -canvas.scale_);
+    }
+    ~CairoContext() override { cairo_destroy(cairo_); }
+    CairoContext(const CairoContext&) = delete;
+    CairoContext& operator=(const CairoContext&) = delete;
+
+    void save() override { cairo_save(cairo_); }
+    void restore() override { cairo_restore(cairo_); }
+
+    void setFillColor(Color color) override { fill_ = color; }
+    void fillRect(Rect rect) override {
+        cairo_new_path(cairo_);
+        cairo_rectangle(cairo_, rect.x, rect.y, rect.width, rect.height);
+        fillCurrent();
+    }
+    void fillEllipse(Rect rect) override {
+        cairo_new_path(cairo_);
+        addEllipse(rect);
+        fillCurrent();
+    }
+    void fillPath(const Path& path) override {
+        addPath(cairo_, path);
+        fillCurrent();
+    }
+
+    void setStrokeColor(Color color) override { stroke_ = color; }
+    void setLineWidth(double width) override { cairo_set_line_width(cairo_, width); }
+    void setRoundLines() override {
+        cairo_set_line_cap(cairo_, CAIRO_LINE_CAP_ROUND);
+        cairo_set_line_join(cairo_, CAIRO_LINE_JOIN_ROUND);
+    }
+    void strokePath(const Path& path) override {
+        addPath(cairo_, path);
+        setSource(cairo_, stroke_);
+        cairo_stroke(cairo_);
+    }
+
+    void clipToRect(Rect rect) override {
+        cairo_new_path(cairo_);
+        cairo_rectangle(cairo_, rect.x, rect.y, rect.width, rect.height);
+        cairo_clip(cairo_);
+    }
+    void clipToPath(const Path& path) override {
+        addPath(cairo_, path);
+        cairo_set_fill_rule(cairo_, CAIRO_FILL_RULE_WINDING);
+        cairo_clip(cairo_);
+    }
+
+    void drawLinearGradient(Color from, Color to, Point start, Point end, bool extend) override {
+        cairo_pattern_t* gradient = cairo_pattern_create_linear(start.x, start.y, end.x, end.y);
+        paintGradient(gradient, from, to, extend);
+    }
+    void drawRadialGradient(Color from, Color to, Point startCentre, double startRadius,
+                            Point endCentre, double endRadius, bool extend) override {
+        cairo_pattern_t* gradient = cairo_pattern_create_radial(
+            startCentre.x, startCentre.y, startRadius, endCentre.x, endCentre.y, endRadius);
+        paintGradient(gradient, from, to, extend);
+    }
+
+    void translate(double x, double y) override { cairo_translate(cairo_, x, y); }
+    void rotate(double angle) override { cairo_rotate(cairo_, angle); }
+    void scale(double x, double y) override { cairo_scale(cairo_, x, y); }
+
+    double textWidth(std::string_view text, const std::string& font, double size) override {
+        return shapeText(text, font, size).width;
+    }
+
+    void drawText(std::string_view text, const std::string& font, double size, Color color,
+                  Point origin) override {
+        cairo_save(cairo_);
+        ShapedText shaped = shapeText(text, font, size);
+        if (!shaped.glyphs.empty()) {
+            // Text is laid out y-down: flip back around the baseline origin.
+            cairo_translate(cairo_, origin.x, origin.y);
+            cairo_scale(cairo_, 1, -1);
+            setFont(font, size);
+            setSource(cairo_, color);
+            cairo_show_glyphs(cairo_, shaped.glyphs.data(), static_cast<int>(shaped.glyphs.size()));
+        }
+        cairo_restore(cairo_);
+    }
+
+    void drawReusableLayer(const std::string& key,
+                           const std::function<void(DrawingContext&)>& paint) override {
+        cairo_surface_t* layer = canvas_.reusableLayer(key, paint);
+        cairo_save(cairo_);
+        cairo_identity_matrix(cairo_);
+        // A copy of the layer's pixels, exactly as if they had been painted here.
+        cairo_set_operator(cairo_, CAIRO_OPERATOR_SOURCE);
+        cairo_set_source_surface(cairo_, layer, 0, 0);
+        cairo_paint(cairo_);
+        cairo_restore(cairo_);
+    }
+
+private:
+    struct ShapedText {
+        std::vector<cairo_glyph_t> glyphs;  // moved so that the ink starts at x 0
+        double width = 0;
+    };
+
+    void fillCurrent() {
+        setSource(cairo_, fill_);
+        cairo_set_fill_rule(cairo_, CAIRO_FILL_RULE_WINDING);
+        cairo_fill(cairo_);
+    }
+
+    void addEllipse(Rect rect) {
+        cairo_save(cairo_);
+        cairo_translate(cairo_, rect.x + rect.width / 2, rect.y + rect.height / 2);
+        cairo_scale(cairo_, rect.width / 2, rect.height / 2);
+        cairo_arc(cairo_, 0, 0, 1, 0, 2 * M_PI);
+        cairo_restore(cairo_);
+    }
+
+    void paintGradient(cairo_pattern_t* gradient, Color from, Color to, bool extend) {
+        if (cairo_pattern_status(gradient) == CAIRO_STATUS_SUCCESS) {
+            cairo_pattern_add_color_stop_rgba(gradient, 0, from.red, from.green, from.blue,
+                                              from.alpha);
+            cairo_pattern_add_color_stop_rgba(gradient, 1, to.red, to.green, to.blue, to.alpha);
+            cairo_pattern_set_extend(gradient, extend ? CAIRO_EXTEND_PAD : CAIRO_EXTEND_NONE);
+            cairo_set_source(cairo_, gradient);
+            cairo_paint(cairo_);
+        }
+        cairo_pattern_destroy(gradient);
+    }
+
+    bool setFont(const std::string& font, double size) {
+        auto face = fontNamed(font);
+        if (!face) {
+            return false;
+        }
+        cairo_set_font_face(cairo_, face->cairoFace());
+        cairo_set_font_size(cairo_, size);
+        return true;
+    }
+
+    ShapedText shapeText(std::string_view text, const std::string& font, double size) {
+        ShapedText shaped;
+        auto face = fontNamed(font);
+        if (!face || text.empty() || !(size > 0)) {
+            return shaped;
+        }
+        shaped.glyphs = face->shape(text, size);
+        cairo_save(cairo_);
+        cairo_identity_matrix(cairo_);
+        cairo_scale(cairo_, canvas_.scale_, canvas_.scale_);
+        setFont(font, size);
+        cairo_text_extents_t extents{};
+        cairo_glyph_extents(cairo_, shaped.glyphs.data(), static_cast<int>(shaped.glyphs.size()),
+                            &extents);
+        cairo_restore(cairo_);
+        for (auto& glyph : shaped.glyphs) {
+            glyph.x -= extents.x_bearing;
+        }
+        shaped.width = extents.width;
+        return shaped;
+    }
+
+    CairoCanvas& canvas_;
+    cairo_t* cairo_;
+    Color fill_;
+    Color stroke_;
+};
+
+CairoCanvas::CairoCanvas(Size size, double scale)
+    : size_(size),
+      scale_(scale),
+      pixelWidth_(pixels(size.width, scale)),
+      pixelHeight_(pixels(size.height, scale)),
+      surface_(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, pixelWidth_, pixelHeight_)) {}
+
+CairoCanvas::~CairoCanvas() {
+    for (auto& [key, layer] : layers_) {
+        cairo_surface_destroy(layer);
+    }
+    cairo_surface_destroy(surface_);
+}
+
+void CairoCanvas::draw(const std::function<void(DrawingContext&)>& paint) {
+    CairoContext context(*this, surface_);
+    paint(context);
+    cairo_surface_flush(surface_);
+}
+
+cairo_surface_t* CairoCanvas::reusableLayer(const std::string& key,
+                                            const std::function<void(DrawingContext&)>& paint) {
+    if (auto found = layers_.find(key); found != layers_.end()) {
+        return found->second;
+    }
+    if (layers_.size() >= maxLayers) {
+        for (auto& [oldKey, layer] : layers_) {
+            cairo_surface_destroy(layer);
+        }
+        layers_.clear();
+    }
+    cairo_surface_t* layer =
+        cairo_image_surface_create(CAIRO_FORMAT_ARGB32, pixelWidth_, pixelHeight_);
+    {
+        CairoContext context(*this, layer);
+        paint(context);
+    }
+    cairo_surface_flush(layer);
+    layers_.emplace(key, layer);
+    return layer;
+}
+
+std::array<std::uint8_t, 4> CairoCanvas::pixel(int column, int row) const {
+    if (column < 0 || row < 0 || column >= pixelWidth_ || row >= pixelHeight_) {
+        return {0, 0, 0, 0};
+    }
+    const unsigned char* data = cairo_image_surface_get_data(surface_);
+    int stride = cairo_image_surface_get_stride(surface_);
+    std::uint32_t value;
+    std::memcpy(&value, data + row * stride + column * 4, 4);
+    std::uint8_t alpha = value >> 24;
+    auto channel = [&](int shift) -> std::uint8_t {
+        std::uint32_t premultiplied = (value >> shift) & 0xff;
+        return alpha == 0 ? 0 : static_cast<std::uint8_t>((premultiplied * 255 + alpha / 2) / alpha);
+    };
+    return {channel(16), channel(8), channel(0), alpha};
+}
+
+bool CairoCanvas::writePng(const std::string& path) const {
+    return cairo_surface_write_to_png(surface_, path.c_str()) == CAIRO_STATUS_SUCCESS;
+}
+
+}  // namespace floodmark

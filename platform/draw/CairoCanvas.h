@@ -1,0 +1,50 @@
+#pragma once
+
+#include "platform/draw/DrawingContext.h"
+
+#include <cairo.h>
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+
+namespace floodmark {
+
+// An ARGB32 picture of a view: `size` points at `scale` pixels a point. Keeps the layers its
+// drawings marked reusable for as long as it lives.
+class CairoCanvas {
+public:
+    CairoCanvas(Size size, double scale);
+    ~CairoCanvas();
+    CairoCanvas(const CairoCanvas&) = delete;
+    CairoCanvas& operator=(const CairoCanvas&) = delete;
+
+    // Runs `paint` with a context over the picture.
+    void draw(const std::function<void(DrawingContext&)>& paint);
+
+    Size size() const { return size_; }
+    double scale() const { return scale_; }
+    int pixelWidth() const { return pixelWidth_; }
+    int pixelHeight() const { return pixelHeight_; }
+    // Red, green, blue, alpha (not premultiplied) of a pixel; row 0 is the top.
+    std::array<std::uint8_t, 4> pixel(int column, int row) const;
+    bool writePng(const std::string& path) const;
+    cairo_surface_t* surface() const { return surface_; }
+
+private:
+    friend class CairoContext;
+    cairo_surface_t* reusableLayer(const std::string& key,
+                                   const std::function<void(DrawingContext&)>& paint);
+
+    Size size_;
+    double scale_;
+    int pixelWidth_;
+    int pixelHeight_;
+    cairo_surface_t* surface_;
+    std::map<std::string, cairo_surface_t*> layers_;
+};
+
+}  // namespace floodmark
