@@ -20,6 +20,8 @@ std::optional<Color> stateTint(int severity) {
     }
 }
 
-Color waterTint(int severity) { return stateTint(severity).value_or(ink2); }
+Color waterTint(int severity) {
+    return stateTint(severity).value_or(ink2);
+}
 
 }  // namespace floodmark::FloodmarkPalette

@@ -117,11 +117,17 @@ double amplitude(double height, bool reduceMotion) {
     return reduceMotion ? 0 : std::max(0.004 * height, 2.0);
 }
 
-double waterTop(double level, double height) { return level * height * 0.92; }
+double waterTop(double level, double height) {
+    return level * height * 0.92;
+}
 
-double glowHeight(double height) { return std::max(0.03 * height, 14.0); }
+double glowHeight(double height) {
+    return std::max(0.03 * height, 14.0);
+}
 
-double surfaceLineWidth(double height) { return std::max(0.002 * height, 1.5); }
+double surfaceLineWidth(double height) {
+    return std::max(0.002 * height, 1.5);
+}
 
 double rippleRadius(double age, double height) {
     return age * std::max(0.05 * height, 24.0) + 6;
@@ -137,7 +143,9 @@ double surfaceY(double x, double width, double top, double time, double amplitud
     return top + amplitude * (a + 0.5 * b) / 1.5;
 }
 
-double surfaceSpeedBound(double amplitude) { return amplitude * 0.5039988214315176; }
+double surfaceSpeedBound(double amplitude) {
+    return amplitude * 0.5039988214315176;
+}
 
 int surfaceSegments(double width) {
     return std::max(static_cast<int>(std::clamp(width / 16, 0.0, 1e6)), 24);
@@ -160,8 +168,8 @@ void drawChrome(const FloodmarkFrame& frame, DrawingContext& context, Size size)
     const double w = size.width;
     const double h = size.height;
     const double m = std::min(w, h);
-    bool hidden = frame.style == SaverStyle::still || frame.style.isCalm() ||
-                  !(frame.chromeAlpha > 0);
+    bool hidden =
+        frame.style == SaverStyle::still || frame.style.isCalm() || !(frame.chromeAlpha > 0);
     double alpha = hidden ? 0 : std::min(frame.chromeAlpha, 1.0);
     bool visible = alpha > FloodmarkFeed::chromeInvisibleBelow;
 

@@ -11,7 +11,9 @@ namespace {
 constexpr double holdShare = 0.35;
 }  // namespace
 
-double radius(double height) { return std::max(0.011 * height, 7.0); }
+double radius(double height) {
+    return std::max(0.011 * height, 7.0);
+}
 
 std::vector<Arc> arcs(double age, double radius) {
     if (age < holdShare) {

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <optional>
 
 namespace floodmark {
 
@@ -61,21 +62,31 @@ public:
     CairoContext(const CairoContext&) = delete;
     CairoContext& operator=(const CairoContext&) = delete;
 
-    void save() override { cairo_save(cairo_); }
-    void restore() override { cairo_restore(cairo_); }
+    void save() override {
+        applyPendingClip();
+        cairo_save(cairo_);
+    }
+    void restore() override {
+        // A clip still pending was set after the matching save, so it ends here unapplied.
+        pendingClip_.reset();
+        cairo_restore(cairo_);
+    }
 
     void setFillColor(Color color) override { fill_ = color; }
     void fillRect(Rect rect) override {
+        applyPendingClip();
         cairo_new_path(cairo_);
         cairo_rectangle(cairo_, rect.x, rect.y, rect.width, rect.height);
         fillCurrent();
     }
     void fillEllipse(Rect rect) override {
+        applyPendingClip();
         cairo_new_path(cairo_);
         addEllipse(rect);
         fillCurrent();
     }
     void fillPath(const Path& path) override {
+        applyPendingClip();
         addPath(cairo_, path);
         fillCurrent();
     }
@@ -87,20 +98,23 @@ public:
         cairo_set_line_join(cairo_, CAIRO_LINE_JOIN_ROUND);
     }
     void strokePath(const Path& path) override {
+        applyPendingClip();
         addPath(cairo_, path);
         setSource(cairo_, stroke_);
         cairo_stroke(cairo_);
     }
 
     void clipToRect(Rect rect) override {
+        applyPendingClip();
         cairo_new_path(cairo_);
         cairo_rectangle(cairo_, rect.x, rect.y, rect.width, rect.height);
         cairo_clip(cairo_);
     }
+    // Kept back until something else is drawn: a gradient painted through a path clip is
+    // filled into the path instead, which gives the same pixels without a full-size clip mask.
     void clipToPath(const Path& path) override {
-        addPath(cairo_, path);
-        cairo_set_fill_rule(cairo_, CAIRO_FILL_RULE_WINDING);
-        cairo_clip(cairo_);
+        applyPendingClip();
+        pendingClip_ = path;
     }
 
     void drawLinearGradient(Color from, Color to, Point start, Point end, bool extend) override {
@@ -114,9 +128,18 @@ public:
         paintGradient(gradient, from, to, extend);
     }
 
-    void translate(double x, double y) override { cairo_translate(cairo_, x, y); }
-    void rotate(double angle) override { cairo_rotate(cairo_, angle); }
-    void scale(double x, double y) override { cairo_scale(cairo_, x, y); }
+    void translate(double x, double y) override {
+        applyPendingClip();
+        cairo_translate(cairo_, x, y);
+    }
+    void rotate(double angle) override {
+        applyPendingClip();
+        cairo_rotate(cairo_, angle);
+    }
+    void scale(double x, double y) override {
+        applyPendingClip();
+        cairo_scale(cairo_, x, y);
+    }
 
     double textWidth(std::string_view text, const std::string& font, double size) override {
         return shapeText(text, font, size).width;
@@ -124,6 +147,7 @@ public:
 
     void drawText(std::string_view text, const std::string& font, double size, Color color,
                   Point origin) override {
+        applyPendingClip();
         cairo_save(cairo_);
         ShapedText shaped = shapeText(text, font, size);
         if (!shaped.glyphs.empty()) {
@@ -139,6 +163,7 @@ public:
 
     void drawReusableLayer(const std::string& key,
                            const std::function<void(DrawingContext&)>& paint) override {
+        applyPendingClip();
         cairo_surface_t* layer = canvas_.reusableLayer(key, paint);
         cairo_save(cairo_);
         cairo_identity_matrix(cairo_);
@@ -169,6 +194,15 @@ private:
         cairo_restore(cairo_);
     }
 
+    void applyPendingClip() {
+        if (pendingClip_) {
+            addPath(cairo_, *pendingClip_);
+            cairo_set_fill_rule(cairo_, CAIRO_FILL_RULE_WINDING);
+            cairo_clip(cairo_);
+            pendingClip_.reset();
+        }
+    }
+
     void paintGradient(cairo_pattern_t* gradient, Color from, Color to, bool extend) {
         if (cairo_pattern_status(gradient) == CAIRO_STATUS_SUCCESS) {
             cairo_pattern_add_color_stop_rgba(gradient, 0, from.red, from.green, from.blue,
@@ -176,7 +210,14 @@ private:
             cairo_pattern_add_color_stop_rgba(gradient, 1, to.red, to.green, to.blue, to.alpha);
             cairo_pattern_set_extend(gradient, extend ? CAIRO_EXTEND_PAD : CAIRO_EXTEND_NONE);
             cairo_set_source(cairo_, gradient);
-            cairo_paint(cairo_);
+            if (pendingClip_) {
+                // The clip stays pending for whatever follows in the same bracket.
+                addPath(cairo_, *pendingClip_);
+                cairo_set_fill_rule(cairo_, CAIRO_FILL_RULE_WINDING);
+                cairo_fill(cairo_);
+            } else {
+                cairo_paint(cairo_);
+            }
         }
         cairo_pattern_destroy(gradient);
     }
@@ -215,6 +256,7 @@ private:
 
     CairoCanvas& canvas_;
     cairo_t* cairo_;
+    std::optional<Path> pendingClip_;
     Color fill_;
     Color stroke_;
 };
@@ -272,7 +314,8 @@ std::array<std::uint8_t, 4> CairoCanvas::pixel(int column, int row) const {
     std::uint8_t alpha = value >> 24;
     auto channel = [&](int shift) -> std::uint8_t {
         std::uint32_t premultiplied = (value >> shift) & 0xff;
-        return alpha == 0 ? 0 : static_cast<std::uint8_t>((premultiplied * 255 + alpha / 2) / alpha);
+        return alpha == 0 ? 0
+                          : static_cast<std::uint8_t>((premultiplied * 255 + alpha / 2) / alpha);
     };
     return {channel(16), channel(8), channel(0), alpha};
 }

@@ -34,8 +34,7 @@ public:
 
     // Two colours at locations 0 and 1. `extend` paints past both ends; otherwise nothing is
     // painted beyond them.
-    virtual void drawLinearGradient(Color from, Color to, Point start, Point end,
-                                    bool extend) = 0;
+    virtual void drawLinearGradient(Color from, Color to, Point start, Point end, bool extend) = 0;
     virtual void drawRadialGradient(Color from, Color to, Point startCentre, double startRadius,
                                     Point endCentre, double endRadius, bool extend) = 0;
 
@@ -46,8 +45,8 @@ public:
     // One line of text with its baseline origin at `origin`, and its width (the ink extent of
     // its glyphs, which start at the origin). A face not found is replaced by a default sans.
     virtual double textWidth(std::string_view text, const std::string& font, double size) = 0;
-    virtual void drawText(std::string_view text, const std::string& font, double size,
-                          Color color, Point origin) = 0;
+    virtual void drawText(std::string_view text, const std::string& font, double size, Color color,
+                          Point origin) = 0;
 
     // Paints what `paint` draws, which must depend on nothing but `key` and the context's
     // size. A context may keep the picture and paint it again for the same key unchanged.

@@ -119,8 +119,8 @@ std::vector<std::filesystem::path> fontDirectories() {
 void registerFontFile(const std::string& path) {
     FcInit();
     int count = 0;
-    FcPattern* pattern = FcFreeTypeQuery(reinterpret_cast<const FcChar8*>(path.c_str()), 0,
-                                         nullptr, &count);
+    FcPattern* pattern =
+        FcFreeTypeQuery(reinterpret_cast<const FcChar8*>(path.c_str()), 0, nullptr, &count);
     if (pattern == nullptr) {
         return;
     }

@@ -2,9 +2,13 @@
 
 namespace floodmark {
 
-void Path::moveTo(Point point) { elements_.push_back({.verb = Verb::move, .point = point}); }
+void Path::moveTo(Point point) {
+    elements_.push_back({.verb = Verb::move, .point = point});
+}
 
-void Path::lineTo(Point point) { elements_.push_back({.verb = Verb::line, .point = point}); }
+void Path::lineTo(Point point) {
+    elements_.push_back({.verb = Verb::line, .point = point});
+}
 
 void Path::curveTo(Point control1, Point control2, Point end) {
     elements_.push_back(
@@ -19,7 +23,9 @@ void Path::arc(Point centre, double radius, double startAngle, double endAngle) 
                          .endAngle = endAngle});
 }
 
-void Path::close() { elements_.push_back({.verb = Verb::close}); }
+void Path::close() {
+    elements_.push_back({.verb = Verb::close});
+}
 
 void Path::append(const Path& other) {
     elements_.insert(elements_.end(), other.elements_.begin(), other.elements_.end());

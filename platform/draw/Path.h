@@ -14,9 +14,9 @@ public:
 
     struct Element {
         Verb verb;
-        Point point;     // move, line, curve: the end point; arc: the centre
-        Point control1;  // curve only
-        Point control2;  // curve only
+        Point point;            // move, line, curve: the end point; arc: the centre
+        Point control1;         // curve only
+        Point control2;         // curve only
         double radius = 0;      // arc only
         double startAngle = 0;  // arc only, counter-clockwise to endAngle
         double endAngle = 0;

@@ -12,8 +12,12 @@ std::vector<RecordingContext::Operation> RecordingContext::named(const std::stri
     return found;
 }
 
-void RecordingContext::save() { log({.name = "save"}); }
-void RecordingContext::restore() { log({.name = "restore"}); }
+void RecordingContext::save() {
+    log({.name = "save"});
+}
+void RecordingContext::restore() {
+    log({.name = "restore"});
+}
 
 void RecordingContext::setFillColor(Color color) {
     log({.name = "setFillColor", .colors = {color}});
@@ -27,7 +31,9 @@ void RecordingContext::fillEllipse(Rect rect) {
     log({.name = "fillEllipse", .numbers = {rect.x, rect.y, rect.width, rect.height}});
 }
 
-void RecordingContext::fillPath(const Path& path) { log({.name = "fillPath", .path = path}); }
+void RecordingContext::fillPath(const Path& path) {
+    log({.name = "fillPath", .path = path});
+}
 
 void RecordingContext::setStrokeColor(Color color) {
     log({.name = "setStrokeColor", .colors = {color}});
@@ -37,15 +43,21 @@ void RecordingContext::setLineWidth(double width) {
     log({.name = "setLineWidth", .numbers = {width}});
 }
 
-void RecordingContext::setRoundLines() { log({.name = "setRoundLines"}); }
+void RecordingContext::setRoundLines() {
+    log({.name = "setRoundLines"});
+}
 
-void RecordingContext::strokePath(const Path& path) { log({.name = "strokePath", .path = path}); }
+void RecordingContext::strokePath(const Path& path) {
+    log({.name = "strokePath", .path = path});
+}
 
 void RecordingContext::clipToRect(Rect rect) {
     log({.name = "clipToRect", .numbers = {rect.x, rect.y, rect.width, rect.height}});
 }
 
-void RecordingContext::clipToPath(const Path& path) { log({.name = "clipToPath", .path = path}); }
+void RecordingContext::clipToPath(const Path& path) {
+    log({.name = "clipToPath", .path = path});
+}
 
 void RecordingContext::drawLinearGradient(Color from, Color to, Point start, Point end,
                                           bool extend) {
@@ -58,8 +70,8 @@ void RecordingContext::drawRadialGradient(Color from, Color to, Point startCentr
                                           double startRadius, Point endCentre, double endRadius,
                                           bool extend) {
     log({.name = "drawRadialGradient",
-         .numbers = {startCentre.x, startCentre.y, startRadius, endCentre.x, endCentre.y,
-                     endRadius, extend ? 1.0 : 0.0},
+         .numbers = {startCentre.x, startCentre.y, startRadius, endCentre.x, endCentre.y, endRadius,
+                     extend ? 1.0 : 0.0},
          .colors = {from, to}});
 }
 
@@ -67,9 +79,13 @@ void RecordingContext::translate(double x, double y) {
     log({.name = "translate", .numbers = {x, y}});
 }
 
-void RecordingContext::rotate(double angle) { log({.name = "rotate", .numbers = {angle}}); }
+void RecordingContext::rotate(double angle) {
+    log({.name = "rotate", .numbers = {angle}});
+}
 
-void RecordingContext::scale(double x, double y) { log({.name = "scale", .numbers = {x, y}}); }
+void RecordingContext::scale(double x, double y) {
+    log({.name = "scale", .numbers = {x, y}});
+}
 
 double RecordingContext::textWidth(std::string_view text, const std::string&, double size) {
     return 0.5 * size * static_cast<double>(text.size());

@@ -12,11 +12,11 @@ namespace floodmark {
 class RecordingContext final : public DrawingContext {
 public:
     struct Operation {
-        std::string name;              // the operation, as its member function is named
-        std::vector<double> numbers;   // its numeric arguments, in order
-        std::vector<Color> colors;     // its colour arguments, in order
-        Path path;                     // fills, strokes and clips of a path
-        std::string text;              // text and layer keys
+        std::string name;             // the operation, as its member function is named
+        std::vector<double> numbers;  // its numeric arguments, in order
+        std::vector<Color> colors;    // its colour arguments, in order
+        Path path;                    // fills, strokes and clips of a path
+        std::string text;             // text and layer keys
         bool operator==(const Operation&) const = default;
     };
 

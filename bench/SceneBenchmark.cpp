@@ -1,0 +1,47 @@
+#include "FloodmarkSaver/scene/FloodmarkRenderer.h"
+#include "platform/draw/CairoCanvas.h"
+#include "platform/draw/Fonts.h"
+
+#include <benchmark/benchmark.h>
+
+namespace floodmark {
+namespace {
+
+// The standard scene with three ripples and a pop, as during busy work, into a canvas that
+// lives across frames as a view's does.
+void BM_DrawScene(benchmark::State& state) {
+    Size size{static_cast<double>(state.range(0)), static_cast<double>(state.range(1))};
+    CairoCanvas canvas(size, 1);
+    FloodmarkFrame frame{.y = 0.55, .x = 0.6};
+    frame.severity = 3;
+    frame.ripples = {{0.2, 0.25}, {0.5, 0.5}, {0.8, 0.75}};
+    frame.pops = {{0.4, 0.6}};
+    for (auto _ : state) {
+        frame.time += 1.0 / 30;
+        canvas.draw(
+            [&](DrawingContext& context) { FloodmarkRenderer::drawScene(frame, context, size); });
+    }
+}
+BENCHMARK(BM_DrawScene)
+    ->Args({1280, 720})
+    ->Args({1920, 1080})
+    ->Args({3840, 2160})
+    ->Unit(benchmark::kMillisecond);
+
+// The chrome with clock, message and corner mark, as it repaints once a minute.
+void BM_DrawChrome(benchmark::State& state) {
+    registerBundledFonts();
+    Size size{1920, 1080};
+    CairoCanvas canvas(size, 1);
+    FloodmarkFrame frame{.y = 0.5, .x = 0};
+    frame.clock = "2:47 PM";
+    frame.message = "Still cooking.";
+    for (auto _ : state) {
+        canvas.draw(
+            [&](DrawingContext& context) { FloodmarkRenderer::drawChrome(frame, context, size); });
+    }
+}
+BENCHMARK(BM_DrawChrome)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+}  // namespace floodmark

@@ -1,0 +1,63 @@
+#include "support/RunFloodmark.h"
+#include "support/TempDirectory.h"
+
+#include <cairo.h>
+#include <gtest/gtest.h>
+
+namespace floodmark {
+namespace {
+
+class SnapshotCommand : public ::testing::Test {
+protected:
+    testing::CommandRun snapshot(const std::string& arguments) {
+        return testing::runFloodmark("snapshot --out " + out + " " + arguments, home.path());
+    }
+    // Width and height of the PNG written; zero when there is none.
+    std::pair<int, int> pictureSize() {
+        cairo_surface_t* picture = cairo_image_surface_create_from_png(out.c_str());
+        std::pair<int, int> size{0, 0};
+        if (cairo_surface_status(picture) == CAIRO_STATUS_SUCCESS) {
+            size = {cairo_image_surface_get_width(picture),
+                    cairo_image_surface_get_height(picture)};
+        }
+        cairo_surface_destroy(picture);
+        return size;
+    }
+
+    testing::TempDirectory home;
+    std::string out = home.file("frame.png");
+};
+
+TEST_F(SnapshotCommand, DrawsAFrameAtItsSizeAndScale) {
+    EXPECT_EQ(snapshot("").status, 0);
+    EXPECT_EQ(pictureSize(), (std::pair{1280, 720}));
+    auto run = snapshot(
+        "--size 300x200 --scale 2 --y 0.5 --x 0.3 --severity 3 --style still --time 4 "
+        "--ripple 0.2:0.3 --pop 0.5:0.6 --clock '2:47 PM' --message 'Still cooking.' "
+        "--chrome-alpha 0.5 --reduce-motion");
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(pictureSize(), (std::pair{600, 400}));
+}
+
+TEST_F(SnapshotCommand, BadValuesGetOneLineAndStatusTwo) {
+    for (const char* arguments :
+         {"--size 0x10", "--size 12", "--size 10.5x10", "--size axb", "--scale -1", "--scale 0",
+          "--y nan", "--y", "--severity 1.5", "--style Bloom", "--ripple 0.5", "--ripple x:0.5",
+          "--pop 1:2:3", "--chrome-alpha inf", "--size 9000x9000 --scale 2", "--what"}) {
+        auto run = snapshot(arguments);
+        EXPECT_EQ(run.status, 2) << arguments;
+        EXPECT_EQ(run.lines.size(), 1u) << arguments;
+    }
+    auto missingOut = testing::runFloodmark("snapshot --y 0.5", home.path());
+    EXPECT_EQ(missingOut.status, 2);
+}
+
+TEST_F(SnapshotCommand, AnUnwritablePathFailsPlainly) {
+    out = home.file("missing/frame.png");
+    auto run = snapshot("");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.lines.size(), 1u);
+}
+
+}  // namespace
+}  // namespace floodmark

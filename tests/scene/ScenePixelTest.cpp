@@ -1,0 +1,170 @@
+#include "FloodmarkSaver/scene/FloodmarkRenderer.h"
+#include "platform/draw/CairoCanvas.h"
+#include "platform/draw/Fonts.h"
+#include "support/Golden.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace floodmark {
+namespace {
+
+std::unique_ptr<CairoCanvas> render(const FloodmarkFrame& frame, Size size, double scale = 1) {
+    registerBundledFonts();
+    auto canvas = std::make_unique<CairoCanvas>(size, scale);
+    canvas->draw([&](DrawingContext& context) {
+        FloodmarkRenderer::drawScene(frame, context, size);
+        FloodmarkRenderer::drawChrome(frame, context, size);
+    });
+    return canvas;
+}
+
+int luminance(const std::array<std::uint8_t, 4>& pixel) {
+    return pixel[0] + pixel[1] + pixel[2];
+}
+
+// The brightest pixel of a box, in device pixels with row 0 at the top.
+int brightestIn(const CairoCanvas& canvas, int left, int top, int right, int bottom) {
+    int brightest = 0;
+    for (int row = top; row < bottom; ++row) {
+        for (int column = left; column < right; ++column) {
+            brightest = std::max(brightest, luminance(canvas.pixel(column, row)));
+        }
+    }
+    return brightest;
+}
+
+FloodmarkFrame frameAt(double y, int severity) {
+    FloodmarkFrame frame{.y = y, .x = 0};
+    frame.severity = severity;
+    return frame;
+}
+
+TEST(ScenePixels, TheCanvasColourAwayFromTheGlow) {
+    auto canvas = render(FloodmarkFrame::resting(), {400, 300});
+    EXPECT_EQ(canvas->pixel(0, 0), (std::array<std::uint8_t, 4>{22, 23, 25, 255}));
+    EXPECT_EQ(canvas->pixel(399, 0), (std::array<std::uint8_t, 4>{22, 23, 25, 255}));
+    // The glow lightens the bottom centre.
+    EXPECT_GT(luminance(canvas->pixel(200, 299)), luminance(canvas->pixel(0, 0)) + 10);
+}
+
+TEST(ScenePixels, TheWaterIsTintedBySeverity) {
+    auto pixelBelow = [](int severity) {
+        return render(frameAt(0.6, severity), {400, 300})->pixel(20, 280);
+    };
+    auto amber = pixelBelow(3);
+    EXPECT_GT(amber[0], amber[1]);
+    EXPECT_GT(amber[1], amber[2]);
+    auto green = pixelBelow(0);
+    EXPECT_GT(green[1], green[0]);
+    EXPECT_GT(green[0], green[2]);
+    auto redOrange = pixelBelow(7);
+    EXPECT_GT(redOrange[0], redOrange[1] + 15);
+    auto neutral = pixelBelow(-1);
+    EXPECT_LE(std::abs(neutral[0] - neutral[1]), 3);
+    auto dry = render(frameAt(0, -1), {400, 300})->pixel(20, 280);
+    EXPECT_GT(luminance(neutral), luminance(dry) + 10);
+}
+
+TEST(ScenePixels, AFullLevelRestsAt92PercentOfTheHeight) {
+    FloodmarkFrame frame = frameAt(1, 4);
+    frame.reduceMotion = true;
+    auto canvas = render(frame, {400, 300});
+    int brightestRow = 0;
+    for (int row = 1; row < 60; ++row) {
+        if (luminance(canvas->pixel(100, row)) > luminance(canvas->pixel(100, brightestRow))) {
+            brightestRow = row;
+        }
+    }
+    // The rest line lies at 276 points from the bottom: between rows 23 and 24.
+    EXPECT_GE(brightestRow, 23);
+    EXPECT_LE(brightestRow, 24);
+}
+
+TEST(ScenePixels, ClockAndCornerMarkInkWhereTheyBelong) {
+    FloodmarkFrame frame = frameAt(0.3, 2);
+    frame.clock = "12:34";
+    frame.message = "Still cooking.";
+    auto canvas = render(frame, {800, 450});
+    int background = luminance(canvas->pixel(400, 200));
+    // The clock's baseline is at 78 % of the height: its glyphs stand just above row 99.
+    EXPECT_GT(brightestIn(*canvas, 300, 50, 500, 99), background + 200);
+    EXPECT_LT(brightestIn(*canvas, 0, 50, 250, 99), background + 10);
+    // The corner mark sits at the lower right, above a 14-point baseline.
+    int besideTheMark = brightestIn(*canvas, 0, 420, 500, 436);
+    EXPECT_GT(brightestIn(*canvas, 650, 420, 782, 436), besideTheMark + 150);
+
+    frame.chromeAlpha = 0;
+    auto hidden = render(frame, {800, 450});
+    EXPECT_LT(brightestIn(*hidden, 300, 50, 500, 99), background + 10);
+}
+
+TEST(ScenePixels, AKeptGroundPaintsTheSamePixels) {
+    FloodmarkFrame frame = frameAt(0.5, 3);
+    frame.ripples = {{0.3, 0.4}};
+    CairoCanvas reused({320, 180}, 2);
+    for (int i = 0; i < 2; ++i) {
+        reused.draw([&](DrawingContext& context) {
+            FloodmarkRenderer::drawScene(frame, context, {320, 180});
+        });
+    }
+    CairoCanvas fresh({320, 180}, 2);
+    fresh.draw([&](DrawingContext& context) {
+        FloodmarkRenderer::drawScene(frame, context, {320, 180});
+    });
+    auto difference = testing::compare(reused, fresh.surface());
+    ASSERT_TRUE(difference.comparable);
+    EXPECT_EQ(difference.meanChannelDifference, 0);
+}
+
+TEST(Fonts, RegisteredFacesAreFoundByStemAndOthersFallBack) {
+    registerBundledFonts();
+    auto mono = fontNamed("IBMPlexMono-Regular");
+    auto medium = fontNamed("IBMPlexSans-Medium");
+    auto missing = fontNamed("NoSuchFace-Regular");
+    ASSERT_TRUE(mono);
+    ASSERT_TRUE(medium);
+    EXPECT_NE(mono, medium);
+    EXPECT_NE(mono, missing);
+    ASSERT_TRUE(missing);  // the default sans
+    EXPECT_EQ(missing, fontNamed("AnotherMissing"));
+    EXPECT_EQ(mono->shape("12:34", 10).size(), 5u);
+}
+
+struct GoldenScene {
+    const char* name;
+    FloodmarkFrame frame;
+};
+
+FloodmarkFrame goldenFrame(double y, double x, int severity, double time) {
+    FloodmarkFrame frame{.y = y, .x = x};
+    frame.severity = severity;
+    frame.time = time;
+    return frame;
+}
+
+TEST(ScenePixels, GoldenPicturesStillMatch) {
+    FloodmarkFrame resting = FloodmarkFrame::resting();
+    FloodmarkFrame amber = goldenFrame(0.5, 0.6, 3, 3);
+    amber.ripples = {{0.3, 0.3}, {0.7, 0.6}};
+    amber.pops = {{0.2, 0.45}, {0.6, 0.8}};
+    amber.clock = "2:47 PM";
+    amber.message = "Still cooking.";
+    FloodmarkFrame red = goldenFrame(1, 1, 4, 7);
+    red.reduceMotion = true;
+    red.clock = "11:05 PM";
+    red.message = "3 agents are waiting on you.";
+    for (const auto& [name, frame] :
+         {GoldenScene{"resting", resting}, GoldenScene{"amber-half", amber},
+          GoldenScene{"red-full", red}}) {
+        auto canvas = render(frame, {320, 180}, 2);
+        auto difference = testing::compareWithGolden(*canvas, name);
+        ASSERT_TRUE(difference.comparable) << name;
+        EXPECT_LE(difference.meanChannelDifference, 1.0) << name;
+        EXPECT_LE(difference.shareOfFarPixels, 0.005) << name;
+    }
+}
+
+}  // namespace
+}  // namespace floodmark
