@@ -11,7 +11,9 @@ constexpr std::string_view usage =
     "       floodmark snapshot --out FILE.png [--size WxH] [--scale K] [--y Y] [--x X]\n"
     "                [--severity N] [--style NAME] [--time T] [--ripple AGE:POS]...\n"
     "                [--pop AGE:POS]... [--clock TEXT] [--message TEXT]\n"
-    "                [--chrome-alpha A] [--reduce-motion]\n";
+    "                [--chrome-alpha A] [--reduce-motion]\n"
+    "       floodmark render --out DIR [--view WxH[@K][,preview]]... [--seconds S]\n"
+    "                [--simulated] [--fps F] [--locked] [--reduce-motion]\n";
 
 }  // namespace
 
@@ -24,6 +26,9 @@ int main(int argc, char** argv) {
     std::string_view command = words[1];
     if (command == "frames") {
         return floodmark::app::framesCommand(words.subspan(2));
+    }
+    if (command == "render") {
+        return floodmark::app::renderCommand(words.subspan(2));
     }
     if (command == "snapshot") {
         return floodmark::app::snapshotCommand(words.subspan(2));

@@ -281,6 +281,22 @@ void CairoCanvas::draw(const std::function<void(DrawingContext&)>& paint) {
     cairo_surface_flush(surface_);
 }
 
+void CairoCanvas::clear() {
+    cairo_t* cairo = cairo_create(surface_);
+    cairo_set_operator(cairo, CAIRO_OPERATOR_CLEAR);
+    cairo_paint(cairo);
+    cairo_destroy(cairo);
+    cairo_surface_flush(surface_);
+}
+
+void CairoCanvas::compose(const CairoCanvas& layer) {
+    cairo_t* cairo = cairo_create(surface_);
+    cairo_set_source_surface(cairo, layer.surface_, 0, 0);
+    cairo_paint(cairo);
+    cairo_destroy(cairo);
+    cairo_surface_flush(surface_);
+}
+
 cairo_surface_t* CairoCanvas::reusableLayer(const std::string& key,
                                             const std::function<void(DrawingContext&)>& paint) {
     if (auto found = layers_.find(key); found != layers_.end()) {

@@ -24,6 +24,10 @@ public:
 
     // Runs `paint` with a context over the picture.
     void draw(const std::function<void(DrawingContext&)>& paint);
+    // Makes every pixel transparent.
+    void clear();
+    // Paints `layer`, of the same size, over this picture.
+    void compose(const CairoCanvas& layer);
 
     Size size() const { return size_; }
     double scale() const { return scale_; }

@@ -1,0 +1,152 @@
+#include "FloodmarkSaver/host/FloodmarkSaverView.h"
+
+#include "FloodmarkSaver/scene/FloodmarkRenderer.h"
+#include "FloodmarkSaver/status/SaverStatus.h"
+#include "platform/draw/Fonts.h"
+#include "platform/kit/ViewServices.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace floodmark {
+
+std::shared_ptr<FloodmarkSaverView> FloodmarkSaverView::make(Size size, bool isPreview) {
+    return std::shared_ptr<FloodmarkSaverView>(new FloodmarkSaverView(size, isPreview));
+}
+
+FloodmarkSaverView::FloodmarkSaverView(Size size, bool isPreview)
+    : ScreenSaverView(size, isPreview), chromeView_(std::make_shared<FloodmarkChromeView>(size)) {
+    setAnimationTimeInterval(fastInterval);
+    registerBundledFonts();
+    addSubview(chromeView_);
+}
+
+// A view dropped while animating gives its lease and its count back.
+FloodmarkSaverView::~FloodmarkSaverView() {
+    if (lease_) {
+        countView(-1);
+    }
+}
+
+SessionLockCache& FloodmarkSaverView::lock() {
+    static SessionLockCache cache([] { return ViewServices::current().readScreenLocked(); });
+    return cache;
+}
+
+void FloodmarkSaverView::startAnimation() {
+    if (!gateIsDriving_) {
+        detach_.hostTookOver();
+        reattach_.cancel();
+    }
+    ScreenSaverView::startAnimation();
+    chromeGate_.reset();
+    gate_.invalidate();
+    if (lease_) {
+        return;
+    }
+    auto share = isPreview() ? SharedFloodmarkFeed::make(false) : SharedFloodmarkFeed::host();
+    lease_ = share->acquire();
+    countView(+1);
+}
+
+void FloodmarkSaverView::stopAnimation() {
+    if (!gateIsDriving_) {
+        detach_.hostTookOver();
+        reattach_.cancel();
+    }
+    if (lease_) {
+        countView(-1);
+        lease_->release();
+    }
+    lease_.reset();
+    ScreenSaverView::stopAnimation();
+}
+
+void FloodmarkSaverView::countView(int change) {
+    SaverStatus& status = *SaverStatus::shared();
+    std::int64_t& count = isPreview() ? status.previewViews : status.saverViews;
+    count = std::max<std::int64_t>(count + change, 0);
+    status.write(ViewServices::current().now());
+}
+
+void FloodmarkSaverView::viewDidMoveToWindow() {
+    follow(detach_.observe(window() != nullptr));
+}
+
+void FloodmarkSaverView::follow(DetachGate::Action action) {
+    if (action == DetachGate::Action::none) {
+        return;
+    }
+    gateIsDriving_ = true;
+    if (action == DetachGate::Action::retire) {
+        stopAnimation();
+        std::weak_ptr<FloodmarkSaverView> weak = weak_from_this();
+        reattach_.begin(ReattachWatch::pollInterval, [weak] {
+            auto view = weak.lock();
+            if (!view) {
+                return false;
+            }
+            view->follow(view->detach_.observe(view->window() != nullptr));
+            return view->detach_.retired;
+        });
+    } else {
+        reattach_.cancel();
+        startAnimation();
+    }
+    gateIsDriving_ = false;
+}
+
+double FloodmarkSaverView::nextInterval(const FloodmarkFrame& frame, double scale) const {
+    if (!frame.ripples.empty() || !frame.pops.empty()) {
+        return fastInterval;
+    }
+    Size size = bounds();
+    double dy = scale * size.height * std::fabs(frame.y - current_.y) * levelScale;
+    double dx = scale * size.width * std::fabs(frame.x - current_.x);
+    if (std::max(dy, dx) > motionThreshold || frame.style.isCalm()) {
+        return fastInterval;
+    }
+    return slowInterval;
+}
+
+void FloodmarkSaverView::animateOneFrame() {
+    follow(detach_.observe(window() != nullptr));
+    if (detach_.retired) {
+        return;
+    }
+    ViewServices& services = ViewServices::current();
+    double now = services.now();
+    double scale = window() ? window()->backingScale() : defaultScale;
+
+    FloodmarkFrame frame = FloodmarkFrame::resting();
+    if (lease_) {
+        bool visible = chromeGate_.step(services.secondsSinceLastInput(), lock().locked(now));
+        frame = lease_->step(now, services.reduceMotion(), visible);
+    }
+
+    double interval = nextInterval(frame, scale);
+    if (interval != animationTimeInterval()) {
+        setAnimationTimeInterval(interval);
+    }
+    current_ = frame;
+    chromeView_->show(frame);
+
+    if (frame.style.isCalm()) {
+        gate_.invalidate();
+        setNeedsDisplay();
+        return;
+    }
+    if (!(bounds().height > 0)) {
+        return;
+    }
+    if (gate_.needsDraw(frame, bounds(), scale)) {
+        setNeedsDisplay();
+        gate_.didDraw(frame, bounds(), scale);
+    }
+}
+
+void FloodmarkSaverView::draw(DrawingContext& context) {
+    FloodmarkRenderer::drawScene(current_, context, bounds());
+}
+
+}  // namespace floodmark

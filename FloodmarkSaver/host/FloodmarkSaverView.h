@@ -1,0 +1,67 @@
+#pragma once
+
+#include "FloodmarkSaver/FloodmarkChromeView.h"
+#include "FloodmarkSaver/feed/SharedFloodmarkFeed.h"
+#include "FloodmarkSaver/gpu/FloodmarkMotionGate.h"
+#include "FloodmarkSaver/host/ChromeGate.h"
+#include "FloodmarkSaver/host/DetachGate.h"
+#include "FloodmarkSaver/host/ReattachWatch.h"
+#include "FloodmarkSaver/host/SessionLockCache.h"
+#include "platform/kit/ScreenSaverView.h"
+
+#include <memory>
+
+namespace floodmark {
+
+// The saver's view: each tick it takes a frame from its lease on the shared feed, picks the
+// next tick's interval, hands the frame to the chrome overlay and gets the water drawn when
+// the picture can have changed. Main thread only.
+class FloodmarkSaverView final : public ScreenSaverView,
+                                 public std::enable_shared_from_this<FloodmarkSaverView> {
+public:
+    static constexpr double fastInterval = 1.0 / 30;
+    static constexpr double slowInterval = 1.0 / 15;
+    // The largest move, in device pixels, that still counts as still.
+    static constexpr double motionThreshold = 1;
+    // The share of the height the level spans, as the renderer's water top.
+    static constexpr double levelScale = 0.92;
+    // The backing scale of a view without a window.
+    static constexpr double defaultScale = 2;
+
+    static std::shared_ptr<FloodmarkSaverView> make(Size size, bool isPreview);
+    ~FloodmarkSaverView() override;
+
+    void startAnimation() override;
+    void stopAnimation() override;
+    void animateOneFrame() override;
+    void draw(DrawingContext& context) override;
+    void viewDidMoveToWindow() override;
+    bool hasConfigureSheet() const override { return true; }
+
+    // The process's one cache of the session's locked state.
+    static SessionLockCache& lock();
+
+    const FloodmarkFrame& current() const { return current_; }
+    bool holdsLease() const { return lease_ != nullptr; }
+    bool isRetired() const { return detach_.retired; }
+    bool isWatchingForWindow() const { return reattach_.isWatching(); }
+    const FloodmarkChromeView& chromeView() const { return *chromeView_; }
+
+private:
+    FloodmarkSaverView(Size size, bool isPreview);
+
+    void countView(int change);
+    void follow(DetachGate::Action action);
+    double nextInterval(const FloodmarkFrame& frame, double scale) const;
+
+    std::unique_ptr<FloodmarkFeedLease> lease_;
+    std::shared_ptr<FloodmarkChromeView> chromeView_;
+    FloodmarkMotionGate gate_;
+    FloodmarkFrame current_ = FloodmarkFrame::resting();
+    ChromeGate chromeGate_;
+    DetachGate detach_;
+    ReattachWatch reattach_;
+    bool gateIsDriving_ = false;
+};
+
+}  // namespace floodmark

@@ -1,0 +1,171 @@
+#include "FloodmarkSaver/host/FloodmarkSaverView.h"
+#include "app/Arguments.h"
+#include "app/Commands.h"
+#include "platform/headless/HeadlessHost.h"
+#include "platform/kit/MainLoop.h"
+#include "platform/kit/Time.h"
+#include "platform/system/Files.h"
+
+#include <cmath>
+#include <cstdio>
+#include <iostream>
+
+namespace floodmark::app {
+
+namespace {
+
+struct RenderOptions {
+    std::string out;
+    std::vector<HeadlessHost::ViewSpec> views;
+    double seconds = 5;
+    bool simulated = false;
+    std::optional<double> fps;  // absent: every picture drawn
+    bool locked = false;
+    bool reduceMotion = false;
+};
+
+// "WxH", then "@K" for the scale and ",preview" for a preview view.
+std::optional<HeadlessHost::ViewSpec> parseView(std::string_view text) {
+    HeadlessHost::ViewSpec spec;
+    if (text.ends_with(",preview")) {
+        spec.preview = true;
+        text.remove_suffix(8);
+    }
+    double width = 0;
+    double height = 0;
+    double scale = 1;
+    char x = 0;
+    std::string owned(text);
+    int consumed = 0;
+    int fields = std::sscanf(owned.c_str(), "%lf%c%lf%n", &width, &x, &height, &consumed);
+    if (fields != 3 || x != 'x') {
+        return std::nullopt;
+    }
+    std::string rest = owned.substr(static_cast<std::size_t>(consumed));
+    if (!rest.empty()) {
+        int scaleConsumed = 0;
+        if (std::sscanf(rest.c_str(), "@%lf%n", &scale, &scaleConsumed) != 1 ||
+            scaleConsumed != static_cast<int>(rest.size())) {
+            return std::nullopt;
+        }
+    }
+    auto whole = [](double value) { return std::trunc(value) == value && value >= 1; };
+    if (!whole(width) || !whole(height) || !(scale > 0) || width * scale > 16384 ||
+        height * scale > 16384) {
+        return std::nullopt;
+    }
+    spec.size = {width, height};
+    spec.scale = scale;
+    return spec;
+}
+
+std::optional<RenderOptions> parseRenderOptions(Arguments& arguments) {
+    RenderOptions options;
+    while (!arguments.done() && !arguments.error()) {
+        std::string_view word = arguments.nextWord();
+        if (word == "--out") {
+            options.out = std::string(arguments.valueOf(word).value_or(""));
+        } else if (word == "--view") {
+            auto text = arguments.valueOf(word);
+            auto spec = text ? parseView(*text) : std::nullopt;
+            if (spec) {
+                options.views.push_back(*spec);
+            } else if (text) {
+                arguments.fail("--view wants WxH[@K][,preview], as 1280x720@2, not '" +
+                               std::string(*text) + "'");
+            }
+        } else if (word == "--seconds") {
+            options.seconds = arguments.positiveNumber(word).value_or(0);
+        } else if (word == "--simulated") {
+            options.simulated = true;
+        } else if (word == "--fps") {
+            options.fps = arguments.positiveNumber(word);
+        } else if (word == "--locked") {
+            options.locked = true;
+        } else if (word == "--reduce-motion") {
+            options.reduceMotion = true;
+        } else {
+            arguments.fail("unknown option '" + std::string(word) + "'");
+        }
+    }
+    if (!arguments.error() && options.out.empty()) {
+        arguments.fail("--out DIR is required");
+    }
+    if (arguments.error()) {
+        return std::nullopt;
+    }
+    if (options.views.empty()) {
+        options.views.push_back({.size = {1280, 720}, .scale = 1});
+    }
+    return options;
+}
+
+std::string describe(const HeadlessHost::ViewSpec& spec) {
+    char text[96];
+    std::snprintf(text, sizeof text, "%gx%g@%g%s", spec.size.width, spec.size.height, spec.scale,
+                  spec.preview ? " preview" : "");
+    return text;
+}
+
+}  // namespace
+
+int renderCommand(std::span<char* const> words) {
+    Arguments arguments(words);
+    auto options = parseRenderOptions(arguments);
+    if (!options) {
+        std::cerr << "floodmark render: " << *arguments.error() << "\n";
+        return 2;
+    }
+    if (!createDirectories(options->out, 0755)) {
+        std::cerr << "floodmark render: cannot make " << options->out << "\n";
+        return 1;
+    }
+
+    HeadlessHost host(
+        {.simulated = options->simulated,
+         .startTime = currentTime(),
+         .locked = options->locked,
+         .reduceMotion = options->reduceMotion},
+        [](Size size, bool preview) { return FloodmarkSaverView::make(size, preview); });
+    for (const auto& spec : options->views) {
+        host.addView(spec);
+    }
+    MainLoop::main().onTerminationSignals([&host] { host.stop(); });
+
+    const double start = host.now();
+    std::vector<long long> written(options->views.size(), 0);
+    std::vector<double> nextSample(options->views.size(), start);
+    bool writeFailed = false;
+    host.startAll();
+    host.run(options->seconds, [&](std::size_t index, const CairoCanvas& picture, double now) {
+        if (options->fps) {
+            if (now < nextSample[index]) {
+                return;
+            }
+            while (nextSample[index] <= now) {
+                nextSample[index] += 1 / *options->fps;
+            }
+        }
+        char name[64];
+        std::snprintf(name, sizeof name, "/view%zu-%05lld.png", index + 1, written[index]++);
+        writeFailed = !picture.writePng(options->out + name) || writeFailed;
+    });
+    // Stopping the views releases the feed: the socket goes and the calibration is written.
+    host.stopAll();
+
+    for (std::size_t index = 0; index < host.viewCount(); ++index) {
+        const auto& stats = host.stats(index);
+        double slowShare = stats.ticks ? 100.0 * stats.slowTicks / stats.ticks : 0;
+        std::printf("view %zu %s: %lld ticks, %lld pictures drawn, %.0f%% of ticks slow\n",
+                    index + 1, describe(host.spec(index)).c_str(), stats.ticks, stats.pictures,
+                    slowShare);
+    }
+    if (writeFailed) {
+        std::cerr << "floodmark render: some pictures could not be written to " << options->out
+                  << "\n";
+        return 1;
+    }
+    return 0;
+}
+
+}  // namespace floodmark::app

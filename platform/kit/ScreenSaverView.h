@@ -1,0 +1,34 @@
+#pragma once
+
+#include "platform/kit/View.h"
+
+#include <memory>
+
+namespace floodmark {
+
+// The base of a screen saver's view: the host starts and stops it and calls animateOneFrame
+// once per animation interval, at whatever interval the view last set.
+class ScreenSaverView : public View {
+public:
+    ScreenSaverView(Size size, bool isPreview) : View(size), isPreview_(isPreview) {}
+
+    bool isPreview() const { return isPreview_; }
+    double animationTimeInterval() const { return interval_; }
+    void setAnimationTimeInterval(double seconds) { interval_ = seconds; }
+    bool isAnimating() const { return animating_; }
+
+    virtual void startAnimation() { animating_ = true; }
+    virtual void stopAnimation() { animating_ = false; }
+    virtual void animateOneFrame() {}
+
+    virtual bool hasConfigureSheet() const { return false; }
+    // A new options window on each request; none by default.
+    virtual std::shared_ptr<Window> configureSheet() { return nullptr; }
+
+private:
+    bool isPreview_;
+    double interval_ = 1.0 / 30;
+    bool animating_ = false;
+};
+
+}  // namespace floodmark

@@ -1,0 +1,87 @@
+#pragma once
+
+#include "platform/draw/CairoCanvas.h"
+#include "platform/draw/DrawingContext.h"
+
+#include <memory>
+#include <vector>
+
+namespace floodmark {
+
+class Window;
+
+// A layer-backed view: it draws into a picture of its own that the host keeps until the view
+// is marked for display again. Subviews cover their parent and resize with it.
+class View {
+public:
+    explicit View(Size size) : size_(size) {}
+    virtual ~View() = default;
+    View(const View&) = delete;
+    View& operator=(const View&) = delete;
+
+    Size bounds() const { return size_; }
+    virtual void setFrameSize(Size size);
+
+    void addSubview(std::shared_ptr<View> subview);
+    const std::vector<std::shared_ptr<View>>& subviews() const { return subviews_; }
+
+    bool isHidden() const { return hidden_; }
+    void setHidden(bool hidden) { hidden_ = hidden; }
+
+    bool needsDisplay() const { return needsDisplay_; }
+    void setNeedsDisplay() { needsDisplay_ = true; }
+    // This view or a visible subview is marked.
+    bool treeNeedsDisplay() const;
+
+    // The window the view is in, or null.
+    Window* window() const { return window_; }
+
+    virtual void draw(DrawingContext& context) { (void)context; }
+    // Called after the view entered or left a window.
+    virtual void viewDidMoveToWindow() {}
+    // The view that takes a pointer event at `point`, or null to let it through.
+    virtual View* hitTest(Point point);
+
+    // Brings the view's picture up to date: redraws it when marked, else keeps it.
+    const CairoCanvas& layer(double scale);
+
+private:
+    friend class Window;
+    void moveToWindow(Window* window);
+
+    Size size_;
+    std::vector<std::shared_ptr<View>> subviews_;
+    bool hidden_ = false;
+    bool needsDisplay_ = true;
+    Window* window_ = nullptr;
+    std::unique_ptr<CairoCanvas> layer_;
+};
+
+// An offscreen window: one content view, a backing scale, and the picture of its view tree.
+class Window {
+public:
+    Window(Size size, double backingScale) : size_(size), backingScale_(backingScale) {}
+    ~Window();
+    Window(const Window&) = delete;
+    Window& operator=(const Window&) = delete;
+
+    double backingScale() const { return backingScale_; }
+    Size size() const { return size_; }
+
+    // Puts `view` in the window (null takes the present one out); the views are told.
+    void setContentView(std::shared_ptr<View> view);
+    const std::shared_ptr<View>& contentView() const { return contentView_; }
+
+    // Composes the view tree when any of it is marked: the content view's picture, then each
+    // visible subview's. True when a new picture was made.
+    bool compose();
+    const CairoCanvas* picture() const { return picture_.get(); }
+
+private:
+    Size size_;
+    double backingScale_;
+    std::shared_ptr<View> contentView_;
+    std::unique_ptr<CairoCanvas> picture_;
+};
+
+}  // namespace floodmark
