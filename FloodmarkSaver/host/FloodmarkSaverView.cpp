@@ -96,14 +96,14 @@ void FloodmarkSaverView::follow(DetachGate::Action action) {
     gateIsDriving_ = false;
 }
 
-double FloodmarkSaverView::nextInterval(const FloodmarkFrame& frame, double scale) const {
-    if (!frame.ripples.empty() || !frame.pops.empty()) {
+double FloodmarkSaverView::intervalFor(const FloodmarkFrame& previous, const FloodmarkFrame& next,
+                                       Size size, double scale) {
+    if (!next.ripples.empty() || !next.pops.empty()) {
         return fastInterval;
     }
-    Size size = bounds();
-    double dy = scale * size.height * std::fabs(frame.y - current_.y) * levelScale;
-    double dx = scale * size.width * std::fabs(frame.x - current_.x);
-    if (std::max(dy, dx) > motionThreshold || frame.style.isCalm()) {
+    double dy = scale * size.height * std::fabs(next.y - previous.y) * levelScale;
+    double dx = scale * size.width * std::fabs(next.x - previous.x);
+    if (std::max(dy, dx) > motionThreshold || next.style.isCalm()) {
         return fastInterval;
     }
     return slowInterval;
@@ -124,7 +124,7 @@ void FloodmarkSaverView::animateOneFrame() {
         frame = lease_->step(now, services.reduceMotion(), visible);
     }
 
-    double interval = nextInterval(frame, scale);
+    double interval = intervalFor(current_, frame, bounds(), scale);
     if (interval != animationTimeInterval()) {
         setAnimationTimeInterval(interval);
     }

@@ -41,6 +41,11 @@ public:
     // The process's one cache of the session's locked state.
     static SessionLockCache& lock();
 
+    // The interval of the next tick: fast while anything moves by a pixel between `previous`
+    // and `next`, or marks live, or the style is calm; slow otherwise.
+    static double intervalFor(const FloodmarkFrame& previous, const FloodmarkFrame& next, Size size,
+                              double scale);
+
     const FloodmarkFrame& current() const { return current_; }
     bool holdsLease() const { return lease_ != nullptr; }
     bool isRetired() const { return detach_.retired; }
@@ -52,7 +57,6 @@ private:
 
     void countView(int change);
     void follow(DetachGate::Action action);
-    double nextInterval(const FloodmarkFrame& frame, double scale) const;
 
     std::unique_ptr<FloodmarkFeedLease> lease_;
     std::shared_ptr<FloodmarkChromeView> chromeView_;
