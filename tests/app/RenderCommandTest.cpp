@@ -2,11 +2,13 @@
 #include "platform/kit/Time.h"
 #include "support/RunFloodmark.h"
 #include "support/TempDirectory.h"
+#include "support/WaitUntil.h"
 
 #include <cairo.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <csignal>
 #include <cstring>
 #include <filesystem>
 
@@ -67,6 +69,19 @@ TEST(RenderCommand, DrawsTheCompanionsWaterWithTheChromeOverIt) {
 
     // The run released the socket and left the calibration behind.
     EXPECT_FALSE(testing::fileExists(home.file(".tolvera/live.sock")));
+    EXPECT_TRUE(
+        testing::fileExists(home.file(".local/state/TolveraFloodmarkSaver/calibration.json")));
+}
+
+TEST(RenderCommand, ATerminationSignalStopsTheViewsCleanly) {
+    testing::TempDirectory home;
+    testing::RunningFloodmark render(
+        {"render", "--seconds", "600", "--view", "160x90", "--out", home.file("pictures")},
+        home.path());
+    std::string socket = home.file(".tolvera/live.sock");
+    ASSERT_TRUE(testing::waitUntil([&] { return testing::fileExists(socket); }));
+    EXPECT_EQ(render.stop(SIGTERM), 0);
+    EXPECT_FALSE(testing::fileExists(socket));
     EXPECT_TRUE(
         testing::fileExists(home.file(".local/state/TolveraFloodmarkSaver/calibration.json")));
 }
