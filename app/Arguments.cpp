@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
+#include <iostream>
 
 namespace floodmark::app {
 
@@ -107,6 +108,11 @@ std::optional<std::pair<double, double>> Arguments::numberPair(std::string_view 
         return std::nullopt;
     }
     return std::pair{*first, *second};
+}
+
+int Arguments::reportError(std::string_view command) const {
+    std::cerr << "floodmark " << command << ": " << error_.value_or("bad arguments") << "\n";
+    return 2;
 }
 
 }  // namespace floodmark::app

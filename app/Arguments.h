@@ -27,6 +27,16 @@ public:
     // Two finite numbers joined by `separator`, as in "0.5:0.25".
     std::optional<std::pair<double, double>> numberPair(std::string_view option, char separator);
 
+    // Hands each option word to `readOption` until the words run out or one fails.
+    template <typename Reader>
+    void readEach(Reader readOption) {
+        while (!done() && !error_) {
+            readOption(nextWord());
+        }
+    }
+    // Prints "floodmark COMMAND: ERROR" on one line; the exit status of a bad command line.
+    int reportError(std::string_view command) const;
+
     void fail(std::string message) { error_ = std::move(message); }
     const std::optional<std::string>& error() const { return error_; }
 

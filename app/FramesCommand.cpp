@@ -17,10 +17,9 @@ struct FramesOptions {
     bool simulated = false;
 };
 
-std::optional<FramesOptions> parseFramesOptions(Arguments& arguments) {
+FramesOptions parseFramesOptions(Arguments& arguments) {
     FramesOptions options;
-    while (!arguments.done() && !arguments.error()) {
-        std::string_view word = arguments.nextWord();
+    arguments.readEach([&](std::string_view word) {
         if (word == "--count") {
             options.count = arguments.positiveInteger(word);
         } else if (word == "--interval") {
@@ -30,10 +29,7 @@ std::optional<FramesOptions> parseFramesOptions(Arguments& arguments) {
         } else {
             arguments.fail("unknown option '" + std::string(word) + "'");
         }
-    }
-    if (arguments.error()) {
-        return std::nullopt;
-    }
+    });
     return options;
 }
 
@@ -61,9 +57,8 @@ private:
 int framesCommand(std::span<char* const> words) {
     Arguments arguments(words);
     auto options = parseFramesOptions(arguments);
-    if (!options) {
-        std::cerr << "floodmark frames: " << *arguments.error() << "\n";
-        return 2;
+    if (arguments.error()) {
+        return arguments.reportError("frames");
     }
 
     MainLoop& loop = MainLoop::main();
@@ -75,9 +70,9 @@ int framesCommand(std::span<char* const> words) {
 
     // The lease starts the shared feed: it binds the socket and follows the away-state file.
     auto lease = SharedFloodmarkFeed::host()->acquire();
-    FramePrinter printer(*lease, options->count);
-    if (options->simulated) {
-        for (double now = currentTime();; now += options->interval) {
+    FramePrinter printer(*lease, options.count);
+    if (options.simulated) {
+        for (double now = currentTime();; now += options.interval) {
             // Signals that arrived meanwhile are ingested before each step.
             loop.runUntilIdle();
             if (interrupted || !printer.printNext(now)) {
@@ -85,7 +80,7 @@ int framesCommand(std::span<char* const> words) {
             }
         }
     } else if (printer.printNext(currentTime())) {
-        auto timer = loop.every(options->interval, [&] {
+        auto timer = loop.every(options.interval, [&] {
             if (!printer.printNext(currentTime())) {
                 loop.stop();
             }

@@ -59,10 +59,9 @@ std::optional<HeadlessHost::ViewSpec> parseView(std::string_view text) {
     return spec;
 }
 
-std::optional<RenderOptions> parseRenderOptions(Arguments& arguments) {
+RenderOptions parseRenderOptions(Arguments& arguments) {
     RenderOptions options;
-    while (!arguments.done() && !arguments.error()) {
-        std::string_view word = arguments.nextWord();
+    arguments.readEach([&](std::string_view word) {
         if (word == "--out") {
             options.out = std::string(arguments.valueOf(word).value_or(""));
         } else if (word == "--view") {
@@ -87,12 +86,9 @@ std::optional<RenderOptions> parseRenderOptions(Arguments& arguments) {
         } else {
             arguments.fail("unknown option '" + std::string(word) + "'");
         }
-    }
+    });
     if (!arguments.error() && options.out.empty()) {
         arguments.fail("--out DIR is required");
-    }
-    if (arguments.error()) {
-        return std::nullopt;
     }
     if (options.views.empty()) {
         options.views.push_back({.size = {1280, 720}, .scale = 1});
@@ -112,43 +108,42 @@ std::string describe(const HeadlessHost::ViewSpec& spec) {
 int renderCommand(std::span<char* const> words) {
     Arguments arguments(words);
     auto options = parseRenderOptions(arguments);
-    if (!options) {
-        std::cerr << "floodmark render: " << *arguments.error() << "\n";
-        return 2;
+    if (arguments.error()) {
+        return arguments.reportError("render");
     }
-    if (!createDirectories(options->out, 0755)) {
-        std::cerr << "floodmark render: cannot make " << options->out << "\n";
+    if (!createDirectories(options.out, 0755)) {
+        std::cerr << "floodmark render: cannot make " << options.out << "\n";
         return 1;
     }
 
     HeadlessHost host(
-        {.simulated = options->simulated,
+        {.simulated = options.simulated,
          .startTime = currentTime(),
-         .locked = options->locked,
-         .reduceMotion = options->reduceMotion},
+         .locked = options.locked,
+         .reduceMotion = options.reduceMotion},
         [](Size size, bool preview) { return FloodmarkSaverView::make(size, preview); });
-    for (const auto& spec : options->views) {
+    for (const auto& spec : options.views) {
         host.addView(spec);
     }
     MainLoop::main().onTerminationSignals([&host] { host.stop(); });
 
     const double start = host.now();
-    std::vector<long long> written(options->views.size(), 0);
-    std::vector<double> nextSample(options->views.size(), start);
+    std::vector<long long> written(options.views.size(), 0);
+    std::vector<double> nextSample(options.views.size(), start);
     bool writeFailed = false;
     host.startAll();
-    host.run(options->seconds, [&](std::size_t index, const CairoCanvas& picture, double now) {
-        if (options->fps) {
+    host.run(options.seconds, [&](std::size_t index, const CairoCanvas& picture, double now) {
+        if (options.fps) {
             if (now < nextSample[index]) {
                 return;
             }
             while (nextSample[index] <= now) {
-                nextSample[index] += 1 / *options->fps;
+                nextSample[index] += 1 / *options.fps;
             }
         }
         char name[64];
         std::snprintf(name, sizeof name, "/view%zu-%05lld.png", index + 1, written[index]++);
-        writeFailed = !picture.writePng(options->out + name) || writeFailed;
+        writeFailed = !picture.writePng(options.out + name) || writeFailed;
     });
     // Stopping the views releases the feed: the socket goes and the calibration is written.
     host.stopAll();
@@ -161,7 +156,7 @@ int renderCommand(std::span<char* const> words) {
                     slowShare);
     }
     if (writeFailed) {
-        std::cerr << "floodmark render: some pictures could not be written to " << options->out
+        std::cerr << "floodmark render: some pictures could not be written to " << options.out
                   << "\n";
         return 1;
     }

@@ -87,20 +87,15 @@ void readOption(Arguments& arguments, std::string_view word, SnapshotOptions& op
     }
 }
 
-std::optional<SnapshotOptions> parseSnapshotOptions(Arguments& arguments) {
+SnapshotOptions parseSnapshotOptions(Arguments& arguments) {
     SnapshotOptions options;
-    while (!arguments.done() && !arguments.error()) {
-        readOption(arguments, arguments.nextWord(), options);
-    }
+    arguments.readEach([&](std::string_view word) { readOption(arguments, word, options); });
     if (!arguments.error() && options.out.empty()) {
         arguments.fail("--out FILE.png is required");
     }
     if (!arguments.error() && (options.size.width * options.scale > maxPixels ||
                                options.size.height * options.scale > maxPixels)) {
         arguments.fail("the picture may be at most 16384 pixels on a side");
-    }
-    if (arguments.error()) {
-        return std::nullopt;
     }
     return options;
 }
@@ -110,18 +105,17 @@ std::optional<SnapshotOptions> parseSnapshotOptions(Arguments& arguments) {
 int snapshotCommand(std::span<char* const> words) {
     Arguments arguments(words);
     auto options = parseSnapshotOptions(arguments);
-    if (!options) {
-        std::cerr << "floodmark snapshot: " << *arguments.error() << "\n";
-        return 2;
+    if (arguments.error()) {
+        return arguments.reportError("snapshot");
     }
     registerBundledFonts();
-    CairoCanvas canvas(options->size, options->scale);
+    CairoCanvas canvas(options.size, options.scale);
     canvas.draw([&](DrawingContext& context) {
-        FloodmarkRenderer::drawScene(options->frame, context, options->size);
-        FloodmarkRenderer::drawChrome(options->frame, context, options->size);
+        FloodmarkRenderer::drawScene(options.frame, context, options.size);
+        FloodmarkRenderer::drawChrome(options.frame, context, options.size);
     });
-    if (!canvas.writePng(options->out)) {
-        std::cerr << "floodmark snapshot: cannot write " << options->out << "\n";
+    if (!canvas.writePng(options.out)) {
+        std::cerr << "floodmark snapshot: cannot write " << options.out << "\n";
         return 1;
     }
     return 0;
