@@ -5,6 +5,7 @@
 #include "platform/draw/Fonts.h"
 
 #include <cmath>
+#include <cstdlib>
 #include <iostream>
 
 namespace floodmark::app {
@@ -40,6 +41,39 @@ void readSize(Arguments& arguments, std::string_view option, Size& size) {
         return;
     }
     size = {pair->first, pair->second};
+}
+
+// Five values joined by commas; "-" stands for an absent one.
+void readSustain(Arguments& arguments, std::string_view option, SustainSeries& sustain) {
+    auto text = arguments.valueOf(option);
+    if (!text) {
+        return;
+    }
+    SustainSeries values;
+    std::string_view rest = *text;
+    while (values.size() < 6) {
+        auto comma = rest.find(',');
+        std::string item(rest.substr(0, comma));
+        char* end = nullptr;
+        double value = std::strtod(item.c_str(), &end);
+        if (item == "-") {
+            values.emplace_back();
+        } else if (!item.empty() && end == item.c_str() + item.size() && std::isfinite(value)) {
+            values.emplace_back(value);
+        } else {
+            break;
+        }
+        if (comma == std::string_view::npos) {
+            rest = {};
+            break;
+        }
+        rest.remove_prefix(comma + 1);
+    }
+    if (values.size() != 5 || !rest.empty()) {
+        arguments.fail(std::string(option) + " wants five values joined by commas, '-' for none");
+        return;
+    }
+    sustain = values;
 }
 
 void readOption(Arguments& arguments, std::string_view word, SnapshotOptions& options) {
@@ -80,6 +114,10 @@ void readOption(Arguments& arguments, std::string_view word, SnapshotOptions& op
         frame.message = std::string(arguments.valueOf(word).value_or(""));
     } else if (word == "--chrome-alpha") {
         frame.chromeAlpha = arguments.number(word).value_or(1);
+    } else if (word == "--sustain") {
+        readSustain(arguments, word, frame.sustain);
+    } else if (word == "--depth") {
+        frame.depth = arguments.number(word).value_or(0);
     } else if (word == "--reduce-motion") {
         frame.reduceMotion = true;
     } else {

@@ -11,7 +11,8 @@ constexpr std::string_view usage =
     "       floodmark snapshot --out FILE.png [--size WxH] [--scale K] [--y Y] [--x X]\n"
     "                [--severity N] [--style NAME] [--time T] [--ripple AGE:POS]...\n"
     "                [--pop AGE:POS]... [--clock TEXT] [--message TEXT]\n"
-    "                [--chrome-alpha A] [--reduce-motion]\n"
+    "                [--chrome-alpha A] [--sustain V,V,V,V,V] [--depth D]\n"
+    "                [--reduce-motion]\n"
     "       floodmark render --out DIR [--view WxH[@K][,preview]]... [--seconds S]\n"
     "                [--simulated] [--fps F] [--locked] [--reduce-motion]\n";
 

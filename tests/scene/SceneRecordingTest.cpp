@@ -69,7 +69,10 @@ TEST(SceneRecording, FullBleedStylesDrawNoWater) {
         frame.ripples = {{0.5, 0.5}};
         frame.pops = {{0.5, 0.5}};
         auto context = recordScene(frame);
-        EXPECT_TRUE(context.named("strokePath").empty());
+        // No body, no surface glow, no ripple or pop arcs.
+        EXPECT_TRUE(context.named("drawLinearGradient").empty());
+        EXPECT_TRUE(context.named("clipToPath").empty());
+        EXPECT_TRUE(arcStrokes(context).empty());
         EXPECT_EQ(context.named("setFillColor")[0].colors[0],
                   (Color{8 / 255.0, 10 / 255.0, 14 / 255.0, 1}));
     }
