@@ -22,6 +22,7 @@ struct RenderOptions {
     std::optional<double> fps;  // absent: every picture drawn
     bool locked = false;
     bool reduceMotion = false;
+    bool cpu = false;  // Cairo only, even when there is a GPU
 };
 
 // "WxH", then "@K" for the scale and ",preview" for a preview view.
@@ -83,6 +84,8 @@ RenderOptions parseRenderOptions(Arguments& arguments) {
             options.locked = true;
         } else if (word == "--reduce-motion") {
             options.reduceMotion = true;
+        } else if (word == "--cpu") {
+            options.cpu = true;
         } else {
             arguments.fail("unknown option '" + std::string(word) + "'");
         }

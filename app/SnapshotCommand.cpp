@@ -1,3 +1,4 @@
+#include "FloodmarkSaver/gpu/GpuPicture.h"
 #include "FloodmarkSaver/scene/FloodmarkRenderer.h"
 #include "app/Arguments.h"
 #include "app/Commands.h"
@@ -17,6 +18,8 @@ constexpr double maxPixels = 16384;
 
 struct SnapshotOptions {
     std::string out;
+    bool cpu = false;           // draw with Cairo even when there is a GPU
+    std::string gpuDifference;  // where to write |GPU − Cairo| per pixel, when asked
     Size size{1280, 720};
     double scale = 1;
     FloodmarkFrame frame = FloodmarkFrame::resting();
@@ -118,6 +121,10 @@ void readOption(Arguments& arguments, std::string_view word, SnapshotOptions& op
         readSustain(arguments, word, frame.sustain);
     } else if (word == "--depth") {
         frame.depth = arguments.number(word).value_or(0);
+    } else if (word == "--cpu") {
+        options.cpu = true;
+    } else if (word == "--gpu-diff") {
+        options.gpuDifference = std::string(arguments.valueOf(word).value_or(""));
     } else if (word == "--reduce-motion") {
         frame.reduceMotion = true;
     } else {
@@ -138,6 +145,37 @@ SnapshotOptions parseSnapshotOptions(Arguments& arguments) {
     return options;
 }
 
+// The scene drawn by both renderers, and |GPU − Cairo| of each channel as a picture.
+bool writeGpuDifference(const SnapshotOptions& options) {
+    CairoCanvas gpu(options.size, options.scale);
+    if (!drawSceneOnGpu(options.frame, gpu)) {
+        return false;
+    }
+    CairoCanvas cairo(options.size, options.scale);
+    cairo.draw([&](DrawingContext& context) {
+        FloodmarkRenderer::drawScene(options.frame, context, options.size);
+    });
+    CairoCanvas difference(options.size, options.scale);
+    difference.draw([&](DrawingContext& context) {
+        context.setFillColor({0, 0, 0, 1});
+        context.fillRect({0, 0, options.size.width, options.size.height});
+    });
+    unsigned char* data = cairo_image_surface_get_data(difference.surface());
+    int stride = cairo_image_surface_get_stride(difference.surface());
+    for (int row = 0; row < difference.pixelHeight(); ++row) {
+        for (int column = 0; column < difference.pixelWidth(); ++column) {
+            auto a = gpu.pixel(column, row);
+            auto b = cairo.pixel(column, row);
+            unsigned char* pixel = data + row * stride + column * 4;
+            pixel[2] = static_cast<unsigned char>(std::abs(a[0] - b[0]));
+            pixel[1] = static_cast<unsigned char>(std::abs(a[1] - b[1]));
+            pixel[0] = static_cast<unsigned char>(std::abs(a[2] - b[2]));
+        }
+    }
+    cairo_surface_mark_dirty(difference.surface());
+    return difference.writePng(options.gpuDifference);
+}
+
 }  // namespace
 
 int snapshotCommand(std::span<char* const> words) {
@@ -148,10 +186,19 @@ int snapshotCommand(std::span<char* const> words) {
     }
     registerBundledFonts();
     CairoCanvas canvas(options.size, options.scale);
+    bool onGpu =
+        !options.cpu && !options.frame.style.isCalm() && drawSceneOnGpu(options.frame, canvas);
     canvas.draw([&](DrawingContext& context) {
-        FloodmarkRenderer::drawScene(options.frame, context, options.size);
+        if (!onGpu) {
+            FloodmarkRenderer::drawScene(options.frame, context, options.size);
+        }
         FloodmarkRenderer::drawChrome(options.frame, context, options.size);
     });
+    if (!options.gpuDifference.empty() && !writeGpuDifference(options)) {
+        std::cerr << "floodmark snapshot: no GPU picture to compare, or cannot write "
+                  << options.gpuDifference << "\n";
+        return 1;
+    }
     if (!canvas.writePng(options.out)) {
         std::cerr << "floodmark snapshot: cannot write " << options.out << "\n";
         return 1;

@@ -12,9 +12,9 @@ constexpr std::string_view usage =
     "                [--severity N] [--style NAME] [--time T] [--ripple AGE:POS]...\n"
     "                [--pop AGE:POS]... [--clock TEXT] [--message TEXT]\n"
     "                [--chrome-alpha A] [--sustain V,V,V,V,V] [--depth D]\n"
-    "                [--reduce-motion]\n"
+    "                [--reduce-motion] [--cpu] [--gpu-diff FILE.png]\n"
     "       floodmark render --out DIR [--view WxH[@K][,preview]]... [--seconds S]\n"
-    "                [--simulated] [--fps F] [--locked] [--reduce-motion]\n";
+    "                [--simulated] [--fps F] [--locked] [--reduce-motion] [--cpu]\n";
 
 }  // namespace
 

@@ -1,3 +1,4 @@
+#include "FloodmarkSaver/gpu/FloodmarkGpuRenderer.h"
 #include "FloodmarkSaver/scene/FloodmarkRenderer.h"
 #include "platform/draw/CairoCanvas.h"
 #include "platform/draw/Fonts.h"
@@ -69,6 +70,40 @@ void BM_DrawCalmScene(benchmark::State& state) {
     state.SetLabel(std::string(style.rawValue()));
 }
 BENCHMARK(BM_DrawCalmScene)->DenseRange(0, 3)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+}  // namespace floodmark
+
+namespace floodmark {
+namespace {
+
+// The same busy frame as BM_DrawScene on the GPU (llvmpipe here): render and read back.
+void BM_DrawSceneOnGpu(benchmark::State& state) {
+    Size size{static_cast<double>(state.range(0)), static_cast<double>(state.range(1))};
+    auto device = GpuDevice::systemDefault();
+    auto renderer = FloodmarkGpuRenderer::make(device);
+    if (!renderer) {
+        state.SkipWithError("no GPU device");
+        return;
+    }
+    GpuView view(size, device);
+    view.setDrawableSize(static_cast<int>(size.width), static_cast<int>(size.height));
+    view.setDelegate([&](GpuView& target) { renderer->draw(target); });
+    FloodmarkFrame& frame = renderer->frame;
+    frame = FloodmarkFrame{.y = 0.55, .x = 0.6};
+    frame.severity = 3;
+    frame.ripples = {{0.2, 0.25}, {0.5, 0.5}, {0.8, 0.75}};
+    frame.pops = {{0.4, 0.6}};
+    for (auto _ : state) {
+        frame.time += 1.0 / 30;
+        view.drawNow();
+    }
+}
+BENCHMARK(BM_DrawSceneOnGpu)
+    ->Args({1920, 1080})
+    ->Args({3840, 2160})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 }  // namespace
 }  // namespace floodmark

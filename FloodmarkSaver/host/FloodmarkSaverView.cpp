@@ -18,6 +18,14 @@ FloodmarkSaverView::FloodmarkSaverView(Size size, bool isPreview)
     : ScreenSaverView(size, isPreview), chromeView_(std::make_shared<FloodmarkChromeView>(size)) {
     setAnimationTimeInterval(fastInterval);
     registerBundledFonts();
+    auto device = GpuDevice::systemDefault();
+    gpuRenderer_ = FloodmarkGpuRenderer::make(device);
+    if (gpuRenderer_) {
+        gpuView_ = std::make_shared<GpuView>(size, device);
+        gpuView_->setDelegate(
+            [renderer = gpuRenderer_.get()](GpuView& view) { renderer->draw(view); });
+        addSubview(gpuView_);
+    }
     addSubview(chromeView_);
 }
 
@@ -41,6 +49,10 @@ void FloodmarkSaverView::startAnimation() {
     ScreenSaverView::startAnimation();
     chromeGate_.reset();
     gate_.invalidate();
+    gpuWatch_.reset();
+    if (gpuView_) {
+        gpuView_->setHidden(false);
+    }
     if (lease_) {
         return;
     }
@@ -132,6 +144,9 @@ void FloodmarkSaverView::animateOneFrame() {
     chromeView_->show(frame);
 
     if (frame.style.isCalm()) {
+        if (gpuView_) {
+            gpuView_->setHidden(true);
+        }
         gate_.invalidate();
         setNeedsDisplay();
         return;
@@ -139,13 +154,55 @@ void FloodmarkSaverView::animateOneFrame() {
     if (!(bounds().height > 0)) {
         return;
     }
+    if (gpuView_ && !gpuWatch_.fellBack) {
+        drawOnGpu(frame, scale, now);
+        return;
+    }
+    if (gpuView_) {
+        gpuView_->setHidden(true);
+    }
     if (gate_.needsDraw(frame, bounds(), scale)) {
         setNeedsDisplay();
         gate_.didDraw(frame, bounds(), scale);
     }
 }
 
+void FloodmarkSaverView::drawOnGpu(const FloodmarkFrame& frame, double scale, double now) {
+    gpuView_->setHidden(false);
+    int width = static_cast<int>(std::round(scale * bounds().width));
+    int height = static_cast<int>(std::round(scale * bounds().height));
+    gpuView_->setDrawableSize(width, height);
+    if (!gate_.needsDraw(frame, bounds(), scale)) {
+        return;
+    }
+    gpuRenderer_->frame = frame;
+    gpuRenderer_->beginDraw();
+    gpuView_->drawNow();
+    SaverStatus& status = *SaverStatus::shared();
+    bool presented = gpuRenderer_->presentedLastDraw();
+    if (presented) {
+        gate_.didDraw(frame, bounds(), scale);
+    } else {
+        status.recordDrawMiss(gpuRenderer_->lastMiss(), now);
+    }
+    if (gpuWatch_.record(presented, now)) {
+        // The GPU has shown nothing for its whole patience: Cairo draws from now on.
+        gpuView_->setHidden(true);
+        gate_.invalidate();
+        setNeedsDisplay();
+        status.recordFallback(now);
+    }
+}
+
+bool FloodmarkSaverView::drawsOnGpu() const {
+    return gpuView_ && !current_.style.isCalm() && !gpuWatch_.fellBack;
+}
+
 void FloodmarkSaverView::draw(DrawingContext& context) {
+    // The GPU view covers this one.
+    if (drawsOnGpu()) {
+        return;
+    }
     FloodmarkRenderer::drawScene(current_, context, bounds());
 }
 

@@ -2,7 +2,9 @@
 
 #include "FloodmarkSaver/FloodmarkChromeView.h"
 #include "FloodmarkSaver/feed/SharedFloodmarkFeed.h"
+#include "FloodmarkSaver/gpu/FloodmarkGpuRenderer.h"
 #include "FloodmarkSaver/gpu/FloodmarkMotionGate.h"
+#include "FloodmarkSaver/gpu/GpuWatch.h"
 #include "FloodmarkSaver/host/ChromeGate.h"
 #include "FloodmarkSaver/host/DetachGate.h"
 #include "FloodmarkSaver/host/ReattachWatch.h"
@@ -51,14 +53,22 @@ public:
     bool isRetired() const { return detach_.retired; }
     bool isWatchingForWindow() const { return reattach_.isWatching(); }
     const FloodmarkChromeView& chromeView() const { return *chromeView_; }
+    // The GPU view under the chrome, or null when the view draws with Cairo only.
+    GpuView* gpuView() const { return gpuView_.get(); }
+    bool fellBackToCairo() const { return gpuWatch_.fellBack; }
 
 private:
     FloodmarkSaverView(Size size, bool isPreview);
 
     void countView(int change);
+    bool drawsOnGpu() const;
+    void drawOnGpu(const FloodmarkFrame& frame, double scale, double now);
     void follow(DetachGate::Action action);
 
     std::unique_ptr<FloodmarkFeedLease> lease_;
+    std::unique_ptr<FloodmarkGpuRenderer> gpuRenderer_;
+    std::shared_ptr<GpuView> gpuView_;
+    GpuWatch gpuWatch_;
     std::shared_ptr<FloodmarkChromeView> chromeView_;
     FloodmarkMotionGate gate_;
     FloodmarkFrame current_ = FloodmarkFrame::resting();

@@ -43,10 +43,14 @@ const CairoCanvas& View::layer(double scale) {
     }
     if (needsDisplay_) {
         needsDisplay_ = false;
-        layer_->clear();
-        layer_->draw([this](DrawingContext& context) { draw(context); });
+        renderLayer(*layer_);
     }
     return *layer_;
+}
+
+void View::renderLayer(CairoCanvas& canvas) {
+    canvas.clear();
+    canvas.draw([this](DrawingContext& context) { draw(context); });
 }
 
 void View::moveToWindow(Window* window) {

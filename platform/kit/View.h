@@ -44,6 +44,8 @@ public:
 
     // Brings the view's picture up to date: redraws it when marked, else keeps it.
     const CairoCanvas& layer(double scale);
+    // Paints the view's picture afresh: by default a cleared canvas with draw() over it.
+    virtual void renderLayer(CairoCanvas& canvas);
 
 private:
     friend class Window;

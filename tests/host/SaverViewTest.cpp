@@ -100,6 +100,42 @@ TEST_F(SaverViewTest, TheHostStoppingARetiredViewEndsThePoll) {
     EXPECT_FALSE(saver(0).holdsLease());
 }
 
+TEST_F(SaverViewTest, DrawsOnTheGpuAndFallsBackToCairoAfterTwoSecondsOfMisses) {
+    host.addView({.size = {400, 300}});
+    host.startAll();
+    ASSERT_NE(saver(0).gpuView(), nullptr);  // Mesa's llvmpipe is a GPU device here
+    host.run(0.5);
+    EXPECT_FALSE(saver(0).gpuView()->isHidden());
+    EXPECT_EQ(saver(0).gpuView()->drawableWidth(), 400);
+
+    auto missesBefore = status().drawMisses;
+    auto fallbacksBefore = status().metalFallbacks;
+    saver(0).gpuView()->setDrawingSuspended(true);
+    host.run(1.9);
+    EXPECT_FALSE(saver(0).fellBackToCairo());
+    host.run(0.5);
+    EXPECT_TRUE(saver(0).fellBackToCairo());
+    EXPECT_TRUE(saver(0).gpuView()->isHidden());
+    EXPECT_EQ(status().metalFallbacks, fallbacksBefore + 1);
+    EXPECT_GT(status().drawMisses, missesBefore + 1);
+    EXPECT_EQ(status().lastDrawMiss, DrawMiss::skipped);
+
+    // From then on Cairo draws, and the watch is not asked again.
+    auto misses = status().drawMisses;
+    long long pictures = host.stats(0).pictures;
+    host.run(2);
+    EXPECT_EQ(status().metalFallbacks, fallbacksBefore + 1);
+    EXPECT_EQ(status().drawMisses, misses);
+    EXPECT_GT(host.stats(0).pictures, pictures);
+
+    // A new start gives the GPU another chance.
+    saver(0).gpuView()->setDrawingSuspended(false);
+    saver(0).stopAnimation();
+    saver(0).startAnimation();
+    EXPECT_FALSE(saver(0).fellBackToCairo());
+    EXPECT_FALSE(saver(0).gpuView()->isHidden());
+}
+
 TEST_F(SaverViewTest, AViewThatNeverHadAWindowKeepsRunning) {
     auto view = FloodmarkSaverView::make({300, 200}, false);
     view->startAnimation();

@@ -1,0 +1,96 @@
+#include "platform/gl/GpuView.h"
+
+#include <GLES3/gl3.h>
+
+#include <cstring>
+
+namespace floodmark {
+
+GpuView::GpuView(Size size, std::shared_ptr<GpuDevice> device)
+    : View(size), device_(std::move(device)) {}
+
+GpuView::~GpuView() {
+    releaseFramebuffer();
+}
+
+void GpuView::releaseFramebuffer() {
+    if (framebuffer_ != 0 && device_ && device_->makeCurrent()) {
+        glDeleteFramebuffers(1, &framebuffer_);
+        glDeleteRenderbuffers(1, &colour_);
+    }
+    framebuffer_ = 0;
+    colour_ = 0;
+}
+
+void GpuView::setDrawableSize(int width, int height) {
+    if (width == drawableWidth_ && height == drawableHeight_) {
+        return;
+    }
+    releaseFramebuffer();
+    drawableWidth_ = width;
+    drawableHeight_ = height;
+}
+
+bool GpuView::bindFramebuffer() {
+    if (!device_ || !device_->makeCurrent() || drawableWidth_ <= 0 || drawableHeight_ <= 0) {
+        return false;
+    }
+    if (framebuffer_ == 0) {
+        glGenRenderbuffers(1, &colour_);
+        glBindRenderbuffer(GL_RENDERBUFFER, colour_);
+        glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, drawableWidth_, drawableHeight_);
+        glGenFramebuffers(1, &framebuffer_);
+        glBindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
+        glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, colour_);
+    }
+    glBindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
+    if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) {
+        releaseFramebuffer();
+        return false;
+    }
+    glViewport(0, 0, drawableWidth_, drawableHeight_);
+    return true;
+}
+
+void GpuView::drawNow() {
+    if (!suspended_ && delegate_) {
+        delegate_(*this);
+    }
+}
+
+void GpuView::present() {
+    pixelsWidth_ = drawableWidth_;
+    pixelsHeight_ = drawableHeight_;
+    pixels_.resize(static_cast<std::size_t>(pixelsWidth_) * pixelsHeight_ * 4);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, 0, pixelsWidth_, pixelsHeight_, GL_RGBA, GL_UNSIGNED_BYTE, pixels_.data());
+    setNeedsDisplay();
+}
+
+void GpuView::renderLayer(CairoCanvas& canvas) {
+    canvas.clear();
+    if (pixels_.empty()) {
+        return;
+    }
+    cairo_surface_t* surface = canvas.surface();
+    cairo_surface_flush(surface);
+    unsigned char* data = cairo_image_surface_get_data(surface);
+    int stride = cairo_image_surface_get_stride(surface);
+    int width = std::min(pixelsWidth_, canvas.pixelWidth());
+    int height = std::min(pixelsHeight_, canvas.pixelHeight());
+    for (int row = 0; row < height; ++row) {
+        // GL reads the bottom row first; the picture's row 0 is the top.
+        const std::uint8_t* source =
+            pixels_.data() + static_cast<std::size_t>(pixelsHeight_ - 1 - row) * pixelsWidth_ * 4;
+        auto* target = reinterpret_cast<std::uint32_t*>(data + row * stride);
+        for (int column = 0; column < width; ++column) {
+            const std::uint8_t* rgba = source + column * 4;
+            // The shader writes opaque pixels, so they need no premultiplying.
+            target[column] = (std::uint32_t{rgba[3]} << 24) | (std::uint32_t{rgba[0]} << 16) |
+                             (std::uint32_t{rgba[1]} << 8) | rgba[2];
+        }
+    }
+    cairo_surface_mark_dirty(surface);
+}
+
+}  // namespace floodmark
