@@ -28,8 +28,10 @@ std::shared_ptr<GpuDevice> GpuDevice::systemDefault() {
     if (!gpuEnabled) {
         return nullptr;
     }
-    static const std::shared_ptr<GpuDevice> device = make();
-    return device;
+    // Kept to the very end of the process: tearing EGL down during exit would unload the
+    // driver while its own clean-up still runs.
+    static const auto* device = new std::shared_ptr<GpuDevice>(make());
+    return *device;
 }
 
 std::shared_ptr<GpuDevice> GpuDevice::make() {
