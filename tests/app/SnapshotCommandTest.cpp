@@ -39,6 +39,27 @@ TEST_F(SnapshotCommand, DrawsAFrameAtItsSizeAndScale) {
     EXPECT_EQ(pictureSize(), (std::pair{600, 400}));
 }
 
+TEST_F(SnapshotCommand, WritesTheDifferenceOfTheTwoRenderers) {
+    std::string difference = home.file("difference.png");
+    auto run = snapshot("--size 320x180 --y 0.5 --x 0.4 --severity 2 --ripple 0.3:0.5 --gpu-diff " +
+                        difference);
+    ASSERT_EQ(run.status, 0);
+    cairo_surface_t* picture = cairo_image_surface_create_from_png(difference.c_str());
+    ASSERT_EQ(cairo_surface_status(picture), CAIRO_STATUS_SUCCESS);
+    const unsigned char* data = cairo_image_surface_get_data(picture);
+    int stride = cairo_image_surface_get_stride(picture);
+    long total = 0;
+    for (int row = 0; row < 180; ++row) {
+        for (int byte = 0; byte < 320 * 4; ++byte) {
+            total += byte % 4 == 3 ? 0 : data[row * stride + byte];  // colour, not alpha
+        }
+    }
+    cairo_surface_destroy(picture);
+    // Nearly black: the renderers agree to within a level or so on average.
+    EXPECT_LT(static_cast<double>(total) / (320 * 180 * 3), 2.0);
+    EXPECT_EQ(snapshot("--cpu").status, 0);
+}
+
 TEST_F(SnapshotCommand, BadValuesGetOneLineAndStatusTwo) {
     for (const char* arguments :
          {"--size 0x10", "--size 12", "--size 10.5x10", "--size axb", "--scale -1", "--scale 0",
