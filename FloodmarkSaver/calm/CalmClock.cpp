@@ -1,9 +1,18 @@
 #include "FloodmarkSaver/calm/CalmClock.h"
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 
 namespace floodmark::CalmClock {
+
+Moment moment(double time, bool reduceMotion) {
+    return reduceMotion ? Moment{0, 0} : Moment{time, burst(time)};
+}
+
+double levelFactor(double level) {
+    return 0.3 + 0.7 * std::clamp(level, 0.0, 1.0);
+}
 
 double breath(double time) {
     return (1 - std::cos(2 * std::numbers::pi * time / breathPeriod)) / 2;

@@ -49,16 +49,11 @@ void draw(DrawingContext& context, Size size, double waterTop, double time, doub
     if (!(size.height > top)) {
         return;
     }
-    double burst = 0;
-    if (reduceMotion) {
-        time = 0;
-    } else {
-        burst = CalmClock::burst(time);
-    }
-    const double levelFactor = 0.3 + 0.7 * std::clamp(level, 0.0, 1.0);
+    const auto [now, burst] = CalmClock::moment(time, reduceMotion);
+    const double levelFactor = CalmClock::levelFactor(level);
     const double band = size.height - top;
     const double fade = 0.08 * size.height;
-    const double c = time / CalmClock::breathPeriod;
+    const double c = now / CalmClock::breathPeriod;
 
     const auto& table = particles();
     for (std::size_t i = 0; i < table.size(); ++i) {

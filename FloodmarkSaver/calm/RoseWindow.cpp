@@ -2,6 +2,7 @@
 
 #include "FloodmarkSaver/calm/CalmClock.h"
 #include "FloodmarkSaver/calm/CalmPalette.h"
+#include "FloodmarkSaver/calm/FiveFold.h"
 #include "FloodmarkSaver/scene/FloodmarkPalette.h"
 
 #include <algorithm>
@@ -26,10 +27,10 @@ double wobble(int position, double phase, double time) {
 }  // namespace
 
 Setup setup(const FloodmarkFrame& frame) {
-    bool still = frame.reduceMotion;
+    auto [time, burst] = CalmClock::moment(frame.time, frame.reduceMotion);
     return {
-        .time = still ? 0 : frame.time,
-        .burst = still ? 0 : CalmClock::burst(frame.time),
+        .time = time,
+        .burst = burst,
         .level = std::clamp(frame.y, 0.0, 1.0),
         .values = frame.sustain.size() == 5 ? frame.sustain : absentSustain(),
     };
@@ -42,17 +43,7 @@ void drawSectors(DrawingContext& context, Size size, double time,
     context.rotate(2 * pi * time / (4 * CalmClock::burstPeriod));
     // Past the corners of the view.
     double radius = 1.02 * std::hypot(size.width, size.height) / 2;
-    for (int k = 0; k < 5; ++k) {
-        for (bool mirrored : {false, true}) {
-            context.save();
-            context.rotate(k * 2 * pi / 5);
-            if (mirrored) {
-                context.scale(-1, 1);
-            }
-            drawCell(radius);
-            context.restore();
-        }
-    }
+    drawFiveFold(context, [&] { drawCell(radius); });
     context.restore();
 }
 

@@ -28,18 +28,13 @@ Path triangle(double radius) {
 
 }  // namespace
 
-void draw(DrawingContext& context, Rect rect, double time, double level, double depth,
+void draw(DrawingContext& context, Rect rect, double frameTime, double level, double depth,
           bool reduceMotion) {
     if (!(rect.width > 1) || !(rect.height > 1)) {
         return;
     }
-    double burst = 0;
-    if (reduceMotion) {
-        time = 0;
-    } else {
-        burst = CalmClock::burst(time);
-    }
-    const double levelFactor = 0.3 + 0.7 * std::clamp(level, 0.0, 1.0);
+    const auto [time, burst] = CalmClock::moment(frameTime, reduceMotion);
+    const double levelFactor = CalmClock::levelFactor(level);
     const double flareFactor = 0.6 + 1.4 * burst;
 
     for (std::size_t index = 0; index < layers.size(); ++index) {

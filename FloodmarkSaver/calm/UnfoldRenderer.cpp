@@ -2,6 +2,7 @@
 
 #include "FloodmarkSaver/calm/CalmClock.h"
 #include "FloodmarkSaver/calm/CalmPalette.h"
+#include "FloodmarkSaver/calm/FiveFold.h"
 #include "FloodmarkSaver/scene/FloodmarkPalette.h"
 
 #include <algorithm>
@@ -76,14 +77,9 @@ void drawSector(DrawingContext& context, const Sizes& sizes, const SustainSeries
 
 }  // namespace
 
-void draw(DrawingContext& context, Size size, double time, const SustainSeries& sustain,
+void draw(DrawingContext& context, Size size, double frameTime, const SustainSeries& sustain,
           double depth, bool reduceMotion) {
-    double burst = 0;
-    if (reduceMotion) {
-        time = 0;
-    } else {
-        burst = CalmClock::burst(time);
-    }
+    const auto [time, burst] = CalmClock::moment(frameTime, reduceMotion);
     const SustainSeries values = sustain.size() == 5 ? sustain : absentSustain();
 
     context.save();
@@ -93,17 +89,7 @@ void draw(DrawingContext& context, Size size, double time, const SustainSeries& 
     double segmentWidth = std::max(0.008 * radius, 1.2);
     Sizes sizes{radius, segmentWidth, std::max(0.6 * segmentWidth, 0.8),
                 std::max(0.014 * radius, 2.0)};
-    for (int k = 0; k < 5; ++k) {
-        for (bool mirrored : {false, true}) {
-            context.save();
-            context.rotate(k * 2 * pi / 5);
-            if (mirrored) {
-                context.scale(-1, 1);
-            }
-            drawSector(context, sizes, values, time, burst, depth);
-            context.restore();
-        }
-    }
+    drawFiveFold(context, [&] { drawSector(context, sizes, values, time, burst, depth); });
     context.restore();
 }
 
