@@ -16,7 +16,7 @@ namespace {
 
 struct RenderOptions {
     std::string out;
-    std::vector<HeadlessHost::ViewSpec> views;
+    std::vector<HeadlessHost::ViewLayout> views;
     double seconds = 5;
     bool simulated = false;
     std::optional<double> fps;  // absent: every picture drawn
@@ -26,10 +26,10 @@ struct RenderOptions {
 };
 
 // "WxH", then "@K" for the scale and ",preview" for a preview view.
-std::optional<HeadlessHost::ViewSpec> parseView(std::string_view text) {
-    HeadlessHost::ViewSpec spec;
+std::optional<HeadlessHost::ViewLayout> parseView(std::string_view text) {
+    HeadlessHost::ViewLayout layout;
     if (text.ends_with(",preview")) {
-        spec.preview = true;
+        layout.preview = true;
         text.remove_suffix(8);
     }
     double width = 0;
@@ -55,9 +55,9 @@ std::optional<HeadlessHost::ViewSpec> parseView(std::string_view text) {
         height * scale > 16384) {
         return std::nullopt;
     }
-    spec.size = {width, height};
-    spec.scale = scale;
-    return spec;
+    layout.size = {width, height};
+    layout.scale = scale;
+    return layout;
 }
 
 RenderOptions parseRenderOptions(Arguments& arguments) {
@@ -67,9 +67,9 @@ RenderOptions parseRenderOptions(Arguments& arguments) {
             options.out = std::string(arguments.valueOf(word).value_or(""));
         } else if (word == "--view") {
             auto text = arguments.valueOf(word);
-            auto spec = text ? parseView(*text) : std::nullopt;
-            if (spec) {
-                options.views.push_back(*spec);
+            auto layout = text ? parseView(*text) : std::nullopt;
+            if (layout) {
+                options.views.push_back(*layout);
             } else if (text) {
                 arguments.fail("--view wants WxH[@K][,preview], as 1280x720@2, not '" +
                                std::string(*text) + "'");
@@ -99,10 +99,10 @@ RenderOptions parseRenderOptions(Arguments& arguments) {
     return options;
 }
 
-std::string describe(const HeadlessHost::ViewSpec& spec) {
+std::string describe(const HeadlessHost::ViewLayout& layout) {
     char text[96];
-    std::snprintf(text, sizeof text, "%gx%g@%g%s", spec.size.width, spec.size.height, spec.scale,
-                  spec.preview ? " preview" : "");
+    std::snprintf(text, sizeof text, "%gx%g@%g%s", layout.size.width, layout.size.height,
+                  layout.scale, layout.preview ? " preview" : "");
     return text;
 }
 
@@ -125,8 +125,8 @@ int renderCommand(std::span<char* const> words) {
          .locked = options.locked,
          .reduceMotion = options.reduceMotion},
         [](Size size, bool preview) { return FloodmarkSaverView::make(size, preview); });
-    for (const auto& spec : options.views) {
-        host.addView(spec);
+    for (const auto& layout : options.views) {
+        host.addView(layout);
     }
     MainLoop::main().onTerminationSignals([&host] { host.stop(); });
 
@@ -155,7 +155,7 @@ int renderCommand(std::span<char* const> words) {
         const auto& stats = host.stats(index);
         double slowShare = stats.ticks ? 100.0 * stats.slowTicks / stats.ticks : 0;
         std::printf("view %zu %s: %lld ticks, %lld pictures drawn, %.0f%% of ticks slow\n",
-                    index + 1, describe(host.spec(index)).c_str(), stats.ticks, stats.pictures,
+                    index + 1, describe(host.layout(index)).c_str(), stats.ticks, stats.pictures,
                     slowShare);
     }
     if (writeFailed) {

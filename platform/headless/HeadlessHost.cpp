@@ -39,11 +39,11 @@ double HeadlessHost::now() const {
     return services_->now();
 }
 
-std::size_t HeadlessHost::addView(ViewSpec spec) {
+std::size_t HeadlessHost::addView(ViewLayout layout) {
     Entry entry;
-    entry.spec = spec;
-    entry.view = makeView_(spec.size, spec.preview);
-    entry.window = std::make_unique<Window>(spec.size, spec.scale);
+    entry.layout = layout;
+    entry.view = makeView_(layout.size, layout.preview);
+    entry.window = std::make_unique<Window>(layout.size, layout.scale);
     entry.window->setContentView(entry.view);
     entries_.push_back(std::move(entry));
     return entries_.size() - 1;

@@ -23,7 +23,7 @@ public:
         bool reduceMotion = false;
     };
 
-    struct ViewSpec {
+    struct ViewLayout {
         Size size;
         double scale = 1;
         bool preview = false;
@@ -44,7 +44,7 @@ public:
     HeadlessHost(const HeadlessHost&) = delete;
     HeadlessHost& operator=(const HeadlessHost&) = delete;
 
-    std::size_t addView(ViewSpec spec);
+    std::size_t addView(ViewLayout layout);
     void startAll();
     void stopAll();
     // Ticks the views until `seconds` of the host's clock have passed, or stop() is called.
@@ -59,13 +59,13 @@ public:
     double now() const;
     ScreenSaverView& view(std::size_t index) { return *entries_[index].view; }
     const ViewStats& stats(std::size_t index) const { return entries_[index].stats; }
-    const ViewSpec& spec(std::size_t index) const { return entries_[index].spec; }
+    const ViewLayout& layout(std::size_t index) const { return entries_[index].layout; }
     std::size_t viewCount() const { return entries_.size(); }
 
 private:
     class Services;
     struct Entry {
-        ViewSpec spec;
+        ViewLayout layout;
         std::shared_ptr<ScreenSaverView> view;
         std::unique_ptr<Window> window;
         double nextTick = 0;
