@@ -8,5 +8,7 @@ namespace floodmark::app {
 int framesCommand(std::span<char* const> words);
 int snapshotCommand(std::span<char* const> words);
 int renderCommand(std::span<char* const> words);
+// No command: the saver on the X display.
+int saverCommand(std::span<char* const> words);
 
 }  // namespace floodmark::app

@@ -7,7 +7,9 @@
 namespace {
 
 constexpr std::string_view usage =
-    "usage: floodmark frames [--count N] [--interval S] [--simulated]\n"
+    "usage: floodmark [--window-id ID | --root | --fullscreen] [--geometry WxH] [--scale K]\n"
+    "                [--cpu]\n"
+    "       floodmark frames [--count N] [--interval S] [--simulated]\n"
     "       floodmark snapshot --out FILE.png [--size WxH] [--scale K] [--y Y] [--x X]\n"
     "                [--severity N] [--style NAME] [--time T] [--ripple AGE:POS]...\n"
     "                [--pop AGE:POS]... [--clock TEXT] [--message TEXT]\n"
@@ -20,9 +22,8 @@ constexpr std::string_view usage =
 
 int main(int argc, char** argv) {
     std::span<char* const> words(argv, static_cast<std::size_t>(argc));
-    if (words.size() < 2) {
-        std::cerr << usage;
-        return 2;
+    if (words.size() < 2 || words[1][0] == '-') {
+        return floodmark::app::saverCommand(words.subspan(1));
     }
     std::string_view command = words[1];
     if (command == "frames") {

@@ -10,6 +10,7 @@ namespace floodmark {
 class MainLoop {
 public:
     class Timer;
+    class Watch;
 
     MainLoop();
     ~MainLoop();
@@ -22,10 +23,18 @@ public:
     // Runs `work` on the main thread, after the work posted before it.
     void post(std::function<void()> work);
 
-    // Calls `tick` every `seconds` until the returned timer is destroyed or cancelled.
+    // Calls `tick` every `seconds` until the returned timer is destroyed or cancelled. A tick
+    // that comes late (the process was stopped, the thread busy) is made once, not once for
+    // every interval missed, and the beat goes on from then.
     std::unique_ptr<Timer> every(double seconds, std::function<void()> tick);
+    // Calls `work` once, `seconds` from now, unless the returned timer goes first.
+    std::unique_ptr<Timer> after(double seconds, std::function<void()> work);
 
-    // Calls `handler` on the main thread when the process gets SIGINT or SIGTERM.
+    // Calls `onReadable` each time the descriptor has something to read, until the returned
+    // watch is destroyed. The descriptor stays the caller's.
+    std::unique_ptr<Watch> watchReadable(int descriptor, std::function<void()> onReadable);
+
+    // Calls `handler` on the main thread when the process gets SIGINT, SIGTERM or SIGHUP.
     void onTerminationSignals(std::function<void()> handler);
 
     // Runs until stop().
@@ -50,6 +59,17 @@ private:
     struct Schedule;
     explicit Timer(std::shared_ptr<Schedule> schedule);
     std::shared_ptr<Schedule> schedule_;
+};
+
+class MainLoop::Watch {
+public:
+    ~Watch();
+
+private:
+    friend class MainLoop;
+    struct Reader;
+    explicit Watch(std::shared_ptr<Reader> reader);
+    std::shared_ptr<Reader> reader_;
 };
 
 }  // namespace floodmark

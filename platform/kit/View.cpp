@@ -81,6 +81,17 @@ void Window::setContentView(std::shared_ptr<View> view) {
     }
 }
 
+void Window::setSize(Size size) {
+    if (size == size_) {
+        return;
+    }
+    size_ = size;
+    picture_.reset();
+    if (contentView_) {
+        contentView_->setFrameSize(size_);
+    }
+}
+
 bool Window::compose() {
     if (!contentView_ || !contentView_->treeNeedsDisplay()) {
         return false;

@@ -59,7 +59,8 @@ private:
     std::unique_ptr<CairoCanvas> layer_;
 };
 
-// An offscreen window: one content view, a backing scale, and the picture of its view tree.
+// A window as the host gives it: one content view, a backing scale, and the picture of its
+// view tree, which the host puts on the screen (or keeps offscreen).
 class Window {
 public:
     Window(Size size, double backingScale) : size_(size), backingScale_(backingScale) {}
@@ -69,6 +70,8 @@ public:
 
     double backingScale() const { return backingScale_; }
     Size size() const { return size_; }
+    // Follows the host's window to a new size: the content view takes it and is redrawn.
+    void setSize(Size size);
 
     // Puts `view` in the window (null takes the present one out); the views are told.
     void setContentView(std::shared_ptr<View> view);

@@ -4,6 +4,8 @@
 #include <unistd.h>
 
 #include <array>
+#include <chrono>
+#include <thread>
 #include <csignal>
 #include <cstdio>
 
@@ -34,7 +36,8 @@ CommandRun runFloodmark(const std::string& arguments, const std::string& home) {
 }
 
 RunningFloodmark::RunningFloodmark(const std::vector<std::string>& arguments,
-                                   const std::string& home) {
+                                   const std::string& home,
+                                   const std::vector<std::string>& environment) {
     int pipeEnds[2];
     if (pipe(pipeEnds) != 0) {
         return;
@@ -46,6 +49,9 @@ RunningFloodmark::RunningFloodmark(const std::vector<std::string>& arguments,
         close(pipeEnds[1]);
         setenv("HOME", home.c_str(), 1);
         unsetenv("XDG_STATE_HOME");
+        for (const auto& variable : environment) {
+            putenv(const_cast<char*>(variable.c_str()));
+        }
         std::vector<char*> argv{const_cast<char*>(FLOODMARK_BINARY)};
         for (const auto& argument : arguments) {
             argv.push_back(const_cast<char*>(argument.c_str()));
@@ -88,6 +94,22 @@ int RunningFloodmark::stop(int signal) {
     waitpid(pid_, &status, 0);
     pid_ = -1;
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+std::optional<int> RunningFloodmark::waitForExit(double seconds) {
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    while (pid_ > 0) {
+        int status = 0;
+        if (waitpid(pid_, &status, WNOHANG) == pid_) {
+            pid_ = -1;
+            return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        }
+        if (std::chrono::steady_clock::now() > deadline) {
+            return std::nullopt;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return std::nullopt;
 }
 
 }  // namespace floodmark::testing

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <sys/types.h>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -18,7 +19,9 @@ CommandRun runFloodmark(const std::string& arguments, const std::string& home);
 // A floodmark process that runs while the test reads its output line by line.
 class RunningFloodmark {
 public:
-    RunningFloodmark(const std::vector<std::string>& arguments, const std::string& home);
+    // `environment` adds or replaces variables ("NAME=value") of the test's own.
+    RunningFloodmark(const std::vector<std::string>& arguments, const std::string& home,
+                     const std::vector<std::string>& environment = {});
     ~RunningFloodmark();
     RunningFloodmark(const RunningFloodmark&) = delete;
     RunningFloodmark& operator=(const RunningFloodmark&) = delete;
@@ -27,6 +30,10 @@ public:
     bool nextLine(std::string& line);
     // Sends `signal` and waits for the process; its exit status, −1 if it did not exit.
     int stop(int signal);
+    // Waits up to `seconds` for the process to end by itself: its exit status, −1 if it was
+    // killed by a signal, absent if it is still running.
+    std::optional<int> waitForExit(double seconds);
+    pid_t pid() const { return pid_; }
 
 private:
     pid_t pid_ = -1;

@@ -1,0 +1,147 @@
+#include "FloodmarkSaver/host/FloodmarkSaverView.h"
+#include "app/Arguments.h"
+#include "app/Commands.h"
+#include "platform/gl/GpuDevice.h"
+#include "platform/x11/X11Host.h"
+
+#include <csignal>
+#include <cstdlib>
+#include <iostream>
+
+namespace floodmark::app {
+
+namespace {
+
+// Where the saver draws, as the screen-saver hosts say it or the user asks.
+struct SaverOptions {
+    std::optional<unsigned long> windowId;  // --window-id: a preview in that window
+    bool root = false;
+    bool fullscreen = false;
+    Size geometry{1280, 720};
+    std::optional<double> scale;
+    bool cpu = false;
+};
+
+// A window id as the hosts write it: hexadecimal after "0x", else decimal.
+std::optional<unsigned long> parseWindowId(std::string_view text) {
+    int base = 10;
+    if (text.starts_with("0x") || text.starts_with("0X")) {
+        text.remove_prefix(2);
+        base = 16;
+    }
+    std::string digits(text);
+    char* end = nullptr;
+    errno = 0;
+    unsigned long value = digits.empty() || !std::isxdigit(static_cast<unsigned char>(digits[0]))
+                              ? 0
+                              : std::strtoul(digits.c_str(), &end, base);
+    // X resource ids have 29 bits.
+    if (value == 0 || errno != 0 || end != digits.c_str() + digits.size() || value >= (1UL << 29)) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+std::optional<Size> parseGeometry(std::string_view text) {
+    auto split = text.find('x');
+    if (split == std::string_view::npos) {
+        return std::nullopt;
+    }
+    auto width = parseWindowId(text.substr(0, split));
+    auto height = parseWindowId(text.substr(split + 1));
+    if (!width || !height || *width > 16384 || *height > 16384 ||
+        text.substr(0, split).starts_with("0") || text.substr(split + 1).starts_with("0")) {
+        return std::nullopt;
+    }
+    return Size{static_cast<double>(*width), static_cast<double>(*height)};
+}
+
+SaverOptions parseSaverOptions(Arguments& arguments) {
+    SaverOptions options;
+    arguments.readEach([&](std::string_view word) {
+        // The hosts write the X toolkit's single-dash forms; both are heard.
+        if (word == "--window-id" || word == "-window-id") {
+            auto text = arguments.valueOf(word);
+            options.windowId = text ? parseWindowId(*text) : std::nullopt;
+            if (text && !options.windowId) {
+                arguments.fail("--window-id wants a window id, as 0x1c00007 or 29360135, not '" +
+                               std::string(*text) + "'");
+            }
+        } else if (word == "--root" || word == "-root") {
+            options.root = true;
+        } else if (word == "--fullscreen") {
+            options.fullscreen = true;
+        } else if (word == "--geometry") {
+            auto text = arguments.valueOf(word);
+            if (auto size = text ? parseGeometry(*text) : std::nullopt) {
+                options.geometry = *size;
+            } else if (text) {
+                arguments.fail("--geometry wants WxH, as 1280x720, not '" + std::string(*text) +
+                               "'");
+            }
+        } else if (word == "--scale") {
+            options.scale = arguments.positiveNumber(word);
+            if (options.scale && *options.scale > X11Services::maxScale) {
+                arguments.fail("--scale wants a scale up to 8");
+            }
+        } else if (word == "--cpu") {
+            options.cpu = true;
+        } else {
+            arguments.fail("unknown option '" + std::string(word) + "'");
+        }
+    });
+    return options;
+}
+
+// Puts the views where the options and the hosts' environment say, in the order the hosts
+// rely on. False, with the reason, when the window named does not exist.
+bool placeViews(X11Host& host, const SaverOptions& options, std::string& error) {
+    if (options.windowId) {
+        return host.attach(*options.windowId, true, error);
+    }
+    if (const char* variable = std::getenv("XSCREENSAVER_WINDOW"); variable && *variable) {
+        auto window = parseWindowId(variable);
+        if (!window) {
+            error = std::string("XSCREENSAVER_WINDOW is not a window id: '") + variable + "'";
+            return false;
+        }
+        return host.attach(*window, false, error);
+    }
+    if (options.root) {
+        host.attachRoot();
+    } else if (options.fullscreen) {
+        host.coverMonitors();
+    } else {
+        host.openOwnWindow(options.geometry);
+    }
+    return true;
+}
+
+}  // namespace
+
+int saverCommand(std::span<char* const> words) {
+    Arguments arguments(words);
+    auto options = parseSaverOptions(arguments);
+    if (arguments.error()) {
+        return arguments.reportError("saver");
+    }
+    // xsecurelock may send it; the saver keeps drawing.
+    std::signal(SIGUSR1, SIG_IGN);
+    GpuDevice::setEnabled(!options.cpu);
+
+    std::string error;
+    auto host = X11Host::open(
+        {.scale = options.scale},
+        [](Size size, bool preview) { return FloodmarkSaverView::make(size, preview); }, error);
+    if (!host) {
+        std::cerr << "floodmark: " << error << "\n";
+        return 1;
+    }
+    if (!placeViews(*host, options, error)) {
+        std::cerr << "floodmark: " << error << "\n";
+        return 2;
+    }
+    return host->run();
+}
+
+}  // namespace floodmark::app

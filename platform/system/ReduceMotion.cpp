@@ -1,0 +1,170 @@
+#include "platform/system/ReduceMotion.h"
+
+#include "platform/system/HomeDirectory.h"
+#include "platform/system/ReadFile.h"
+
+#include <gio/gio.h>
+#include <systemd/sd-bus.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <sstream>
+
+namespace floodmark {
+
+namespace ReduceMotion {
+
+namespace {
+
+constexpr std::size_t maxKdeGlobalsBytes = 1 << 20;
+// A portal that does not answer in this long has no say this time.
+constexpr std::uint64_t portalTimeoutMicroseconds = 100'000;
+
+std::string trimmed(const std::string& text) {
+    auto first = text.find_first_not_of(" \t\r");
+    if (first == std::string::npos) {
+        return {};
+    }
+    return text.substr(first, text.find_last_not_of(" \t\r") - first + 1);
+}
+
+// A GSettings value that the user set, or nothing when the schema or the key is not installed
+// (opening a schema that is missing would abort the process) or the key holds its default: the
+// defaults of GNOME's schemas are no answer on a desktop that merely has them installed.
+GVariant* gsettingsValue(const char* schemaId, const char* key) {
+    GSettingsSchemaSource* source = g_settings_schema_source_get_default();
+    if (source == nullptr) {
+        return nullptr;
+    }
+    GSettingsSchema* schema = g_settings_schema_source_lookup(source, schemaId, TRUE);
+    if (schema == nullptr) {
+        return nullptr;
+    }
+    GVariant* value = nullptr;
+    if (g_settings_schema_has_key(schema, key)) {
+        GSettings* settings = g_settings_new_full(schema, nullptr, nullptr);
+        value = g_settings_get_user_value(settings, key);
+        g_object_unref(settings);
+    }
+    g_settings_schema_unref(schema);
+    return value;
+}
+
+}  // namespace
+
+std::optional<bool> readPortal() {
+    sd_bus* bus = nullptr;
+    if (sd_bus_open_user(&bus) < 0) {
+        return std::nullopt;
+    }
+    std::optional<bool> answer;
+    sd_bus_message* call = nullptr;
+    sd_bus_message* reply = nullptr;
+    sd_bus_error error = SD_BUS_ERROR_NULL;
+    std::uint32_t value = 0;
+    // Only a portal that already runs is asked: starting one can take seconds.
+    if (sd_bus_message_new_method_call(bus, &call, "org.freedesktop.portal.Desktop",
+                                       "/org/freedesktop/portal/desktop",
+                                       "org.freedesktop.portal.Settings", "ReadOne") >= 0 &&
+        sd_bus_message_set_auto_start(call, 0) >= 0 &&
+        sd_bus_message_append(call, "ss", "org.freedesktop.appearance", "reduced-motion") >= 0 &&
+        sd_bus_call(bus, call, portalTimeoutMicroseconds, &error, &reply) >= 0 &&
+        sd_bus_message_read(reply, "v", "u", &value) >= 0) {
+        answer = value == 1;
+    }
+    sd_bus_error_free(&error);
+    sd_bus_message_unref(reply);
+    sd_bus_message_unref(call);
+    sd_bus_flush_close_unref(bus);
+    return answer;
+}
+
+std::optional<bool> readGnomeReducedMotion() {
+    GVariant* value = gsettingsValue("org.gnome.desktop.a11y.interface", "reduced-motion");
+    if (value == nullptr) {
+        return std::nullopt;
+    }
+    std::optional<bool> answer;
+    if (g_variant_is_of_type(value, G_VARIANT_TYPE_STRING)) {
+        answer = std::string(g_variant_get_string(value, nullptr)) == "reduce";
+    }
+    g_variant_unref(value);
+    return answer;
+}
+
+std::optional<bool> readGnomeAnimationsOff() {
+    GVariant* value = gsettingsValue("org.gnome.desktop.interface", "enable-animations");
+    if (value == nullptr) {
+        return std::nullopt;
+    }
+    std::optional<bool> answer;
+    if (g_variant_is_of_type(value, G_VARIANT_TYPE_BOOLEAN)) {
+        answer = g_variant_get_boolean(value) == FALSE;
+    }
+    g_variant_unref(value);
+    return answer;
+}
+
+std::optional<bool> readKdeGlobals(const std::string& path) {
+    auto content = readSmallFile(path, maxKdeGlobalsBytes);
+    if (!content) {
+        return std::nullopt;
+    }
+    std::istringstream lines(*content);
+    std::string line;
+    bool inKdeGroup = false;
+    while (std::getline(lines, line)) {
+        line = trimmed(line);
+        if (line.starts_with('[')) {
+            inKdeGroup = line == "[KDE]";
+            continue;
+        }
+        auto equals = line.find('=');
+        if (!inKdeGroup || equals == std::string::npos ||
+            trimmed(line.substr(0, equals)) != "AnimationDurationFactor") {
+            continue;
+        }
+        char* end = nullptr;
+        std::string number = trimmed(line.substr(equals + 1));
+        double factor = std::strtod(number.c_str(), &end);
+        if (number.empty() || *end != '\0') {
+            return std::nullopt;
+        }
+        return factor == 0;
+    }
+    return std::nullopt;
+}
+
+std::string defaultKdeGlobalsPath() {
+    const char* config = std::getenv("XDG_CONFIG_HOME");
+    std::string base =
+        config != nullptr && config[0] == '/' ? std::string(config) : expandTilde("~/.config");
+    return base + "/kdeglobals";
+}
+
+bool firstAnswer(const std::vector<Reader>& readers) {
+    for (const auto& read : readers) {
+        if (auto answer = read()) {
+            return *answer;
+        }
+    }
+    return false;
+}
+
+std::vector<Reader> systemReaders() {
+    return {readPortal, readGnomeReducedMotion, readGnomeAnimationsOff,
+            [] { return readKdeGlobals(defaultKdeGlobalsPath()); }};
+}
+
+}  // namespace ReduceMotion
+
+bool ReduceMotionSetting::value(double now) {
+    if (readAt_ && now - *readAt_ >= 0 && now - *readAt_ < refreshInterval) {
+        return value_;
+    }
+    value_ = ReduceMotion::firstAnswer(readers_);
+    readAt_ = now;
+    return value_;
+}
+
+}  // namespace floodmark

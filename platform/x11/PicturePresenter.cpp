@@ -1,0 +1,166 @@
+#include "platform/x11/PicturePresenter.h"
+
+#include <cairo-xlib.h>
+#include <sys/ipc.h>
+#include <sys/shm.h>
+
+#include <algorithm>
+#include <cstring>
+
+namespace floodmark {
+
+namespace {
+
+bool holdsArgbPixels(const Visual* visual, int depth) {
+    return visual != nullptr && visual->c_class == TrueColor && (depth == 24 || depth == 32) &&
+           visual->red_mask == 0xff0000 && visual->green_mask == 0xff00 &&
+           visual->blue_mask == 0xff;
+}
+
+// Copies the picture's rows into an image of the same width, row by row, since the strides
+// may differ.
+void copyRows(const CairoCanvas& picture, XImage& image) {
+    cairo_surface_t* surface = picture.surface();
+    cairo_surface_flush(surface);
+    const unsigned char* source = cairo_image_surface_get_data(surface);
+    int stride = cairo_image_surface_get_stride(surface);
+    int rowBytes = std::min(picture.pixelWidth(), image.width) * 4;
+    int rows = std::min(picture.pixelHeight(), image.height);
+    for (int row = 0; row < rows; ++row) {
+        std::memcpy(image.data + static_cast<std::ptrdiff_t>(row) * image.bytes_per_line,
+                    source + static_cast<std::ptrdiff_t>(row) * stride, rowBytes);
+    }
+}
+
+}  // namespace
+
+PicturePresenter::PicturePresenter(XConnection& connection, ::Window window, bool mayShare)
+    : connection_(connection), window_(window) {
+    Display* display = connection.display();
+    gc_ = XCreateGC(display, window, 0, nullptr);
+    XWindowAttributes attributes{};
+    if (XGetWindowAttributes(display, window, &attributes) != 0) {
+        visual_ = attributes.visual;
+        depth_ = attributes.depth;
+    }
+    directPixels_ = holdsArgbPixels(visual_, depth_) && ImageByteOrder(display) == LSBFirst;
+    shared_ = directPixels_ && mayShare && XShmQueryExtension(display);
+}
+
+PicturePresenter::~PicturePresenter() {
+    releaseSharedImage();
+    XFreeGC(connection_.display(), gc_);
+}
+
+void PicturePresenter::present(const CairoCanvas& picture) {
+    if (!directPixels_) {
+        paintThroughCairo(picture);
+    } else if (shared_ && ensureSharedImage(picture.pixelWidth(), picture.pixelHeight())) {
+        putShared(picture);
+    } else {
+        putPlain(picture);
+    }
+}
+
+bool PicturePresenter::ensureSharedImage(int width, int height) {
+    if (image_ != nullptr && image_->width == width && image_->height == height) {
+        return true;
+    }
+    releaseSharedImage();
+    Display* display = connection_.display();
+    image_ = XShmCreateImage(display, visual_, static_cast<unsigned>(depth_), ZPixmap, nullptr,
+                             &segment_, static_cast<unsigned>(width),
+                             static_cast<unsigned>(height));
+    if (image_ == nullptr) {
+        shared_ = false;
+        return false;
+    }
+    segment_.shmid = shmget(IPC_PRIVATE, static_cast<std::size_t>(image_->bytes_per_line) * height,
+                            IPC_CREAT | 0600);
+    segment_.shmaddr = segment_.shmid < 0 ? reinterpret_cast<char*>(-1)
+                                          : static_cast<char*>(shmat(segment_.shmid, nullptr, 0));
+    if (segment_.shmaddr == reinterpret_cast<char*>(-1)) {
+        if (segment_.shmid >= 0) {
+            shmctl(segment_.shmid, IPC_RMID, nullptr);
+        }
+        XDestroyImage(image_);
+        image_ = nullptr;
+        shared_ = false;
+        return false;
+    }
+    image_->data = segment_.shmaddr;
+    segment_.readOnly = False;
+    // A server in another IPC namespace, or of another user, may refuse the segment.
+    bool attached = connection_.succeeds([&] { XShmAttach(display, &segment_); });
+    // Marked for removal now, so that it goes with the last of us and the server to detach.
+    shmctl(segment_.shmid, IPC_RMID, nullptr);
+    if (!attached) {
+        shmdt(segment_.shmaddr);
+        image_->data = nullptr;
+        XDestroyImage(image_);
+        image_ = nullptr;
+        shared_ = false;
+        return false;
+    }
+    return true;
+}
+
+void PicturePresenter::releaseSharedImage() {
+    if (image_ == nullptr) {
+        return;
+    }
+    XShmDetach(connection_.display(), &segment_);
+    XSync(connection_.display(), False);
+    shmdt(segment_.shmaddr);
+    image_->data = nullptr;
+    XDestroyImage(image_);
+    image_ = nullptr;
+}
+
+void PicturePresenter::putShared(const CairoCanvas& picture) {
+    copyRows(picture, *image_);
+    XShmPutImage(connection_.display(), window_, gc_, image_, 0, 0, 0, 0,
+                 static_cast<unsigned>(image_->width), static_cast<unsigned>(image_->height),
+                 False);
+    // The segment is written again for the next picture only once the server has read it.
+    XSync(connection_.display(), False);
+}
+
+void PicturePresenter::putPlain(const CairoCanvas& picture) {
+    cairo_surface_t* surface = picture.surface();
+    cairo_surface_flush(surface);
+    // The picture's own pixels go out as they are; the image only borrows them.
+    XImage* image = XCreateImage(connection_.display(), visual_, static_cast<unsigned>(depth_),
+                                 ZPixmap, 0,
+                                 reinterpret_cast<char*>(cairo_image_surface_get_data(surface)),
+                                 static_cast<unsigned>(picture.pixelWidth()),
+                                 static_cast<unsigned>(picture.pixelHeight()), 32,
+                                 cairo_image_surface_get_stride(surface));
+    if (image == nullptr) {
+        return;
+    }
+    image->byte_order = LSBFirst;
+    XPutImage(connection_.display(), window_, gc_, image, 0, 0, 0, 0,
+              static_cast<unsigned>(image->width), static_cast<unsigned>(image->height));
+    image->data = nullptr;
+    XDestroyImage(image);
+    XFlush(connection_.display());
+}
+
+void PicturePresenter::paintThroughCairo(const CairoCanvas& picture) {
+    if (visual_ == nullptr) {
+        return;
+    }
+    cairo_surface_t* target = cairo_xlib_surface_create(
+        connection_.display(), window_, visual_, picture.pixelWidth(), picture.pixelHeight());
+    cairo_t* cairo = cairo_create(target);
+    cairo_set_operator(cairo, CAIRO_OPERATOR_SOURCE);
+    cairo_set_source_surface(cairo, picture.surface(), 0, 0);
+    cairo_paint(cairo);
+    cairo_destroy(cairo);
+    cairo_surface_flush(target);
+    cairo_surface_destroy(target);
+    XFlush(connection_.display());
+}
+
+}  // namespace floodmark

@@ -1,0 +1,44 @@
+#pragma once
+
+#include "platform/draw/CairoCanvas.h"
+#include "platform/x11/XConnection.h"
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XShm.h>
+
+namespace floodmark {
+
+// Puts a window's pictures on its X window: through a shared-memory image where the server
+// offers one, else through a plain image sent over the connection. Both write the picture's
+// ARGB32 pixels as they are, which is what a 24- or 32-bit true-colour visual holds; any other
+// visual is painted through Cairo's own X surface.
+class PicturePresenter {
+public:
+    PicturePresenter(XConnection& connection, ::Window window, bool mayShare);
+    ~PicturePresenter();
+    PicturePresenter(const PicturePresenter&) = delete;
+    PicturePresenter& operator=(const PicturePresenter&) = delete;
+
+    void present(const CairoCanvas& picture);
+    bool sharesMemory() const { return shared_; }
+
+private:
+    bool ensureSharedImage(int width, int height);
+    void releaseSharedImage();
+    void putShared(const CairoCanvas& picture);
+    void putPlain(const CairoCanvas& picture);
+    void paintThroughCairo(const CairoCanvas& picture);
+
+    XConnection& connection_;
+    ::Window window_;
+    GC gc_;
+    Visual* visual_ = nullptr;
+    int depth_ = 0;
+    bool directPixels_ = false;  // the visual holds ARGB32 pixels as they are
+    bool shared_ = false;
+    XImage* image_ = nullptr;
+    XShmSegmentInfo segment_{};
+};
+
+}  // namespace floodmark

@@ -1,0 +1,91 @@
+#include "platform/x11/X11Services.h"
+
+#include "platform/kit/Time.h"
+#include "platform/system/SessionLock.h"
+
+#include <X11/Xresource.h>
+#include <X11/extensions/dpms.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <limits>
+
+namespace floodmark {
+
+X11Services::X11Services(XConnection& connection)
+    : connection_(connection), reduceMotion_(ReduceMotion::systemReaders()) {
+    Display* display = connection.display();
+    int eventBase = 0;
+    int errorBase = 0;
+    if (XScreenSaverQueryExtension(display, &eventBase, &errorBase)) {
+        idleInfo_ = XScreenSaverAllocInfo();
+    }
+    hasPowerControl_ = DPMSQueryExtension(display, &eventBase, &errorBase) && DPMSCapable(display);
+}
+
+X11Services::~X11Services() {
+    if (idleInfo_ != nullptr) {
+        XFree(idleInfo_);
+    }
+}
+
+double X11Services::now() {
+    return currentTime();
+}
+
+double X11Services::secondsSinceLastInput() {
+    if (idleInfo_ == nullptr ||
+        XScreenSaverQueryInfo(connection_.display(), connection_.root(), idleInfo_) == 0) {
+        return std::numeric_limits<double>::infinity();
+    }
+    return static_cast<double>(idleInfo_->idle) / 1000;
+}
+
+bool X11Services::reduceMotion() {
+    return reduceMotion_.value(currentTime());
+}
+
+bool X11Services::readScreenLocked() {
+    return readSessionLocked();
+}
+
+bool X11Services::monitorsPowered() {
+    double now = currentTime();
+    if (!hasPowerControl_ ||
+        (powerReadAt_ && now - *powerReadAt_ >= 0 && now - *powerReadAt_ < powerPollInterval)) {
+        return powered_;
+    }
+    powerReadAt_ = now;
+    CARD16 level = DPMSModeOn;
+    BOOL enabled = False;
+    powered_ = !DPMSInfo(connection_.display(), &level, &enabled) || !enabled ||
+               level == DPMSModeOn;
+    return powered_;
+}
+
+std::optional<double> X11Services::scaleFromResources(Display* display) {
+    const char* resources = XResourceManagerString(display);
+    if (resources == nullptr) {
+        return std::nullopt;
+    }
+    XrmInitialize();
+    XrmDatabase database = XrmGetStringDatabase(resources);
+    if (database == nullptr) {
+        return std::nullopt;
+    }
+    std::optional<double> scale;
+    char* type = nullptr;
+    XrmValue value{};
+    if (XrmGetResource(database, "Xft.dpi", "Xft.Dpi", &type, &value) && value.addr != nullptr) {
+        char* end = nullptr;
+        double dpi = std::strtod(value.addr, &end);
+        if (end != value.addr && std::isfinite(dpi) && dpi > 0) {
+            scale = std::clamp(std::round(dpi / 96 * 4) / 4, 1.0, maxScale);
+        }
+    }
+    XrmDestroyDatabase(database);
+    return scale;
+}
+
+}  // namespace floodmark

@@ -1,0 +1,46 @@
+#pragma once
+
+#include "platform/kit/ViewServices.h"
+#include "platform/system/ReduceMotion.h"
+#include "platform/x11/XConnection.h"
+
+#include <X11/extensions/scrnsaver.h>
+
+#include <optional>
+
+namespace floodmark {
+
+// What the views ask of an X desktop: the server's idle time, logind's lock, the desktop's
+// reduce-motion setting; and, for the host, whether the monitors are powered.
+class X11Services final : public ViewServices {
+public:
+    static constexpr double powerPollInterval = 1;
+    // The largest backing scale a resource may ask for.
+    static constexpr double maxScale = 8;
+
+    explicit X11Services(XConnection& connection);
+    ~X11Services() override;
+
+    double now() override;
+    // No screen-saver extension: no input seen, so the user counts as away.
+    double secondsSinceLastInput() override;
+    bool reduceMotion() override;
+    bool readScreenLocked() override;
+
+    // False while DPMS has the monitors in standby, suspend or off; asked at most once per
+    // powerPollInterval.
+    bool monitorsPowered();
+
+    // Xft.dpi / 96 in quarter steps, 1…maxScale; absent when the resource is not set.
+    static std::optional<double> scaleFromResources(Display* display);
+
+private:
+    XConnection& connection_;
+    XScreenSaverInfo* idleInfo_ = nullptr;
+    bool hasPowerControl_ = false;
+    bool powered_ = true;
+    std::optional<double> powerReadAt_;
+    ReduceMotionSetting reduceMotion_;
+};
+
+}  // namespace floodmark

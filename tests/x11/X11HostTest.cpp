@@ -1,0 +1,131 @@
+// Before Xlib, whose macros (None, Status) would break it.
+#include <gtest/gtest.h>
+
+#include "FloodmarkSaver/feed/FloodmarkFeed.h"
+#include "FloodmarkSaver/host/FloodmarkSaverView.h"
+#include "FloodmarkSaver/live/LiveBus.h"
+#include "platform/gl/GpuDevice.h"
+#include "platform/kit/MainLoop.h"
+#include "platform/x11/X11Host.h"
+#include "support/TempDirectory.h"
+#include "support/XServer.h"
+
+namespace floodmark {
+namespace {
+
+using testing::XServer;
+
+std::unique_ptr<X11Host> openHost(const XServer& server, bool sharedMemory = true) {
+    GpuDevice::setEnabled(false);
+    std::string error;
+    auto host = X11Host::open(
+        {.display = server.name(), .scale = 1, .sharedMemory = sharedMemory},
+        [](Size size, bool preview) { return FloodmarkSaverView::make(size, preview); }, error);
+    EXPECT_TRUE(host) << error;
+    return host;
+}
+
+bool isCanvas(XServer::Rgb pixel) {
+    return pixel.red < 40 && pixel.green < 40 && pixel.blue < 40 && pixel.blue > 0;
+}
+
+// The resting water is a lighter band along the bottom, under the dark canvas.
+void expectRestingWater(const XServer& server, ::Window window, int width, int height) {
+    auto canvas = server.pixel(window, width / 2, height / 3);
+    auto water = server.pixel(window, width / 2, height - 3);
+    EXPECT_TRUE(isCanvas(canvas)) << canvas.red << "," << canvas.green << "," << canvas.blue;
+    EXPECT_GT(water.red + water.green + water.blue, canvas.red + canvas.green + canvas.blue + 30);
+}
+
+TEST(X11Host, DrawsIntoAHostsWindowFollowsItsSizeAndRepaintsExposuresWithoutTicking) {
+    XServer server;
+    ASSERT_TRUE(server.running());
+    ::Window window = server.makeWindow(320, 180);
+    auto host = openHost(server);
+    std::string error;
+    ASSERT_TRUE(host->attach(window, false, error)) << error;
+
+    MainLoop& loop = MainLoop::main();
+    auto resize = loop.after(0.6, [&] {
+        XResizeWindow(server.display(), window, 400, 240);
+        XSync(server.display(), False);
+    });
+    auto end = loop.after(1.5, [&] { host->stop(); });
+    EXPECT_EQ(host->run(), 0);
+
+    EXPECT_TRUE(host->sharesMemory(0));
+    EXPECT_EQ(host->view(0).bounds(), (Size{400, 240}));
+    EXPECT_GT(host->stats(0).ticks, 15);
+    EXPECT_GT(host->stats(0).pictures, 1);
+    expectRestingWater(server, window, 400, 240);
+
+    // The server forgets the window's pixels: the last picture is put back, the feed untouched.
+    XClearArea(server.display(), window, 0, 0, 0, 0, True);
+    XSync(server.display(), False);
+    EXPECT_EQ(server.pixel(window, 200, 80).blue, 0);
+    XSync(host->connection().display(), False);
+    auto before = host->stats(0);
+    host->processEvents();
+    EXPECT_EQ(host->stats(0).repaints, before.repaints + 1);
+    EXPECT_EQ(host->stats(0).ticks, before.ticks);
+    expectRestingWater(server, window, 400, 240);
+}
+
+TEST(X11Host, AHostWindowThatGoesEndsTheRunAndTheFeedKeepsItsCalibration) {
+    XServer server;
+    ASSERT_TRUE(server.running());
+    ::Window window = server.makeWindow(320, 180);
+    auto host = openHost(server);
+    std::string error;
+    ASSERT_TRUE(host->attach(window, false, error)) << error;
+
+    bool socketWhileRunning = false;
+    MainLoop& loop = MainLoop::main();
+    auto destroy = loop.after(0.5, [&] {
+        socketWhileRunning = testing::fileExists(LiveBus::defaultPath());
+        XDestroyWindow(server.display(), window);
+        XSync(server.display(), False);
+    });
+    auto giveUp = loop.after(5, [&] { host->stop(7); });
+    EXPECT_EQ(host->run(), 0);
+
+    EXPECT_TRUE(socketWhileRunning);
+    EXPECT_FALSE(host->view(0).isAnimating());
+    EXPECT_FALSE(testing::fileExists(LiveBus::defaultPath()));
+    EXPECT_TRUE(testing::fileExists(FloodmarkFeed::defaultCalibrationPath()));
+}
+
+TEST(X11Host, APreviewNeverBindsTheSocketAndAMissingWindowIsRefused) {
+    XServer server;
+    ASSERT_TRUE(server.running());
+    ::Window window = server.makeWindow(200, 120);
+    auto host = openHost(server);
+    std::string error;
+    EXPECT_FALSE(host->attach(0x1fffff0, false, error));
+    EXPECT_NE(error.find("no window 0x1fffff0"), std::string::npos) << error;
+    ASSERT_TRUE(host->attach(window, true, error)) << error;
+
+    bool socketSeen = false;
+    auto look = MainLoop::main().every(0.1, [&] {
+        socketSeen = socketSeen || testing::fileExists(LiveBus::defaultPath());
+    });
+    auto end = MainLoop::main().after(1, [&] { host->stop(); });
+    EXPECT_EQ(host->run(), 0);
+    EXPECT_TRUE(host->view(0).isPreview());
+    EXPECT_GT(host->stats(0).pictures, 0);
+    EXPECT_FALSE(socketSeen);
+}
+
+TEST(X11Host, WithoutSharedMemoryThePicturesGoOverTheConnection) {
+    XServer server("640x480x24", {"-extension", "MIT-SHM"});
+    ASSERT_TRUE(server.running());
+    auto host = openHost(server);
+    host->openOwnWindow({300, 200});
+    auto end = MainLoop::main().after(0.8, [&] { host->stop(); });
+    EXPECT_EQ(host->run(), 0);
+    EXPECT_FALSE(host->sharesMemory(0));
+    expectRestingWater(server, host->windowId(0), 300, 200);
+}
+
+}  // namespace
+}  // namespace floodmark
