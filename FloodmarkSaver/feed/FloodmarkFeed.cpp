@@ -75,7 +75,9 @@ void FloodmarkFeed::stop() {
         bus_.reset();
     }
     ownsBus_ = false;
-    persistCalibration();
+    if (everOwnedBus_) {
+        persistCalibration(currentTime());
+    }
     if (owned && !settings_.preview && settings_.status) {
         settings_.status->ownsBus = false;
         settings_.status->write(currentTime());
@@ -121,6 +123,8 @@ void FloodmarkFeed::attemptBind(double now) {
     if (bus->start()) {
         bus_ = std::move(bus);
         ownsBus_ = true;
+        everOwnedBus_ = true;
+        calibrationSavedAt_ = now;
         lastTick_ = distantPast;
         long long replayed = replayHeld(now);
         if (const auto& status = settings_.status) {
@@ -182,7 +186,8 @@ const std::optional<PairedState>& FloodmarkFeed::pairedReading(double now) {
     return pairedCache_;
 }
 
-void FloodmarkFeed::persistCalibration() const {
+void FloodmarkFeed::persistCalibration(double now) {
+    calibrationSavedAt_ = now;
     createDirectories(parentDirectory(settings_.calibrationPath), 0700);
     std::string bytes = aggregator_.calibration()->toJson().dump(
         -1, ' ', false, nlohmann::json::error_handler_t::replace);
@@ -215,6 +220,9 @@ FloodmarkFrame FloodmarkFeed::step(double now, bool reduceMotion) {
     }
     if (ownsBus_ && due(now, lastTick_, aggregatorTickInterval)) {
         tickAggregator(now);
+    }
+    if (ownsBus_ && due(now, calibrationSavedAt_, calibrationSaveInterval)) {
+        persistCalibration(now);
     }
     Targets target = targets(now);
 

@@ -48,6 +48,9 @@ public:
     static constexpr double aggregatorTickInterval = 0.25;
     static constexpr double pairedRereadInterval = 0.25;
     static constexpr double bindRetryInterval = 15;
+    // While the feed owns the socket it keeps what it learned this often, so that a crash
+    // or a kill loses no more.
+    static constexpr double calibrationSaveInterval = 600;
     // A paired impulse older than this is consumed without showing.
     static constexpr double impulseFreshness = 2;
     static constexpr std::uint64_t initialRippleSeed = 0x9E3779B97F4A7C15ULL;
@@ -101,7 +104,7 @@ private:
     const std::optional<PairedState>& pairedReading(double now);
     void attemptBind(double now);
     long long replayHeld(double now);
-    void persistCalibration() const;
+    void persistCalibration(double now);
     void tickAggregator(double now);
 
     Targets targets(double now);
@@ -113,7 +116,9 @@ private:
     LiveDemandAggregator aggregator_;
     std::unique_ptr<LiveBus> bus_;
     bool ownsBus_ = false;
+    bool everOwnedBus_ = false;  // only then has the calibration learned anything to keep
     bool mayBind_ = false;
+    double calibrationSavedAt_ = distantPast;
 
     double lastArbitration_ = distantPast;
     double lastTick_ = distantPast;

@@ -199,8 +199,11 @@ void X11Host::coverMonitors() {
 }
 
 void X11Host::followMonitors() {
+    if (!coveringMonitors_) {
+        return;
+    }
     Display* display = connection_->display();
-    auto monitors = activeMonitors(display, connection_->screen());
+    auto monitors = settings_.monitors(display, connection_->screen());
     for (std::size_t index = entries_.size(); index-- > 0;) {
         const auto& monitor = entries_[index]->monitor;
         if (monitor && std::find(monitors.begin(), monitors.end(), *monitor) == monitors.end()) {
@@ -327,9 +330,7 @@ void X11Host::processEvents() {
 void X11Host::handle(XEvent& event) {
     if (randrEventBase_ >= 0 && event.type == randrEventBase_ + RRScreenChangeNotify) {
         XRRUpdateConfiguration(&event);
-        if (coveringMonitors_) {
-            followMonitors();
-        }
+        followMonitors();
         return;
     }
     switch (event.type) {

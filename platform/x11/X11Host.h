@@ -24,10 +24,14 @@ class X11Host {
 public:
     using ViewFactory = std::function<std::shared_ptr<ScreenSaverView>(Size, bool preview)>;
 
+    // The monitors to cover, in the screen's pixels.
+    using MonitorList = std::function<std::vector<MonitorArea>(Display*, int screen)>;
+
     struct Settings {
         std::string display;         // empty: $DISPLAY
         std::optional<double> scale;  // pixels a point; absent: Xft.dpi / 96, else 1
         bool sharedMemory = true;     // put pictures through MIT-SHM where the server has it
+        MonitorList monitors = activeMonitors;
     };
 
     struct ViewStats {
@@ -58,6 +62,8 @@ public:
 
     // Handles what the server has sent: exposures, resizes, keys, monitor changes.
     void processEvents();
+    // Covers the monitors as they are now: a view for each new one, none for one that went.
+    void followMonitors();
 
     double scale() const { return scale_; }
     std::size_t viewCount() const { return entries_.size(); }
@@ -93,7 +99,6 @@ private:
     void tick(Entry& entry);
     void handle(XEvent& event);
     void handleKey(XKeyEvent& event);
-    void followMonitors();
     void toggleFullScreen(::Window xWindow);
 
     Settings settings_;

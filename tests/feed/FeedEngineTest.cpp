@@ -216,6 +216,42 @@ TEST_F(FeedEngineTest, TheCalibrationSurvivesAStopAndANewFeed) {
     EXPECT_EQ(next->aggregator().calibration()->toJson(), learned);
 }
 
+TEST_F(FeedEngineTest, OnlyAFeedThatOwnedTheSocketWritesTheCalibrationAndItSavesEveryTenMinutes) {
+    std::filesystem::create_directories(directory.file("state"));
+    const std::string kept = R"({"schema":3,"x":{},"y":{"2025-03-01":1}})";
+    testing::writeFile(settings().calibrationPath, kept);
+    auto readCalibration = [&] {
+        std::ifstream file(settings().calibrationPath);
+        return std::string(std::istreambuf_iterator<char>(file), {});
+    };
+
+    auto owner = makeFeed();
+    owner->start();
+    ASSERT_TRUE(owner->ownsBus());
+    // A preview, and a feed that found the socket taken, learned nothing: they leave it be.
+    for (bool preview : {true, false}) {
+        auto other = makeFeed(preview);
+        other->start();
+        other->step(t0 + 1, false);
+        EXPECT_FALSE(other->ownsBus());
+        other->stop();
+        EXPECT_EQ(readCalibration(), kept) << "preview " << preview;
+    }
+
+    // The owner keeps what it learned while it runs, not only when it stops.
+    SocketClient agent(settings().socketPath);
+    agent.write(R"({"event":"prompt_submitted","tool":"agent","session":"s1"})"
+                "\n");
+    ASSERT_TRUE(deliveredUntil([&] { return status->signals == 1; }));
+    owner->step(t0 + 300, false);
+    EXPECT_EQ(readCalibration(), kept);
+    owner->step(t0 + 601, false);
+    // Today's one agent is in it (the week-old day has aged out).
+    auto saved = nlohmann::json::parse(readCalibration(), nullptr, false);
+    ASSERT_EQ(saved["x"].size(), 1u) << readCalibration();
+    EXPECT_EQ(saved["x"].begin().value(), 1);
+}
+
 TEST_F(FeedEngineTest, ABrokenOrHugeCalibrationFileRestoresEmpty) {
     std::filesystem::create_directories(directory.file("state"));
     for (const std::string& content :

@@ -4,6 +4,7 @@
 #include "FloodmarkSaver/feed/FloodmarkFeed.h"
 #include "FloodmarkSaver/host/FloodmarkSaverView.h"
 #include "FloodmarkSaver/live/LiveBus.h"
+#include "FloodmarkSaver/status/SaverStatus.h"
 #include "platform/gl/GpuDevice.h"
 #include "platform/kit/MainLoop.h"
 #include "platform/x11/X11Host.h"
@@ -125,6 +126,41 @@ TEST(X11Host, WithoutSharedMemoryThePicturesGoOverTheConnection) {
     EXPECT_EQ(host->run(), 0);
     EXPECT_FALSE(host->sharesMemory(0));
     expectRestingWater(server, host->windowId(0), 300, 200);
+}
+
+TEST(X11Host, FullScreenGivesEveryMonitorAViewOfOneFeedAndFollowsMonitorsThatComeAndGo) {
+    XServer server("1280x480x24");
+    ASSERT_TRUE(server.running());
+    // Xvfb has one monitor; the host is told of two, then of one.
+    std::vector<MonitorArea> monitors{{0, 0, 640, 480}, {640, 0, 640, 480}};
+    GpuDevice::setEnabled(false);
+    std::string error;
+    auto host = X11Host::open(
+        {.display = server.name(),
+         .scale = 1,
+         .monitors = [&](Display*, int) { return monitors; }},
+        [](Size size, bool preview) { return FloodmarkSaverView::make(size, preview); }, error);
+    ASSERT_TRUE(host) << error;
+    host->coverMonitors();
+    ASSERT_EQ(host->viewCount(), 2u);
+
+    std::int64_t viewsCounted = 0;
+    MainLoop& loop = MainLoop::main();
+    auto unplug = loop.after(0.6, [&] {
+        viewsCounted = SaverStatus::shared()->saverViews;
+        monitors.pop_back();
+        host->followMonitors();
+    });
+    auto end = loop.after(1.2, [&] { host->stop(); });
+    EXPECT_EQ(host->run(), 0);
+
+    EXPECT_EQ(viewsCounted, 2);
+    ASSERT_EQ(host->viewCount(), 1u);
+    EXPECT_EQ(host->view(0).bounds(), (Size{640, 480}));
+    EXPECT_GT(host->stats(0).ticks, 15);
+    expectRestingWater(server, host->windowId(0), 640, 480);
+    // The monitor that went took its window along; the feed ends with the last view.
+    EXPECT_EQ(SaverStatus::shared()->saverViews, 0);
 }
 
 }  // namespace
