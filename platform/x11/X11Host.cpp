@@ -274,6 +274,7 @@ void X11Host::tick(Entry& entry) {
     if (entry.window->contentView() && entry.window->compose()) {
         entry.presenter->present(*entry.window->picture());
         ++entry.stats.pictures;
+        entry.stats.tickToScreenSeconds += steadySeconds() - now;
     }
     processEvents();
 }

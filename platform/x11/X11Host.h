@@ -38,6 +38,8 @@ public:
         long long ticks = 0;
         long long pictures = 0;  // composed and put on the screen after a tick
         long long repaints = 0;  // the last picture put again because the server lost it
+        // From the start of a tick to its picture handed to the server, summed over pictures.
+        double tickToScreenSeconds = 0;
     };
 
     // Null, with the reason in `error`, when the display cannot be opened.

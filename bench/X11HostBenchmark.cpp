@@ -1,0 +1,89 @@
+#include "FloodmarkSaver/host/FloodmarkSaverView.h"
+#include "platform/gl/GpuDevice.h"
+#include "platform/kit/InternetTime.h"
+#include "platform/kit/MainLoop.h"
+#include "platform/kit/Time.h"
+#include "platform/system/AtomicWrite.h"
+#include "platform/system/Files.h"
+#include "platform/system/HomeDirectory.h"
+#include "platform/x11/X11Host.h"
+#include "support/XServer.h"
+
+#include <benchmark/benchmark.h>
+
+#include <ctime>
+
+namespace floodmark {
+namespace {
+
+double processCpuSeconds() {
+    timespec now{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
+}
+
+// The companion's away state with the water at `y` and, when given, a fresh impulse.
+void writeAwayState(double y, const char* impulse) {
+    std::string now = formatInternetTime(currentTime());
+    std::string text = R"({"schema":1,"x":0.6,"severity":3,"y":)" + std::to_string(y) +
+                       R"(,"updatedAt":")" + now + "\"";
+    if (impulse != nullptr) {
+        text += std::string(R"(,"impulse":")") + impulse + R"(","impulseAt":")" + now + "\"";
+    }
+    writeFileAtomically(expandTilde("~/.tolvera/away_state.json"), text + "}");
+}
+
+// The saver in a 1920×1080 window of an Xvfb server for 60 seconds of real time, drawn with
+// Cairo and put on the screen through MIT-SHM. Range 0: at rest. Range 1: busy, the level
+// rising and an impulse every second (ripples and pops), so that it draws 30 pictures a second.
+// Reports pictures a second, the share of one core the process used, and the time from a
+// tick to its picture on the server.
+void BM_X11SaverMinute(benchmark::State& state) {
+    constexpr double seconds = 60;
+    const bool busy = state.range(0) == 1;
+    testing::XServer server("1920x1080x24");
+    if (!server.running()) {
+        state.SkipWithError("Xvfb did not start");
+        return;
+    }
+    GpuDevice::setEnabled(false);
+    createDirectories(expandTilde("~/.tolvera"), 0700);
+    double pictures = 0;
+    double cpu = 0;
+    double tickToScreen = 0;
+    for (auto _ : state) {
+        std::string error;
+        auto host = X11Host::open(
+            {.display = server.name(), .scale = 1},
+            [](Size size, bool preview) { return FloodmarkSaverView::make(size, preview); },
+            error);
+        host->openOwnWindow({1920, 1080});
+        MainLoop& loop = MainLoop::main();
+        int second = 0;
+        std::unique_ptr<MainLoop::Timer> companion;
+        if (busy) {
+            writeAwayState(0.1, nullptr);
+            companion = loop.every(1, [&] {
+                ++second;
+                const char* kinds[] = {"compaction", "failure", "session_end"};
+                writeAwayState(0.1 + 0.8 * second / seconds, kinds[second % 3]);
+            });
+        }
+        auto end = loop.after(seconds, [&] { host->stop(); });
+        double before = processCpuSeconds();
+        host->run();
+        cpu += processCpuSeconds() - before;
+        pictures += static_cast<double>(host->stats(0).pictures);
+        tickToScreen += host->stats(0).tickToScreenSeconds;
+        unlink(expandTilde("~/.tolvera/away_state.json").c_str());
+    }
+    double runs = static_cast<double>(state.iterations());
+    state.counters["pictures_per_s"] = pictures / (runs * seconds);
+    state.counters["share_of_core_pct"] = 100 * cpu / (runs * seconds);
+    state.counters["tick_to_screen_ms"] = pictures > 0 ? 1000 * tickToScreen / pictures : 0;
+    state.SetLabel(busy ? "busy" : "resting");
+}
+BENCHMARK(BM_X11SaverMinute)->DenseRange(0, 1)->Iterations(1)->Unit(benchmark::kSecond);
+
+}  // namespace
+}  // namespace floodmark
