@@ -1,6 +1,7 @@
 #include "FloodmarkSaver/host/FloodmarkSaverView.h"
 #include "app/Arguments.h"
 #include "app/Commands.h"
+#include "app/GpuChoice.h"
 #include "platform/headless/HeadlessHost.h"
 #include "platform/kit/MainLoop.h"
 #include "platform/kit/Time.h"
@@ -22,7 +23,7 @@ struct RenderOptions {
     std::optional<double> fps;  // absent: every picture drawn
     bool locked = false;
     bool reduceMotion = false;
-    bool cpu = false;  // Cairo only, even when there is a GPU
+    GpuPolicy gpu = GpuPolicy::automatic;
 };
 
 // "WxH", then "@K" for the scale and ",preview" for a preview view.
@@ -84,8 +85,7 @@ RenderOptions parseRenderOptions(Arguments& arguments) {
             options.locked = true;
         } else if (word == "--reduce-motion") {
             options.reduceMotion = true;
-        } else if (word == "--cpu") {
-            options.cpu = true;
+        } else if (readGpuChoice(word, options.gpu)) {
         } else {
             arguments.fail("unknown option '" + std::string(word) + "'");
         }
@@ -114,6 +114,7 @@ int renderCommand(std::span<char* const> words) {
     if (arguments.error()) {
         return arguments.reportError("render");
     }
+    GpuDevice::setPolicy(options.gpu);
     if (!createDirectories(options.out, 0755)) {
         std::cerr << "floodmark render: cannot make " << options.out << "\n";
         return 1;

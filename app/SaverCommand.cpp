@@ -1,6 +1,7 @@
 #include "FloodmarkSaver/host/FloodmarkSaverView.h"
 #include "app/Arguments.h"
 #include "app/Commands.h"
+#include "app/GpuChoice.h"
 #include "platform/gl/GpuDevice.h"
 #include "platform/x11/X11Host.h"
 
@@ -19,7 +20,7 @@ struct SaverOptions {
     bool fullscreen = false;
     Size geometry{1280, 720};
     std::optional<double> scale;
-    bool cpu = false;
+    GpuPolicy gpu = GpuPolicy::automatic;
 };
 
 // A window id as the hosts write it: hexadecimal after "0x", else decimal.
@@ -84,8 +85,7 @@ SaverOptions parseSaverOptions(Arguments& arguments) {
             if (options.scale && *options.scale > X11Services::maxScale) {
                 arguments.fail("--scale wants a scale up to 8");
             }
-        } else if (word == "--cpu") {
-            options.cpu = true;
+        } else if (readGpuChoice(word, options.gpu)) {
         } else {
             arguments.fail("unknown option '" + std::string(word) + "'");
         }
@@ -127,7 +127,7 @@ int saverCommand(std::span<char* const> words) {
     }
     // xsecurelock may send it; the saver keeps drawing.
     std::signal(SIGUSR1, SIG_IGN);
-    GpuDevice::setEnabled(!options.cpu);
+    GpuDevice::setPolicy(options.gpu);
 
     std::string error;
     auto host = X11Host::open(

@@ -2,6 +2,7 @@
 #include "FloodmarkSaver/scene/FloodmarkRenderer.h"
 #include "app/Arguments.h"
 #include "app/Commands.h"
+#include "app/GpuChoice.h"
 #include "platform/draw/CairoCanvas.h"
 #include "platform/draw/Fonts.h"
 
@@ -18,7 +19,7 @@ constexpr double maxPixels = 16384;
 
 struct SnapshotOptions {
     std::string out;
-    bool cpu = false;           // draw with Cairo even when there is a GPU
+    GpuPolicy gpu = GpuPolicy::automatic;
     std::string gpuDifference;  // where to write |GPU − Cairo| per pixel, when asked
     Size size{1280, 720};
     double scale = 1;
@@ -121,8 +122,7 @@ void readOption(Arguments& arguments, std::string_view word, SnapshotOptions& op
         readSustain(arguments, word, frame.sustain);
     } else if (word == "--depth") {
         frame.depth = arguments.number(word).value_or(0);
-    } else if (word == "--cpu") {
-        options.cpu = true;
+    } else if (readGpuChoice(word, options.gpu)) {
     } else if (word == "--gpu-diff") {
         options.gpuDifference = std::string(arguments.valueOf(word).value_or(""));
     } else if (word == "--reduce-motion") {
@@ -147,6 +147,8 @@ SnapshotOptions parseSnapshotOptions(Arguments& arguments) {
 
 // The scene drawn by both renderers, and |GPU − Cairo| of each channel as a picture.
 bool writeGpuDifference(const SnapshotOptions& options) {
+    // Asking for the difference asks for the GPU's picture, whatever rasterises it.
+    GpuDevice::setPolicy(GpuPolicy::forced);
     CairoCanvas gpu(options.size, options.scale);
     if (!drawSceneOnGpu(options.frame, gpu)) {
         return false;
@@ -186,8 +188,8 @@ int snapshotCommand(std::span<char* const> words) {
     }
     registerBundledFonts();
     CairoCanvas canvas(options.size, options.scale);
-    bool onGpu =
-        !options.cpu && !options.frame.style.isCalm() && drawSceneOnGpu(options.frame, canvas);
+    GpuDevice::setPolicy(options.gpu);
+    bool onGpu = !options.frame.style.isCalm() && drawSceneOnGpu(options.frame, canvas);
     canvas.draw([&](DrawingContext& context) {
         if (!onGpu) {
             FloodmarkRenderer::drawScene(options.frame, context, options.size);

@@ -8,15 +8,15 @@ namespace {
 
 constexpr std::string_view usage =
     "usage: floodmark [--window-id ID | --root | --fullscreen] [--geometry WxH] [--scale K]\n"
-    "                [--cpu]\n"
+    "                [--cpu | --gpu]\n"
     "       floodmark frames [--count N] [--interval S] [--simulated]\n"
     "       floodmark snapshot --out FILE.png [--size WxH] [--scale K] [--y Y] [--x X]\n"
     "                [--severity N] [--style NAME] [--time T] [--ripple AGE:POS]...\n"
     "                [--pop AGE:POS]... [--clock TEXT] [--message TEXT]\n"
     "                [--chrome-alpha A] [--sustain V,V,V,V,V] [--depth D]\n"
-    "                [--reduce-motion] [--cpu] [--gpu-diff FILE.png]\n"
+    "                [--reduce-motion] [--cpu | --gpu] [--gpu-diff FILE.png]\n"
     "       floodmark render --out DIR [--view WxH[@K][,preview]]... [--seconds S]\n"
-    "                [--simulated] [--fps F] [--locked] [--reduce-motion] [--cpu]\n";
+    "                [--simulated] [--fps F] [--locked] [--reduce-motion] [--cpu | --gpu]\n";
 
 }  // namespace
 

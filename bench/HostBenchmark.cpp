@@ -31,7 +31,7 @@ double processCpuSeconds() {
 void BM_RestingSaverMinute(benchmark::State& state) {
     constexpr double seconds = 60;
     // 0: Cairo; 1: the GPU path, which here is Mesa's llvmpipe on the processor.
-    GpuDevice::setEnabled(state.range(0) == 1);
+    GpuDevice::setPolicy(state.range(0) == 1 ? GpuPolicy::forced : GpuPolicy::off);
     long long pictures = 0;
     double cpu = 0;
     for (auto _ : state) {
@@ -51,7 +51,7 @@ void BM_RestingSaverMinute(benchmark::State& state) {
     state.counters["cpu_ms_per_s"] = 1000 * cpu / (runs * seconds);
     state.counters["share_of_core_pct"] = 100 * cpu / (runs * seconds);
     state.SetLabel(state.range(0) == 1 ? "gpu" : "cairo");
-    GpuDevice::setEnabled(true);
+    GpuDevice::setPolicy(GpuPolicy::automatic);
 }
 BENCHMARK(BM_RestingSaverMinute)->DenseRange(0, 1)->Iterations(2)->Unit(benchmark::kMillisecond);
 

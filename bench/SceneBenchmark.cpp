@@ -80,6 +80,7 @@ namespace {
 // The same busy frame as BM_DrawScene on the GPU (llvmpipe here): render and read back.
 void BM_DrawSceneOnGpu(benchmark::State& state) {
     Size size{static_cast<double>(state.range(0)), static_cast<double>(state.range(1))};
+    GpuDevice::setPolicy(GpuPolicy::forced);
     auto device = GpuDevice::systemDefault();
     auto renderer = FloodmarkGpuRenderer::make(device);
     if (!renderer) {

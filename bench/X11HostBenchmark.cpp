@@ -46,7 +46,7 @@ void BM_X11SaverMinute(benchmark::State& state) {
         state.SkipWithError("Xvfb did not start");
         return;
     }
-    GpuDevice::setEnabled(false);
+    GpuDevice::setPolicy(GpuPolicy::off);
     createDirectories(expandTilde("~/.tolvera"), 0700);
     double pictures = 0;
     double cpu = 0;

@@ -106,10 +106,10 @@ void FloodmarkGpuRenderer::draw(GpuView& view) {
             glBufferData(GL_UNIFORM_BUFFER, sizeof uniforms, &uniforms, GL_STREAM_DRAW);
             glBindBufferBase(GL_UNIFORM_BUFFER, 0, uniformBuffer_);
             glDrawArrays(GL_TRIANGLES, 0, 3);
-            if (glGetError() != GL_NO_ERROR) {
+            // A draw the driver refused, or a picture the window system would not take.
+            if (glGetError() != GL_NO_ERROR || !view.present()) {
                 miss = DrawMiss::encodeFailed;
             } else {
-                view.present();
                 presentedLastDraw_ = true;
                 miss.reset();
             }

@@ -24,6 +24,8 @@ FloodmarkSaverView::FloodmarkSaverView(Size size, bool isPreview)
         gpuView_ = std::make_shared<GpuView>(size, device);
         gpuView_->setDelegate(
             [renderer = gpuRenderer_.get()](GpuView& view) { renderer->draw(view); });
+        // In a window the GPU presents the whole picture, the chrome blended over the water.
+        gpuView_->setOverlay(chromeView_);
         addSubview(gpuView_);
     }
     addSubview(chromeView_);

@@ -2,11 +2,30 @@
 
 #include <EGL/egl.h>
 #include <EGL/eglext.h>
+#include <GLES3/gl3.h>
+
+#include <array>
+#include <vector>
 
 namespace floodmark {
 
 namespace {
-bool gpuEnabled = true;
+
+GpuPolicy policy = GpuPolicy::automatic;
+void* x11Display = nullptr;
+
+EGLDisplay platformDisplay() {
+    auto getPlatformDisplay = reinterpret_cast<PFNEGLGETPLATFORMDISPLAYEXTPROC>(
+        eglGetProcAddress("eglGetPlatformDisplayEXT"));
+    if (getPlatformDisplay == nullptr) {
+        return EGL_NO_DISPLAY;
+    }
+    if (x11Display != nullptr) {
+        return getPlatformDisplay(EGL_PLATFORM_X11_KHR, x11Display, nullptr);
+    }
+    return getPlatformDisplay(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr);
+}
+
 }  // namespace
 
 GpuDevice::~GpuDevice() {
@@ -20,42 +39,60 @@ GpuDevice::~GpuDevice() {
     }
 }
 
-void GpuDevice::setEnabled(bool enabled) {
-    gpuEnabled = enabled;
+void GpuDevice::setPolicy(GpuPolicy chosen) {
+    policy = chosen;
+}
+
+void GpuDevice::useX11Display(void* display) {
+    x11Display = display;
 }
 
 std::shared_ptr<GpuDevice> GpuDevice::systemDefault() {
-    if (!gpuEnabled) {
+    if (policy == GpuPolicy::off) {
         return nullptr;
     }
     // Kept to the very end of the process: tearing EGL down during exit would unload the
     // driver while its own clean-up still runs.
     static const auto* device = new std::shared_ptr<GpuDevice>(make());
+    if (*device && (*device)->isSoftware() && policy != GpuPolicy::forced) {
+        return nullptr;
+    }
     return *device;
 }
 
-std::shared_ptr<GpuDevice> GpuDevice::make() {
-    auto getPlatformDisplay = reinterpret_cast<PFNEGLGETPLATFORMDISPLAYEXTPROC>(
-        eglGetProcAddress("eglGetPlatformDisplayEXT"));
-    if (getPlatformDisplay == nullptr) {
-        return nullptr;
+bool GpuDevice::isSoftware() const {
+    for (const char* name : {"llvmpipe", "softpipe", "swrast"}) {
+        if (renderer_.find(name) != std::string::npos) {
+            return true;
+        }
     }
-    EGLDisplay display =
-        getPlatformDisplay(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr);
+    return false;
+}
+
+std::shared_ptr<GpuDevice> GpuDevice::make() {
+    EGLDisplay display = platformDisplay();
     if (display == EGL_NO_DISPLAY || !eglInitialize(display, nullptr, nullptr)) {
         return nullptr;
     }
     std::shared_ptr<GpuDevice> device(new GpuDevice);
     device->display_ = display;
-    const EGLint configAttributes[] = {EGL_RENDERABLE_TYPE, EGL_OPENGL_ES3_BIT, EGL_SURFACE_TYPE,
-                                       EGL_PBUFFER_BIT, EGL_NONE};
-    EGLConfig config = nullptr;
-    EGLint configs = 0;
-    if (!eglBindAPI(EGL_OPENGL_ES_API) ||
-        !eglChooseConfig(display, configAttributes, &config, 1, &configs) || configs < 1) {
-        return nullptr;
+    device->onWindowSystem_ = x11Display != nullptr;
+    // No config of its own: the one context draws into windows of any visual.
+    const char* extensions = eglQueryString(display, EGL_EXTENSIONS);
+    bool configless = extensions != nullptr &&
+                      std::string(extensions).find("EGL_KHR_no_config_context") != std::string::npos;
+    EGLConfig config = EGL_NO_CONFIG_KHR;
+    if (!configless) {
+        const EGLint configAttributes[] = {EGL_RENDERABLE_TYPE, EGL_OPENGL_ES3_BIT, EGL_NONE};
+        EGLint configs = 0;
+        if (!eglChooseConfig(display, configAttributes, &config, 1, &configs) || configs < 1) {
+            return nullptr;
+        }
     }
     const EGLint contextAttributes[] = {EGL_CONTEXT_MAJOR_VERSION, 3, EGL_NONE};
+    if (!eglBindAPI(EGL_OPENGL_ES_API)) {
+        return nullptr;
+    }
     EGLContext context = eglCreateContext(display, config, EGL_NO_CONTEXT, contextAttributes);
     if (context == EGL_NO_CONTEXT) {
         return nullptr;
@@ -64,12 +101,57 @@ std::shared_ptr<GpuDevice> GpuDevice::make() {
     if (!device->makeCurrent()) {
         return nullptr;
     }
+    if (const auto* name = reinterpret_cast<const char*>(glGetString(GL_RENDERER))) {
+        device->renderer_ = name;
+    }
     return device;
 }
 
-bool GpuDevice::makeCurrent() {
-    return eglMakeCurrent(static_cast<EGLDisplay>(display_), EGL_NO_SURFACE, EGL_NO_SURFACE,
+void* GpuDevice::makeWindowSurface(unsigned long window, unsigned long visualId) {
+    auto display = static_cast<EGLDisplay>(display_);
+    if (!onWindowSystem_) {
+        return nullptr;
+    }
+    const EGLint wanted[] = {EGL_RENDERABLE_TYPE, EGL_OPENGL_ES3_BIT, EGL_SURFACE_TYPE,
+                             EGL_WINDOW_BIT, EGL_NONE};
+    EGLint count = 0;
+    if (!eglChooseConfig(display, wanted, nullptr, 0, &count) || count < 1) {
+        return nullptr;
+    }
+    std::vector<EGLConfig> configs(static_cast<std::size_t>(count));
+    eglChooseConfig(display, wanted, configs.data(), count, &count);
+    for (EGLConfig config : configs) {
+        EGLint visual = 0;
+        if (eglGetConfigAttrib(display, config, EGL_NATIVE_VISUAL_ID, &visual) &&
+            static_cast<unsigned long>(visual) == visualId) {
+            EGLSurface surface = eglCreateWindowSurface(
+                display, config, static_cast<EGLNativeWindowType>(window), nullptr);
+            return surface == EGL_NO_SURFACE ? nullptr : surface;
+        }
+    }
+    return nullptr;
+}
+
+void GpuDevice::releaseWindowSurface(void* surface) {
+    if (surface == nullptr) {
+        return;
+    }
+    auto display = static_cast<EGLDisplay>(display_);
+    if (eglGetCurrentSurface(EGL_DRAW) == surface) {
+        makeCurrent();
+    }
+    eglDestroySurface(display, static_cast<EGLSurface>(surface));
+}
+
+bool GpuDevice::makeCurrent(void* surface) {
+    auto target = surface == nullptr ? EGL_NO_SURFACE : static_cast<EGLSurface>(surface);
+    return eglMakeCurrent(static_cast<EGLDisplay>(display_), target, target,
                           static_cast<EGLContext>(context_)) == EGL_TRUE;
+}
+
+bool GpuDevice::swap(void* surface) {
+    return eglSwapBuffers(static_cast<EGLDisplay>(display_), static_cast<EGLSurface>(surface)) ==
+           EGL_TRUE;
 }
 
 }  // namespace floodmark

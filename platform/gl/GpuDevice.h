@@ -1,24 +1,44 @@
 #pragma once
 
 #include <memory>
+#include <string>
 
 namespace floodmark {
 
-// An OpenGL ES 3.0 context on an EGL display: Mesa's surfaceless platform, which renders with
-// llvmpipe where there is no GPU. Used on the main thread only.
+// Whether the saver draws on the GPU: `automatic` takes a hardware device and counts a
+// software rasteriser (llvmpipe, softpipe, swrast) as none; `forced` takes whatever EGL gives,
+// software included (tests, benchmarks, --gpu); `off` draws everything with Cairo (--cpu).
+enum class GpuPolicy { automatic, forced, off };
+
+// An OpenGL ES 3.0 context on an EGL display: the X display the host draws on, so that it can
+// draw straight into windows, or Mesa's surfaceless platform for offscreen pictures. Used on
+// the main thread only.
 class GpuDevice {
 public:
     ~GpuDevice();
     GpuDevice(const GpuDevice&) = delete;
     GpuDevice& operator=(const GpuDevice&) = delete;
 
-    // The process's device, made on first use; null when none can be made or the GPU is off.
+    // The process's device, made on first use; null when none can be made or the policy
+    // refuses it.
     static std::shared_ptr<GpuDevice> systemDefault();
-    // While disabled, systemDefault() gives none and the Cairo path draws everything.
-    static void setEnabled(bool enabled);
+    static void setPolicy(GpuPolicy policy);
+    // Before the device is first made: draw on this X display (an Xlib Display*), which must
+    // outlive the process's drawing.
+    static void useX11Display(void* display);
 
-    // Makes the device's context current on this thread; false when it cannot.
-    bool makeCurrent();
+    // A surface over an X window of the device's display, for a config whose native visual is
+    // the window's; null when there is none (the window keeps its visual) or it cannot be made.
+    void* makeWindowSurface(unsigned long window, unsigned long visualId);
+    void releaseWindowSurface(void* surface);
+    bool drawsToWindows() const { return onWindowSystem_; }
+    // Makes the context current on this thread, drawing into `surface` (none: framebuffers).
+    bool makeCurrent(void* surface = nullptr);
+    bool swap(void* surface);
+
+    // GL_RENDERER, as the driver names itself.
+    const std::string& renderer() const { return renderer_; }
+    bool isSoftware() const;
 
 private:
     GpuDevice() = default;
@@ -26,6 +46,8 @@ private:
 
     void* display_ = nullptr;
     void* context_ = nullptr;
+    bool onWindowSystem_ = false;
+    std::string renderer_;
 };
 
 }  // namespace floodmark

@@ -11,6 +11,31 @@ GpuView::GpuView(Size size, std::shared_ptr<GpuDevice> device)
 
 GpuView::~GpuView() {
     releaseFramebuffer();
+    releaseSurface();
+}
+
+bool GpuView::drawsIntoWindow() const {
+    return device_ && device_->drawsToWindows() && window() && window()->nativeWindow() != 0;
+}
+
+bool GpuView::presentsItself() const {
+    return drawsIntoWindow();
+}
+
+void GpuView::viewDidMoveToWindow() {
+    // A view that left its window, or moved to another, lets the old window's surface go; the
+    // next draw makes one for the window it is in.
+    if (!window() || window()->nativeWindow() != surfaceWindow_) {
+        releaseSurface();
+    }
+}
+
+void GpuView::releaseSurface() {
+    if (surface_ != nullptr && device_) {
+        device_->releaseWindowSurface(surface_);
+    }
+    surface_ = nullptr;
+    surfaceWindow_ = 0;
 }
 
 void GpuView::releaseFramebuffer() {
@@ -32,6 +57,20 @@ void GpuView::setDrawableSize(int width, int height) {
 }
 
 bool GpuView::bindFramebuffer() {
+    if (drawsIntoWindow()) {
+        if (surface_ == nullptr) {
+            surface_ = device_->makeWindowSurface(window()->nativeWindow(),
+                                                  window()->nativeVisual());
+            surfaceWindow_ = surface_ != nullptr ? window()->nativeWindow() : 0;
+        }
+        if (surface_ == nullptr || drawableWidth_ <= 0 || drawableHeight_ <= 0 ||
+            !device_->makeCurrent(surface_)) {
+            return false;
+        }
+        glBindFramebuffer(GL_FRAMEBUFFER, 0);
+        glViewport(0, 0, drawableWidth_, drawableHeight_);
+        return true;
+    }
     if (!device_ || !device_->makeCurrent() || drawableWidth_ <= 0 || drawableHeight_ <= 0) {
         return false;
     }
@@ -58,7 +97,34 @@ void GpuView::drawNow() {
     }
 }
 
-void GpuView::present() {
+bool GpuView::present() {
+    if (drawsIntoWindow()) {
+        return presentOnScreen();
+    }
+    readBack();
+    return true;
+}
+
+bool GpuView::presentOnScreen() {
+    auto overlay = overlay_.lock();
+    if (overlay && !overlay->isHidden()) {
+        double scale = window()->backingScale();
+        const CairoCanvas& picture = overlay->layer(scale);
+        overlayPicture_.draw(picture, overlay->layerVersion());
+    }
+    return device_->swap(surface_);
+}
+
+void GpuView::presentAgain(bool always) {
+    auto overlay = overlay_.lock();
+    bool overlayChanged = overlay && !overlay->isHidden() && overlay->needsDisplay();
+    if (always || overlayChanged) {
+        drawNow();
+    }
+}
+
+void GpuView::readBack() {
+    ++readBacks_;
     pixelsWidth_ = drawableWidth_;
     pixelsHeight_ = drawableHeight_;
     pixels_.resize(static_cast<std::size_t>(pixelsWidth_) * pixelsHeight_ * 4);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/gl/GpuDevice.h"
+#include "platform/gl/GpuOverlay.h"
 #include "platform/kit/View.h"
 
 #include <cstdint>
@@ -10,8 +11,10 @@
 
 namespace floodmark {
 
-// A view the GPU draws: paused, it draws only when asked, synchronously, into an offscreen
-// framebuffer of an explicit pixel size, whose picture the host composes like any layer.
+// A view the GPU draws: paused, it draws only when asked, synchronously. In a window of the
+// device's window system it draws straight into the window and swaps, with its overlay view
+// (the chrome) blended over; elsewhere it draws into an offscreen framebuffer of an explicit
+// pixel size, whose picture is read back and composed like any layer.
 class GpuView final : public View {
 public:
     // The draw: renders into the bound framebuffer; the view, ready to draw, is passed in.
@@ -21,6 +24,8 @@ public:
     ~GpuView() override;
 
     void setDelegate(Delegate delegate) { delegate_ = std::move(delegate); }
+    // The view whose picture is laid over the GPU's in a window; held weakly.
+    void setOverlay(std::weak_ptr<View> overlay) { overlay_ = std::move(overlay); }
     int drawableWidth() const { return drawableWidth_; }
     int drawableHeight() const { return drawableHeight_; }
     void setDrawableSize(int width, int height);
@@ -29,24 +34,39 @@ public:
     void drawNow();
     // Binds the framebuffer for the delegate; false when there is none to draw into.
     bool bindFramebuffer();
-    // Makes the picture the delegate drew the view's picture.
-    void present();
+    // Makes the picture the delegate drew the view's picture: on the screen in a window, else
+    // read back. False when the window system refused it.
+    bool present();
 
     // While suspended, draw requests are dropped, as by a compositor with no surface to give.
     void setDrawingSuspended(bool suspended) { suspended_ = suspended; }
+    // How many pictures were read back from the GPU: none while it draws into a window.
+    long long readBacks() const { return readBacks_; }
 
     void renderLayer(CairoCanvas& canvas) override;
+    void viewDidMoveToWindow() override;
+    bool presentsItself() const override;
+    void presentAgain(bool always) override;
 
 private:
+    bool drawsIntoWindow() const;
     void releaseFramebuffer();
+    void releaseSurface();
+    bool presentOnScreen();
+    void readBack();
 
     std::shared_ptr<GpuDevice> device_;
     Delegate delegate_;
+    std::weak_ptr<View> overlay_;
     int drawableWidth_ = 0;
     int drawableHeight_ = 0;
     unsigned framebuffer_ = 0;
     unsigned colour_ = 0;
+    void* surface_ = nullptr;
+    unsigned long surfaceWindow_ = 0;
+    GpuOverlay overlayPicture_;
     bool suspended_ = false;
+    long long readBacks_ = 0;
     std::vector<std::uint8_t> pixels_;  // RGBA rows, bottom row first, as GL reads them
     int pixelsWidth_ = 0;
     int pixelsHeight_ = 0;

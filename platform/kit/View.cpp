@@ -44,6 +44,7 @@ const CairoCanvas& View::layer(double scale) {
     if (needsDisplay_) {
         needsDisplay_ = false;
         renderLayer(*layer_);
+        ++layerVersion_;
     }
     return *layer_;
 }
@@ -92,8 +93,20 @@ void Window::setSize(Size size) {
     }
 }
 
+View* Window::selfPresentingView() const {
+    if (!contentView_) {
+        return nullptr;
+    }
+    for (const auto& subview : contentView_->subviews()) {
+        if (!subview->isHidden() && subview->presentsItself()) {
+            return subview.get();
+        }
+    }
+    return nullptr;
+}
+
 bool Window::compose() {
-    if (!contentView_ || !contentView_->treeNeedsDisplay()) {
+    if (!contentView_ || !contentView_->treeNeedsDisplay() || selfPresentingView()) {
         return false;
     }
     if (!picture_) {

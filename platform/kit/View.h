@@ -3,6 +3,7 @@
 #include "platform/draw/CairoCanvas.h"
 #include "platform/draw/DrawingContext.h"
 
+#include <cstdint>
 #include <memory>
 #include <vector>
 
@@ -44,6 +45,14 @@ public:
 
     // Brings the view's picture up to date: redraws it when marked, else keeps it.
     const CairoCanvas& layer(double scale);
+    // Counts the pictures layer() has painted, so that a copy of it can tell it is stale.
+    std::uint64_t layerVersion() const { return layerVersion_; }
+
+    // A view that puts its own pictures on the screen (the GPU drawing into the window): the
+    // host composes nothing over it and asks it to present again when the screen lost them.
+    virtual bool presentsItself() const { return false; }
+    // Presents the last picture again; `always` even when nothing it shows has changed.
+    virtual void presentAgain(bool always) { (void)always; }
     // Paints the view's picture afresh: by default a cleared canvas with draw() over it.
     virtual void renderLayer(CairoCanvas& canvas);
 
@@ -57,6 +66,7 @@ private:
     bool needsDisplay_ = true;
     Window* window_ = nullptr;
     std::unique_ptr<CairoCanvas> layer_;
+    std::uint64_t layerVersion_ = 0;
 };
 
 // A window as the host gives it: one content view, a backing scale, and the picture of its
@@ -73,6 +83,17 @@ public:
     // Follows the host's window to a new size: the content view takes it and is redrawn.
     void setSize(Size size);
 
+    // The window system's window (an X window id and its visual), or 0 for an offscreen one.
+    unsigned long nativeWindow() const { return nativeWindow_; }
+    unsigned long nativeVisual() const { return nativeVisual_; }
+    void setNativeWindow(unsigned long window, unsigned long visual) {
+        nativeWindow_ = window;
+        nativeVisual_ = visual;
+    }
+
+    // The visible view that presents itself, or null when the host presents the picture.
+    View* selfPresentingView() const;
+
     // Puts `view` in the window (null takes the present one out); the views are told.
     void setContentView(std::shared_ptr<View> view);
     const std::shared_ptr<View>& contentView() const { return contentView_; }
@@ -87,6 +108,8 @@ private:
     double backingScale_;
     std::shared_ptr<View> contentView_;
     std::unique_ptr<CairoCanvas> picture_;
+    unsigned long nativeWindow_ = 0;
+    unsigned long nativeVisual_ = 0;
 };
 
 }  // namespace floodmark

@@ -1,5 +1,7 @@
 #include "platform/x11/X11Host.h"
 
+#include "platform/gl/GpuDevice.h"
+
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/Xrandr.h>
@@ -51,6 +53,8 @@ X11Host::X11Host(Settings settings, ViewFactory makeView, std::unique_ptr<XConne
       connection_(std::move(connection)),
       services_(std::make_shared<X11Services>(*connection_)) {
     ViewServices::install(services_);
+    // The GPU draws straight into our windows, on this same connection.
+    GpuDevice::useX11Display(connection_->display());
     scale_ = settings_.scale.value_or(
         X11Services::scaleFromResources(connection_->display()).value_or(1));
     int errorBase = 0;
@@ -98,6 +102,9 @@ X11Host::Entry& X11Host::addEntry(::Window xWindow, bool foreign, bool preview) 
     entry->foreign = foreign;
     entry->view = makeView_(points, preview);
     entry->window = std::make_unique<Window>(points, scale_);
+    entry->window->setNativeWindow(xWindow, attributes.visual != nullptr
+                                                ? XVisualIDFromVisual(attributes.visual)
+                                                : 0);
     entry->window->setContentView(entry->view);
     entry->presenter =
         std::make_unique<PicturePresenter>(*connection_, xWindow, settings_.sharedMemory);
@@ -271,7 +278,10 @@ void X11Host::tick(Entry& entry) {
     // Keep the view's beat, but never owe it ticks after a stall.
     entry.nextTick = std::max(entry.nextTick + entry.view->animationTimeInterval(), now);
     scheduleTick(entry);
-    if (entry.window->contentView() && entry.window->compose()) {
+    if (View* gpu = entry.window->selfPresentingView()) {
+        // The GPU presented in the tick if the water moved; the chrome may still have changed.
+        gpu->presentAgain(false);
+    } else if (entry.window->contentView() && entry.window->compose()) {
         entry.presenter->present(*entry.window->picture());
         ++entry.stats.pictures;
         entry.stats.tickToScreenSeconds += steadySeconds() - now;
@@ -336,10 +346,14 @@ void X11Host::handle(XEvent& event) {
     }
     switch (event.type) {
         case Expose:
-            if (Entry* entry = entryOf(event.xexpose.window);
-                entry && event.xexpose.count == 0 && entry->window->picture()) {
-                entry->presenter->present(*entry->window->picture());
-                ++entry->stats.repaints;
+            if (Entry* entry = entryOf(event.xexpose.window); entry && event.xexpose.count == 0) {
+                if (View* gpu = entry->window->selfPresentingView()) {
+                    gpu->presentAgain(true);
+                    ++entry->stats.repaints;
+                } else if (entry->window->picture()) {
+                    entry->presenter->present(*entry->window->picture());
+                    ++entry->stats.repaints;
+                }
             }
             break;
         case ConfigureNotify:

@@ -17,7 +17,7 @@ namespace {
 using testing::XServer;
 
 std::unique_ptr<X11Host> openHost(const XServer& server, bool sharedMemory = true) {
-    GpuDevice::setEnabled(false);
+    GpuDevice::setPolicy(GpuPolicy::off);
     std::string error;
     auto host = X11Host::open(
         {.display = server.name(), .scale = 1, .sharedMemory = sharedMemory},
@@ -133,7 +133,7 @@ TEST(X11Host, FullScreenGivesEveryMonitorAViewOfOneFeedAndFollowsMonitorsThatCom
     ASSERT_TRUE(server.running());
     // Xvfb has one monitor; the host is told of two, then of one.
     std::vector<MonitorArea> monitors{{0, 0, 640, 480}, {640, 0, 640, 480}};
-    GpuDevice::setEnabled(false);
+    GpuDevice::setPolicy(GpuPolicy::off);
     std::string error;
     auto host = X11Host::open(
         {.display = server.name(),
