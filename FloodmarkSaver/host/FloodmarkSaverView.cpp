@@ -27,6 +27,10 @@ FloodmarkSaverView::FloodmarkSaverView(Size size, bool isPreview)
         // In a window the GPU presents the whole picture, the chrome blended over the water.
         gpuView_->setOverlay(chromeView_);
         addSubview(gpuView_);
+    } else {
+        std::string reason = GpuDevice::unavailableReason();
+        SaverStatus::shared()->cairoReason =
+            reason.empty() ? "the GPU renderer cannot be made" : reason;
     }
     addSubview(chromeView_);
 }
@@ -192,6 +196,8 @@ void FloodmarkSaverView::drawOnGpu(const FloodmarkFrame& frame, double scale, do
         gpuView_->setHidden(true);
         gate_.invalidate();
         setNeedsDisplay();
+        auto miss = gpuRenderer_->lastMiss().value_or(DrawMiss::skipped);
+        status.cairoReason = "the GPU presented nothing for 2 s: " + std::string(miss.rawValue());
         status.recordFallback(now);
     }
 }

@@ -122,6 +122,7 @@ nlohmann::json SaverStatus::toJson(double now) const {
         {"version", FLOODMARK_VERSION},
     };
     putStampIfPresent(object, "bindRefusedAt", bindRefusedAt);
+    putIfPresent(object, "cairoReason", cairoReason);
     putStampIfPresent(object, "boundAt", boundAt);
     if (lastDrawMiss) {
         object["lastDrawMiss"] = lastDrawMiss->rawValue();

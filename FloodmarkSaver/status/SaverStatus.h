@@ -58,6 +58,8 @@ public:
     std::optional<double> lastDrawMissAt;
     std::int64_t metalFallbacks = 0;
     std::optional<double> lastFallbackAt;
+    // Why a view draws with Cairo rather than on the GPU, when one does.
+    std::optional<std::string> cairoReason;
 
     const std::string& directory() const { return directory_; }
     std::int32_t pid() const { return pid_; }

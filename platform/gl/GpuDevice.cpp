@@ -13,6 +13,7 @@ namespace {
 
 GpuPolicy policy = GpuPolicy::automatic;
 void* x11Display = nullptr;
+std::string makeFailure;  // why the process's device could not be made
 
 EGLDisplay platformDisplay() {
     auto getPlatformDisplay = reinterpret_cast<PFNEGLGETPLATFORMDISPLAYEXTPROC>(
@@ -47,17 +48,36 @@ void GpuDevice::useX11Display(void* display) {
     x11Display = display;
 }
 
+const std::shared_ptr<GpuDevice>& GpuDevice::made() {
+    // Kept to the very end of the process: tearing EGL down during exit would unload the
+    // driver while its own clean-up still runs.
+    static const auto* device = new std::shared_ptr<GpuDevice>(make(makeFailure));
+    return *device;
+}
+
 std::shared_ptr<GpuDevice> GpuDevice::systemDefault() {
     if (policy == GpuPolicy::off) {
         return nullptr;
     }
-    // Kept to the very end of the process: tearing EGL down during exit would unload the
-    // driver while its own clean-up still runs.
-    static const auto* device = new std::shared_ptr<GpuDevice>(make());
-    if (*device && (*device)->isSoftware() && policy != GpuPolicy::forced) {
+    const auto& device = made();
+    if (device && device->isSoftware() && policy != GpuPolicy::forced) {
         return nullptr;
     }
-    return *device;
+    return device;
+}
+
+std::string GpuDevice::unavailableReason() {
+    if (policy == GpuPolicy::off) {
+        return "the GPU is switched off";
+    }
+    const auto& device = made();
+    if (!device) {
+        return makeFailure;
+    }
+    if (device->isSoftware() && policy != GpuPolicy::forced) {
+        return device->renderer() + " is a software rasteriser";
+    }
+    return {};
 }
 
 bool GpuDevice::isSoftware() const {
@@ -69,11 +89,13 @@ bool GpuDevice::isSoftware() const {
     return false;
 }
 
-std::shared_ptr<GpuDevice> GpuDevice::make() {
+std::shared_ptr<GpuDevice> GpuDevice::make(std::string& failure) {
     EGLDisplay display = platformDisplay();
     if (display == EGL_NO_DISPLAY || !eglInitialize(display, nullptr, nullptr)) {
+        failure = "EGL cannot draw on this display";
         return nullptr;
     }
+    failure = "EGL has no OpenGL ES 3 context for this display";
     std::shared_ptr<GpuDevice> device(new GpuDevice);
     device->display_ = display;
     device->onWindowSystem_ = x11Display != nullptr;
@@ -104,6 +126,7 @@ std::shared_ptr<GpuDevice> GpuDevice::make() {
     if (const auto* name = reinterpret_cast<const char*>(glGetString(GL_RENDERER))) {
         device->renderer_ = name;
     }
+    failure.clear();
     return device;
 }
 

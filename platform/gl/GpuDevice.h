@@ -23,6 +23,9 @@ public:
     // refuses it.
     static std::shared_ptr<GpuDevice> systemDefault();
     static void setPolicy(GpuPolicy policy);
+    // Why systemDefault() gives none, in a few words for the status file; empty when it gives
+    // one.
+    static std::string unavailableReason();
     // Before the device is first made: draw on this X display (an Xlib Display*), which must
     // outlive the process's drawing.
     static void useX11Display(void* display);
@@ -42,7 +45,9 @@ public:
 
 private:
     GpuDevice() = default;
-    static std::shared_ptr<GpuDevice> make();
+    // The device made on first use, whatever the policy; null when none could be made.
+    static const std::shared_ptr<GpuDevice>& made();
+    static std::shared_ptr<GpuDevice> make(std::string& failure);
 
     void* display_ = nullptr;
     void* context_ = nullptr;

@@ -286,6 +286,7 @@ void X11Host::tick(Entry& entry) {
         ++entry.stats.pictures;
         entry.stats.tickToScreenSeconds += steadySeconds() - now;
     }
+    entry.stats.tickSeconds += steadySeconds() - now;
     processEvents();
 }
 

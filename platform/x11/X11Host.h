@@ -40,6 +40,8 @@ public:
         long long repaints = 0;  // the last picture put again because the server lost it
         // From the start of a tick to its picture handed to the server, summed over pictures.
         double tickToScreenSeconds = 0;
+        // Time spent in ticks, drawing and presenting included (the GPU swaps in the tick).
+        double tickSeconds = 0;
     };
 
     // Null, with the reason in `error`, when the display cannot be opened.

@@ -86,6 +86,40 @@ TEST(RenderCommand, ATerminationSignalStopsTheViewsCleanly) {
         testing::fileExists(home.file(".local/state/TolveraFloodmarkSaver/calibration.json")));
 }
 
+// The lower 40 % of the first picture a render draws: the water, below any clock or message
+// (which can change between runs), as rows of red, green and blue. Motion is reduced, so that
+// the surface stands still whenever the run began.
+std::vector<Pixel> firstWater(const std::string& choice) {
+    testing::TempDirectory home;
+    std::string out = home.file("pictures");
+    auto run = testing::runFloodmark(
+        "render --simulated --reduce-motion --seconds 0.05 --view 320x180 " + choice + " --out " + out,
+        home.path());
+    std::vector<Pixel> pixels;
+    cairo_surface_t* picture = cairo_image_surface_create_from_png((out + "/view1-00000.png").c_str());
+    if (run.status != 0 || cairo_surface_status(picture) != CAIRO_STATUS_SUCCESS) {
+        cairo_surface_destroy(picture);
+        return pixels;
+    }
+    for (int row = 108; row < 180; ++row) {
+        for (int column = 0; column < 320; ++column) {
+            pixels.push_back(pixelOf(picture, column, row));
+        }
+    }
+    cairo_surface_destroy(picture);
+    return pixels;
+}
+
+TEST(RenderCommand, CpuDrawsWithCairoAndGpuOnTheSoftwareRasteriser) {
+    auto cpu = firstWater("--cpu");
+    ASSERT_EQ(cpu.size(), 320u * 72);
+    // Here the only GPU is llvmpipe: the default counts it as none and draws with Cairo.
+    EXPECT_EQ(firstWater(""), cpu);
+    auto gpu = firstWater("--gpu");
+    ASSERT_EQ(gpu.size(), cpu.size());
+    EXPECT_NE(gpu, cpu);
+}
+
 TEST(RenderCommand, BadValuesGetOneLineAndStatusTwo) {
     testing::TempDirectory home;
     for (const char* arguments :

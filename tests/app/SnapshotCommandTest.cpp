@@ -1,3 +1,6 @@
+#include "FloodmarkSaver/scene/FloodmarkRenderer.h"
+#include "platform/draw/CairoCanvas.h"
+#include "platform/draw/Fonts.h"
 #include "support/RunFloodmark.h"
 #include "support/TempDirectory.h"
 
@@ -58,6 +61,45 @@ TEST_F(SnapshotCommand, WritesTheDifferenceOfTheTwoRenderers) {
     // Nearly black: the renderers agree to within a level or so on average.
     EXPECT_LT(static_cast<double>(total) / (320 * 180 * 3), 2.0);
     EXPECT_EQ(snapshot("--cpu").status, 0);
+}
+
+// Whether the PNG at `path` holds exactly the pixels of `canvas`.
+bool samePixels(const std::string& path, const CairoCanvas& canvas) {
+    cairo_surface_t* picture = cairo_image_surface_create_from_png(path.c_str());
+    bool same = cairo_surface_status(picture) == CAIRO_STATUS_SUCCESS &&
+                cairo_image_surface_get_width(picture) == canvas.pixelWidth() &&
+                cairo_image_surface_get_height(picture) == canvas.pixelHeight();
+    for (int row = 0; same && row < canvas.pixelHeight(); ++row) {
+        for (int column = 0; same && column < canvas.pixelWidth(); ++column) {
+            const unsigned char* pixel = cairo_image_surface_get_data(picture) +
+                                         row * cairo_image_surface_get_stride(picture) + column * 4;
+            auto expected = canvas.pixel(column, row);
+            same = pixel[2] == expected[0] && pixel[1] == expected[1] && pixel[0] == expected[2];
+        }
+    }
+    cairo_surface_destroy(picture);
+    return same;
+}
+
+TEST_F(SnapshotCommand, CpuDrawsWithCairoAndGpuWithTheSoftwareRasteriser) {
+    FloodmarkFrame frame = FloodmarkFrame::resting();
+    frame.y = 0.5;
+    frame.x = 0.4;
+    frame.severity = 2;
+    registerBundledFonts();
+    CairoCanvas cairo({320, 180}, 1);
+    cairo.draw([&](DrawingContext& context) {
+        FloodmarkRenderer::drawScene(frame, context, {320, 180});
+        FloodmarkRenderer::drawChrome(frame, context, {320, 180});
+    });
+    const std::string options = "--size 320x180 --y 0.5 --x 0.4 --severity 2";
+    // Here the only GPU is llvmpipe: the default counts it as none.
+    for (const char* choice : {"--cpu", ""}) {
+        ASSERT_EQ(snapshot(options + " " + choice).status, 0);
+        EXPECT_TRUE(samePixels(out, cairo)) << choice;
+    }
+    ASSERT_EQ(snapshot(options + " --gpu").status, 0);
+    EXPECT_FALSE(samePixels(out, cairo));
 }
 
 TEST_F(SnapshotCommand, BadValuesGetOneLineAndStatusTwo) {
