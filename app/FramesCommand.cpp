@@ -5,6 +5,7 @@
 #include "platform/kit/MainLoop.h"
 #include "platform/kit/Time.h"
 
+#include <csignal>
 #include <iostream>
 
 namespace floodmark::app {
@@ -61,6 +62,8 @@ int framesCommand(std::span<char* const> words) {
         return arguments.reportError("frames");
     }
 
+    // A reader that goes away (frames | head) ends the output like SIGTERM, not the process.
+    std::signal(SIGPIPE, SIG_IGN);
     MainLoop& loop = MainLoop::main();
     bool interrupted = false;
     loop.onTerminationSignals([&] {

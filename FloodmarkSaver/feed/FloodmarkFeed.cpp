@@ -64,7 +64,11 @@ FloodmarkFeed::FloodmarkFeed(Settings settings, double now)
 
 void FloodmarkFeed::start() {
     mayBind_ = true;
-    attemptBind(currentTime());
+    // Arbitrated first: a feed that a fresh away-state file pairs does not bind, so the held
+    // signals stay for the next owner rather than vanish with a socket given up at once.
+    double now = currentTime();
+    lastArbitration_ = now;
+    arbitrate(now);
 }
 
 void FloodmarkFeed::stop() {

@@ -6,6 +6,8 @@
 #include <cmath>
 #include <cstring>
 #include <optional>
+#include <tuple>
+#include <vector>
 
 namespace floodmark {
 
@@ -65,11 +67,17 @@ public:
     void save() override {
         applyPendingClip();
         cairo_save(cairo_);
+        savedColours_.push_back({fill_, stroke_});
     }
     void restore() override {
         // A clip still pending was set after the matching save, so it ends here unapplied.
         pendingClip_.reset();
         cairo_restore(cairo_);
+        // The colours are part of the saved state, as Cairo's own source is.
+        if (!savedColours_.empty()) {
+            std::tie(fill_, stroke_) = savedColours_.back();
+            savedColours_.pop_back();
+        }
     }
 
     void setFillColor(Color color) override { fill_ = color; }
@@ -259,6 +267,7 @@ private:
     std::optional<Path> pendingClip_;
     Color fill_;
     Color stroke_;
+    std::vector<std::pair<Color, Color>> savedColours_;  // fill and stroke at each save
 };
 
 CairoCanvas::CairoCanvas(Size size, double scale)

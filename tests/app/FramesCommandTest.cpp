@@ -96,6 +96,16 @@ TEST_F(FramesCommand, FollowsAFreshAwayStateFile) {
     EXPECT_FALSE(testing::fileExists(home.file(".tolvera/live.sock")));
 }
 
+TEST_F(FramesCommand, AReaderThatGoesAwayStopsItCleanly) {
+    std::string command = "HOME='" + home.path() + "' XDG_STATE_HOME= " + FLOODMARK_BINARY +
+                          " frames --interval 0.01 | head -2 > /dev/null";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    // Ended like SIGTERM: the socket let go, what it learned kept, the status told.
+    EXPECT_FALSE(testing::fileExists(home.file(".tolvera/live.sock")));
+    EXPECT_TRUE(
+        testing::fileExists(home.file(".local/state/TolveraFloodmarkSaver/calibration.json")));
+}
+
 TEST_F(FramesCommand, AgentLinesRaiseTheWaterAndATerminationSignalStopsCleanly) {
     testing::RunningFloodmark frames({"frames"}, home.path());
     std::string socket = home.file(".tolvera/live.sock");

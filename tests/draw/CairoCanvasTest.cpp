@@ -55,6 +55,28 @@ TEST(CairoCanvas, APathClipHoldsForEverythingInItsBracket) {
     EXPECT_NEAR(canvas.pixel(95, 30)[3], 128, 1);
 }
 
+TEST(CairoCanvas, ColoursSetInsideASaveEndWithItsRestore) {
+    CairoCanvas canvas({30, 10}, 1);
+    canvas.draw([](DrawingContext& context) {
+        context.setFillColor(red);
+        context.setStrokeColor(red);
+        context.save();
+        context.setFillColor(blue);
+        context.setStrokeColor(blue);
+        context.fillRect({0, 0, 10, 10});
+        context.restore();
+        context.fillRect({10, 0, 10, 10});
+        Path line;
+        line.moveTo({25, 0});
+        line.lineTo({25, 10});
+        context.setLineWidth(4);
+        context.strokePath(line);
+    });
+    EXPECT_EQ(canvas.pixel(5, 5), (Pixel{0, 0, 255, 255}));
+    EXPECT_EQ(canvas.pixel(15, 5), (Pixel{255, 0, 0, 255}));
+    EXPECT_EQ(canvas.pixel(25, 5), (Pixel{255, 0, 0, 255}));
+}
+
 TEST(CairoCanvas, AGradientWithoutExtendStopsAtItsEnds) {
     CairoCanvas canvas({100, 10}, 1);
     canvas.draw([](DrawingContext& context) {

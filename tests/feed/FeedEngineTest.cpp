@@ -88,12 +88,12 @@ TEST_F(FeedEngineTest, PingsAreWrittenAtOnceAndUnknownEventsOnlyCounted) {
 }
 
 TEST_F(FeedEngineTest, AFreshAwayStateFileWinsAndReleasesTheSocket) {
-    writeAwayState(t0);
     auto feed = makeFeed();
     feed->start();
-    EXPECT_TRUE(feed->ownsBus());  // binding is tried first, whatever the file says
+    EXPECT_TRUE(feed->ownsBus());
+    writeAwayState(t0);
 
-    FloodmarkFrame frame = feed->step(t0, false);
+    FloodmarkFrame frame = feed->step(t0 + 1.5, false);
     EXPECT_EQ(feed->mode(), FeedMode::paired);
     EXPECT_FALSE(feed->ownsBus());
     EXPECT_FALSE(fileExists(settings().socketPath));
@@ -108,7 +108,7 @@ TEST_F(FeedEngineTest, AFreshAwayStateFileWinsAndReleasesTheSocket) {
     EXPECT_EQ(feed->step(t0 + 11, false).severity, -1);
     feed->step(t0 + 14.5, false);
     EXPECT_FALSE(feed->ownsBus());
-    feed->step(t0 + 15.6, false);
+    feed->step(t0 + 16, false);
     EXPECT_TRUE(feed->ownsBus());
     EXPECT_EQ(feed->mode(), FeedMode::live);
 }
@@ -194,6 +194,20 @@ TEST_F(FeedEngineTest, HeldSignalsAreReplayedAtTheirOwnTimes) {
     level *= std::exp(-0.25 / 25);
     FloodmarkFrame frame = feed->step(t0, false);
     EXPECT_NEAR(frame.y, 0.95 * (1 - std::exp(-level)), 1e-4);
+}
+
+TEST_F(FeedEngineTest, AFeedThatStartsPairedLeavesTheHeldSignalsForTheNextOwner) {
+    std::string replay = SaverReplay::path(settings().socketPath);
+    std::string held = R"({"schema":1,"signals":[{"event":"tool_call","tool":"a","session":"s","at":)" +
+                       std::to_string((t0 - 5) * 1000) + "}]}";
+    testing::writeFile(replay, held);
+    writeAwayState(t0);
+    auto feed = makeFeed();
+    feed->start();
+    EXPECT_FALSE(feed->ownsBus());
+    EXPECT_EQ(feed->mode(), FeedMode::paired);
+    EXPECT_TRUE(fileExists(replay));
+    EXPECT_FALSE(fileExists(settings().socketPath));
 }
 
 TEST_F(FeedEngineTest, TheCalibrationSurvivesAStopAndANewFeed) {
