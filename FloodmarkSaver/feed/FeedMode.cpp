@@ -1,6 +1,6 @@
 #include "FloodmarkSaver/feed/FeedMode.h"
 
-#include "FloodmarkSaver/feed/RawNames.h"
+#include "FloodmarkSaver/common/RawNames.h"
 
 namespace floodmark {
 

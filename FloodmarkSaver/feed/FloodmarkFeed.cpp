@@ -1,4 +1,5 @@
 #include "FloodmarkSaver/feed/FloodmarkFeed.h"
+#include "FloodmarkSaver/common/JsonText.h"
 
 #include "FloodmarkSaver/feed/AwayMessages.h"
 #include "FloodmarkSaver/feed/Easing.h"
@@ -15,6 +16,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 
 namespace floodmark {
 
@@ -26,14 +28,20 @@ bool due(double now, double last, double interval) {
     return now - last >= interval || now < last;
 }
 
+// The learned week from the calibration file. A file that is there but cannot be read whole
+// (unreadable, too large, not JSON) is kept aside as calibration.json.bad, replacing an older
+// one, rather than overwritten with a fresh week when the feed stops.
 std::shared_ptr<LiveDemandCalibration> restoreCalibration(const std::string& path) {
-    auto content = readSmallFile(path, FloodmarkFeed::maxCalibrationBytes);
-    if (content) {
-        auto object = nlohmann::json::parse(*content, nullptr, false);
-        if (object.is_object()) {
-            return std::make_shared<LiveDemandCalibration>(&object);
-        }
+    struct stat existing {};
+    if (lstat(path.c_str(), &existing) != 0) {
+        return std::make_shared<LiveDemandCalibration>();
     }
+    auto content = readSmallFile(path, FloodmarkFeed::maxCalibrationBytes);
+    auto object = content ? parseJsonText(*content) : nlohmann::json();
+    if (object.is_object()) {
+        return std::make_shared<LiveDemandCalibration>(&object);
+    }
+    std::rename(path.c_str(), (path + ".bad").c_str());
     return std::make_shared<LiveDemandCalibration>();
 }
 

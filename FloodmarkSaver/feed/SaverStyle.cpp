@@ -1,7 +1,7 @@
 #include "FloodmarkSaver/feed/SaverStyle.h"
 
-#include "FloodmarkSaver/feed/JsonValue.h"
-#include "FloodmarkSaver/feed/RawNames.h"
+#include "FloodmarkSaver/common/JsonValue.h"
+#include "FloodmarkSaver/common/RawNames.h"
 
 namespace floodmark {
 

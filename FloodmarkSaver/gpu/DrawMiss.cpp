@@ -1,6 +1,6 @@
 #include "FloodmarkSaver/gpu/DrawMiss.h"
 
-#include "FloodmarkSaver/feed/RawNames.h"
+#include "FloodmarkSaver/common/RawNames.h"
 
 namespace floodmark {
 

@@ -1,6 +1,6 @@
 #include "FloodmarkSaver/live/LiveDemandCalibration.h"
 
-#include "FloodmarkSaver/feed/JsonValue.h"
+#include "FloodmarkSaver/common/JsonValue.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,6 +1,6 @@
 #include "FloodmarkSaver/live/LiveEvent.h"
 
-#include "FloodmarkSaver/feed/RawNames.h"
+#include "FloodmarkSaver/common/RawNames.h"
 
 namespace floodmark {
 

@@ -1,4 +1,5 @@
 #include "FloodmarkSaver/live/LiveLine.h"
+#include "FloodmarkSaver/common/JsonText.h"
 
 #include <nlohmann/json.hpp>
 
@@ -6,7 +7,7 @@ namespace floodmark {
 
 LiveLine LiveLine::classify(std::string_view line) {
     // The parser rejects text that is not valid UTF-8, so such a line is ignored.
-    auto object = nlohmann::json::parse(line, nullptr, false);
+    auto object = parseJsonText(line);
     if (!object.is_object()) {
         return {};
     }

@@ -1,7 +1,8 @@
 #include "FloodmarkSaver/live/LiveSignal.h"
+#include "FloodmarkSaver/common/JsonText.h"
 
-#include "FloodmarkSaver/feed/JsonValue.h"
-#include "FloodmarkSaver/feed/WholeNumber.h"
+#include "FloodmarkSaver/common/JsonValue.h"
+#include "FloodmarkSaver/common/WholeNumber.h"
 
 #include <nlohmann/json.hpp>
 
@@ -15,7 +16,7 @@ namespace {
 using nlohmann::json;
 
 json parseLine(std::string_view line) {
-    return json::parse(line, nullptr, false);
+    return parseJsonText(line);
 }
 
 std::optional<std::string_view> nonEmptyText(const json* value) {

@@ -1,6 +1,7 @@
 #include "FloodmarkSaver/live/SaverReplay.h"
+#include "FloodmarkSaver/common/JsonText.h"
 
-#include "FloodmarkSaver/feed/JsonValue.h"
+#include "FloodmarkSaver/common/JsonValue.h"
 #include "platform/system/Files.h"
 #include "platform/system/ReadFile.h"
 
@@ -20,7 +21,7 @@ std::vector<HeldSignal> read(const std::string& path, double now) {
     if (!content) {
         return {};
     }
-    auto file = nlohmann::json::parse(*content, nullptr, false);
+    auto file = parseJsonText(*content);
     const auto* version = member(file, "schema");
     if (version == nullptr || !version->is_number() || version->get<double>() != schema) {
         return {};

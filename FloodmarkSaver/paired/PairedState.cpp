@@ -1,7 +1,8 @@
 #include "FloodmarkSaver/paired/PairedState.h"
+#include "FloodmarkSaver/common/JsonText.h"
 
-#include "FloodmarkSaver/feed/JsonValue.h"
-#include "FloodmarkSaver/feed/WholeNumber.h"
+#include "FloodmarkSaver/common/JsonValue.h"
+#include "FloodmarkSaver/common/WholeNumber.h"
 #include "platform/kit/InternetTime.h"
 #include "platform/system/HomeDirectory.h"
 #include "platform/system/ReadFile.h"
@@ -65,7 +66,7 @@ std::optional<PairedState> PairedState::read(const std::string& path, double now
     if (!content) {
         return std::nullopt;
     }
-    auto file = json::parse(*content, nullptr, false);
+    auto file = parseJsonText(*content);
     if (!file.is_object()) {
         return std::nullopt;
     }

@@ -266,16 +266,34 @@ TEST_F(FeedEngineTest, OnlyAFeedThatOwnedTheSocketWritesTheCalibrationAndItSaves
     EXPECT_EQ(saved["x"].begin().value(), 1);
 }
 
-TEST_F(FeedEngineTest, ABrokenOrHugeCalibrationFileRestoresEmpty) {
+TEST_F(FeedEngineTest, ACalibrationFileThatCannotBeReadWholeIsKeptAsideNotOverwritten) {
     std::filesystem::create_directories(directory.file("state"));
+    auto read = [](const std::string& path) {
+        std::ifstream file(path);
+        return std::string(std::istreambuf_iterator<char>(file), {});
+    };
+    const std::string bad = settings().calibrationPath + ".bad";
     for (const std::string& content :
          {std::string("{\"schema\":3,\"y\":{\"2025-03-01\":1"),
+          std::string("{\"schema\":3,\"y\":{\"2025-03-01\":1}}\0garbage", 40),
           R"({"schema":3,"y":{"2025-03-01":1}})" + std::string(2 << 20, ' ')}) {
         testing::writeFile(settings().calibrationPath, content);
-        EXPECT_EQ(makeFeed()->aggregator().calibration()->dailySustainedY().size(), 0u);
+        auto feed = makeFeed();
+        EXPECT_EQ(feed->aggregator().calibration()->dailySustainedY().size(), 0u);
+        EXPECT_EQ(read(bad), content);
+        feed->start();
+        feed->stop();
+        // The fresh week is written beside it; the unreadable one stays for whoever looks.
+        EXPECT_EQ(read(bad), content);
+        EXPECT_TRUE(fileExists(settings().calibrationPath));
     }
-    testing::writeFile(settings().calibrationPath, R"({"schema":3,"y":{"2025-03-01":1}})");
-    EXPECT_EQ(makeFeed()->aggregator().calibration()->dailySustainedY().size(), 1u);
+    // One number too large for a double loses that day, not the week.
+    std::filesystem::remove(bad);
+    testing::writeFile(settings().calibrationPath,
+                       R"({"schema":3,"y":{"2025-03-01":1e400,"2025-03-02":0.5}})");
+    auto kept = makeFeed()->aggregator().calibration()->dailySustainedY();
+    EXPECT_EQ(kept, (std::map<std::string, double>{{"2025-03-02", 0.5}}));
+    EXPECT_FALSE(fileExists(bad));
 }
 
 TEST_F(FeedEngineTest, APreviewFeedShowsItsNoteUnlessPaired) {

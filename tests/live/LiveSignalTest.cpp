@@ -153,6 +153,25 @@ TEST(LiveLine, TextThatIsNotUtf8IsNoSignal) {
     EXPECT_EQ(LiveLine::classify(good).kind, LiveLine::Kind::signal);
 }
 
+TEST(LiveLine, EveryByteCountsAndAnOverflowingNumberIsAnAbsentMember) {
+    // A NUL is not JSON, wherever it stands.
+    std::string withNul = std::string(R"({"event":"stop","tool":"a","session":"s"})") + '\0' + "x";
+    EXPECT_EQ(LiveLine::classify(withNul).kind, LiveLine::Kind::ignored);
+    std::string nulInString("{\"event\":\"stop\",\"tool\":\"a\0\",\"session\":\"s\"}", 40);
+    EXPECT_EQ(LiveLine::classify(nulInString).kind, LiveLine::Kind::ignored);
+
+    auto big = LiveLine::classify(
+        R"({"event":"stop","tool":"a","session":"s","backgroundTasks":1e400,"x":"1e400"})");
+    ASSERT_EQ(big.kind, LiveLine::Kind::signal);
+    EXPECT_EQ(big.signal->backgroundTasks, std::nullopt);
+    auto pid = LiveLine::classify(R"({"event":"stop","tool":"a","session":"s","pid":-1e999})");
+    ASSERT_EQ(pid.kind, LiveLine::Kind::signal);
+    EXPECT_EQ(pid.signal->pid, std::nullopt);
+    // Still not JSON: an overflow does not mend a broken line.
+    EXPECT_EQ(LiveLine::classify(R"({"event":"stop","tool":"a","session":"s","n":1e400)").kind,
+              LiveLine::Kind::ignored);
+}
+
 TEST(LiveLine, DeeplyNestedInputDoesNotBreakTheParser) {
     std::string deep = R"({"event":"stop","tool":"a","session":"s","x":)" +
                        std::string(100000, '[') + std::string(100000, ']') + "}";
