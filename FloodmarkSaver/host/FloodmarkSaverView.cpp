@@ -14,6 +14,17 @@ std::shared_ptr<FloodmarkSaverView> FloodmarkSaverView::make(Size size, bool isP
     return std::shared_ptr<FloodmarkSaverView>(new FloodmarkSaverView(size, isPreview));
 }
 
+// Nothing is thrown to the host: whatever escapes a host call is counted, and the saver goes
+// on with the next one.
+template <typename Call>
+void FloodmarkSaverView::shielded(Call call) {
+    try {
+        call();
+    } catch (...) {
+        SaverStatus::shared()->recordCaughtException();
+    }
+}
+
 FloodmarkSaverView::FloodmarkSaverView(Size size, bool isPreview)
     : ScreenSaverView(size, isPreview), chromeView_(std::make_shared<FloodmarkChromeView>(size)) {
     setAnimationTimeInterval(fastInterval);
@@ -37,9 +48,11 @@ FloodmarkSaverView::FloodmarkSaverView(Size size, bool isPreview)
 
 // A view dropped while animating gives its lease and its count back.
 FloodmarkSaverView::~FloodmarkSaverView() {
-    if (lease_) {
-        countView(-1);
-    }
+    shielded([this] {
+        if (lease_) {
+            countView(-1);
+        }
+    });
 }
 
 SessionLockCache& FloodmarkSaverView::lock() {
@@ -48,6 +61,26 @@ SessionLockCache& FloodmarkSaverView::lock() {
 }
 
 void FloodmarkSaverView::startAnimation() {
+    shielded([this] { start(); });
+}
+
+void FloodmarkSaverView::stopAnimation() {
+    shielded([this] { stop(); });
+}
+
+void FloodmarkSaverView::viewDidMoveToWindow() {
+    shielded([this] { followWindow(); });
+}
+
+void FloodmarkSaverView::animateOneFrame() {
+    shielded([this] { tick(); });
+}
+
+void FloodmarkSaverView::draw(DrawingContext& context) {
+    shielded([&] { paint(context); });
+}
+
+void FloodmarkSaverView::start() {
     if (!gateIsDriving_) {
         detach_.hostTookOver();
         reattach_.cancel();
@@ -67,7 +100,7 @@ void FloodmarkSaverView::startAnimation() {
     countView(+1);
 }
 
-void FloodmarkSaverView::stopAnimation() {
+void FloodmarkSaverView::stop() {
     if (!gateIsDriving_) {
         detach_.hostTookOver();
         reattach_.cancel();
@@ -87,7 +120,7 @@ void FloodmarkSaverView::countView(int change) {
     status.write(ViewServices::current().now());
 }
 
-void FloodmarkSaverView::viewDidMoveToWindow() {
+void FloodmarkSaverView::followWindow() {
     follow(detach_.observe(window() != nullptr));
 }
 
@@ -127,7 +160,7 @@ double FloodmarkSaverView::intervalFor(const FloodmarkFrame& previous, const Flo
     return slowInterval;
 }
 
-void FloodmarkSaverView::animateOneFrame() {
+void FloodmarkSaverView::tick() {
     follow(detach_.observe(window() != nullptr));
     if (detach_.retired) {
         return;
@@ -206,7 +239,7 @@ bool FloodmarkSaverView::drawsOnGpu() const {
     return gpuView_ && !current_.style.isCalm() && !gpuWatch_.fellBack;
 }
 
-void FloodmarkSaverView::draw(DrawingContext& context) {
+void FloodmarkSaverView::paint(DrawingContext& context) {
     // The GPU view covers this one.
     if (drawsOnGpu()) {
         return;

@@ -60,6 +60,15 @@ public:
 private:
     FloodmarkSaverView(Size size, bool isPreview);
 
+    template <typename Call>
+    static void shielded(Call call);
+    // The host calls' own work, run shielded.
+    void start();
+    void stop();
+    void tick();
+    void paint(DrawingContext& context);
+    void followWindow();
+
     void countView(int change);
     bool drawsOnGpu() const;
     void drawOnGpu(const FloodmarkFrame& frame, double scale, double now);

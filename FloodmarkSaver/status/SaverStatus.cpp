@@ -119,6 +119,7 @@ nlohmann::json SaverStatus::toJson(double now) const {
         {"replayed", replayed},
         {"drawMisses", drawMisses},
         {"metalFallbacks", metalFallbacks},
+        {"caughtExceptions", caughtExceptions},
         {"version", FLOODMARK_VERSION},
     };
     putStampIfPresent(object, "bindRefusedAt", bindRefusedAt);

@@ -34,6 +34,9 @@ public:
     void write(double now);
     void recordDrawMiss(std::optional<DrawMiss> miss, double now);
     void recordFallback(double now);
+    // An exception that a host call caught rather than let through; written at the next
+    // heartbeat.
+    void recordCaughtException() { ++caughtExceptions; }
     nlohmann::json toJson(double now) const;
 
     static std::string stamp(double time);
@@ -58,6 +61,7 @@ public:
     std::optional<double> lastDrawMissAt;
     std::int64_t metalFallbacks = 0;
     std::optional<double> lastFallbackAt;
+    std::int64_t caughtExceptions = 0;
     // Why a view draws with Cairo rather than on the GPU, when one does.
     std::optional<std::string> cairoReason;
 

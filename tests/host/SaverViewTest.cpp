@@ -3,8 +3,11 @@
 #include "FloodmarkSaver/host/FloodmarkSaverView.h"
 #include "FloodmarkSaver/status/SaverStatus.h"
 #include "platform/headless/HeadlessHost.h"
+#include "platform/kit/ViewServices.h"
 
 #include <gtest/gtest.h>
+
+#include <stdexcept>
 
 namespace floodmark {
 namespace {
@@ -216,6 +219,27 @@ TEST(ChromeView, StepsAndPointerEvents) {
     auto overlay = std::make_shared<FloodmarkChromeView>(Size{400, 300});
     parent.addSubview(overlay);
     EXPECT_EQ(parent.hitTest({10, 10}), &parent);  // clicks pass through to the view beneath
+}
+
+// Services whose clock fails, as a broken system call might.
+class FailingClock final : public ViewServices {
+public:
+    double now() override { throw std::runtime_error("no clock"); }
+    double secondsSinceLastInput() override { return 3600; }
+    bool reduceMotion() override { return false; }
+    bool readScreenLocked() override { return false; }
+};
+
+TEST(SaverViewShield, AnExceptionInAHostCallIsCountedAndNeverReachesTheHost) {
+    auto view = FloodmarkSaverView::make({320, 200}, false);
+    ViewServices::install(std::make_shared<FailingClock>());
+    EXPECT_NO_THROW(view->startAnimation());
+    EXPECT_NO_THROW(view->animateOneFrame());
+    EXPECT_NO_THROW(view->animateOneFrame());
+    EXPECT_NO_THROW(view->stopAnimation());
+    EXPECT_GE(SaverStatus::shared()->caughtExceptions, 3);
+    EXPECT_EQ(SaverStatus::shared()->toJson(0)["caughtExceptions"],
+              SaverStatus::shared()->caughtExceptions);
 }
 
 }  // namespace
