@@ -71,14 +71,27 @@ int framesCommand(std::span<char* const> words) {
         loop.stop();
     });
 
-    // The lease starts the shared feed: it binds the socket and follows the away-state file.
-    auto lease = SharedFloodmarkFeed::host()->acquire();
+    // On a simulated clock the feed stamps arriving signals with that clock, as its steps are.
+    double simulatedNow = currentTime();
+    auto share =
+        options.simulated
+            ? SharedFloodmarkFeed::make(true,
+                                        [&] {
+                                            return std::make_shared<FloodmarkFeed>(
+                                                FloodmarkFeed::Settings{
+                                                    .status = SaverStatus::shared(),
+                                                    .clock = [&] { return simulatedNow; }},
+                                                simulatedNow);
+                                        })
+            : SharedFloodmarkFeed::host();
+    // The lease starts the feed: it binds the socket and follows the away-state file.
+    auto lease = share->acquire();
     FramePrinter printer(*lease, options.count);
     if (options.simulated) {
-        for (double now = currentTime();; now += options.interval) {
+        for (;; simulatedNow += options.interval) {
             // Signals that arrived meanwhile are ingested before each step.
             loop.runUntilIdle();
-            if (interrupted || !printer.printNext(now)) {
+            if (interrupted || !printer.printNext(simulatedNow)) {
                 break;
             }
         }

@@ -74,7 +74,7 @@ void FloodmarkFeed::start() {
     mayBind_ = true;
     // Arbitrated first: a feed that a fresh away-state file pairs does not bind, so the held
     // signals stay for the next owner rather than vanish with a socket given up at once.
-    double now = currentTime();
+    double now = settings_.clock();
     lastArbitration_ = now;
     arbitrate(now);
 }
@@ -88,11 +88,11 @@ void FloodmarkFeed::stop() {
     }
     ownsBus_ = false;
     if (everOwnedBus_) {
-        persistCalibration(currentTime());
+        persistCalibration(settings_.clock());
     }
     if (owned && !settings_.preview && settings_.status) {
         settings_.status->ownsBus = false;
-        settings_.status->write(currentTime());
+        settings_.status->write(settings_.clock());
     }
 }
 
@@ -103,7 +103,7 @@ void FloodmarkFeed::attemptBind(double now) {
         // Keep the feed until the work has run; it runs on the main thread.
         if (auto feed = weak.lock()) {
             MainLoop::main().post([feed = std::move(feed), signal] {
-                double arrived = currentTime();
+                double arrived = feed->settings_.clock();
                 feed->aggregator_.ingest(signal, arrived);
                 if (const auto& status = feed->settings_.status) {
                     ++status->signals;
@@ -121,7 +121,7 @@ void FloodmarkFeed::attemptBind(double now) {
             }
             SaverStatus& status = *feed->settings_.status;
             if (session) {
-                double arrived = currentTime();
+                double arrived = feed->settings_.clock();
                 status.lastPingAt = arrived;
                 status.lastPingSession = *session;
                 status.write(arrived);

@@ -11,6 +11,7 @@
 #include "platform/kit/Time.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -31,6 +32,9 @@ public:
         // A preview feed never binds the socket and shows the preview note unless paired.
         bool preview = false;
         std::shared_ptr<SaverStatus> status;
+        // The feed's clock: when signals arrive, when it starts and stops. A simulated run
+        // gives its own, so that signals and steps keep one time.
+        std::function<double()> clock = currentTime;
     };
 
     // Easing time constants, seconds.

@@ -74,6 +74,21 @@ TEST_F(FeedEngineTest, SignalsMoveTheWaterAndShowInTheStatusFile) {
     EXPECT_EQ(statusFile()["mode"], "live");
 }
 
+TEST_F(FeedEngineTest, SignalsAreStampedWithTheFeedsOwnClock) {
+    // A simulated clock a day ahead of the wall: signals arrive on it, as the steps do.
+    const double simulated = t0 + 86400;
+    auto settings = testing::isolatedSettings(directory, false, status);
+    settings.clock = [&] { return simulated; };
+    auto feed = std::make_shared<FloodmarkFeed>(settings, simulated);
+    feed->start();
+    SocketClient agent(settings.socketPath);
+    agent.write(R"({"event":"prompt_submitted","tool":"agent","session":"s1"})"
+                "\n");
+    ASSERT_TRUE(deliveredUntil([&] { return status->signals == 1; }));
+    EXPECT_EQ(status->lastSignalAt, simulated);
+    EXPECT_EQ(status->boundAt, simulated);
+}
+
 TEST_F(FeedEngineTest, PingsAreWrittenAtOnceAndUnknownEventsOnlyCounted) {
     auto feed = makeFeed();
     feed->start();
