@@ -131,9 +131,11 @@ void FloodmarkFeed::attemptBind(double now) {
         });
     };
 
-    auto bus = std::make_unique<LiveBus>(settings_.socketPath, onOther, onSignal);
-    if (bus->start()) {
-        bus_ = std::move(bus);
+    // One bus, and one queue thread, for the feed's life: a retry every 15 s reuses it.
+    if (!bus_) {
+        bus_ = std::make_unique<LiveBus>(settings_.socketPath, onOther, onSignal);
+    }
+    if (bus_->start()) {
         ownsBus_ = true;
         everOwnedBus_ = true;
         calibrationSavedAt_ = now;
@@ -178,7 +180,6 @@ void FloodmarkFeed::arbitrate(double now) {
     if (pairedReading(now)) {
         if (ownsBus_) {
             bus_->stop();
-            bus_.reset();
             ownsBus_ = false;
         }
         mode_ = FeedMode::paired;

@@ -11,6 +11,7 @@
 #include <asio.hpp>
 
 #include <array>
+#include <atomic>
 #include <chrono>
 #include <cstring>
 #include <future>
@@ -257,8 +258,17 @@ struct LiveBus::Queue {
     std::thread thread;
 };
 
+namespace {
+std::atomic<long long> queueThreads{0};
+}  // namespace
+
+long long LiveBus::threadsStarted() {
+    return queueThreads;
+}
+
 LiveBus::LiveBus(std::string path, OtherHandler onOther, SignalHandler onSignal)
     : path_(std::move(path)), queue_(std::make_unique<Queue>()) {
+    ++queueThreads;
     core_ = std::make_shared<Core>(queue_->io, path_, std::move(onOther), std::move(onSignal));
     queue_->thread = std::thread([&io = queue_->io] {
         // A callback that throws must not end the queue.

@@ -42,6 +42,8 @@ public:
     const std::string& path() const { return path_; }
 
     static bool somethingListens(const std::string& path);
+    // Queue threads this process has started, for diagnostics and tests.
+    static long long threadsStarted();
     static std::string defaultSocketPath(std::string_view home);
     // The socket of the current user's home directory, computed once.
     static const std::string& defaultPath();

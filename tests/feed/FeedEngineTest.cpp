@@ -188,6 +188,22 @@ TEST_F(FeedEngineTest, ASecondFeedIsRefusedAndRetriesEveryFifteenSeconds) {
     EXPECT_TRUE(second->ownsBus());
 }
 
+TEST_F(FeedEngineTest, RetriesToBindReuseOneBusAndItsThread) {
+    auto owner = makeFeed();
+    owner->start();
+    auto waiting = makeFeed();
+    waiting->start();
+    long long threads = LiveBus::threadsStarted();
+    for (double now = t0 + 16; now < t0 + 300; now += 16) {
+        waiting->step(now, false);
+    }
+    EXPECT_FALSE(waiting->ownsBus());
+    owner->stop();
+    waiting->step(t0 + 320, false);
+    EXPECT_TRUE(waiting->ownsBus());
+    EXPECT_EQ(LiveBus::threadsStarted(), threads);
+}
+
 TEST_F(FeedEngineTest, HeldSignalsAreReplayedAtTheirOwnTimes) {
     std::string replay = SaverReplay::path(settings().socketPath);
     auto at = [&](double secondsAgo) { return std::to_string((t0 - secondsAgo) * 1000); };
