@@ -73,17 +73,16 @@ int framesCommand(std::span<char* const> words) {
 
     // On a simulated clock the feed stamps arriving signals with that clock, as its steps are.
     double simulatedNow = currentTime();
-    auto share =
-        options.simulated
-            ? SharedFloodmarkFeed::make(true,
-                                        [&] {
-                                            return std::make_shared<FloodmarkFeed>(
-                                                FloodmarkFeed::Settings{
-                                                    .status = SaverStatus::shared(),
-                                                    .clock = [&] { return simulatedNow; }},
-                                                simulatedNow);
-                                        })
-            : SharedFloodmarkFeed::host();
+    auto share = options.simulated
+                     ? SharedFloodmarkFeed::make(
+                           true,
+                           [&] {
+                               return std::make_shared<FloodmarkFeed>(
+                                   FloodmarkFeed::Settings{.status = SaverStatus::shared(),
+                                                           .clock = [&] { return simulatedNow; }},
+                                   simulatedNow);
+                           })
+                     : SharedFloodmarkFeed::host();
     // The lease starts the feed: it binds the socket and follows the away-state file.
     auto lease = share->acquire();
     FramePrinter printer(*lease, options.count);

@@ -150,10 +150,9 @@ void BM_AggregatorTick1000Sessions(benchmark::State& state) {
         // Formatted into a buffer: GCC 12 at -O3 warns falsely about "s" + std::to_string(i).
         char session[24];
         std::snprintf(session, sizeof session, "s%d", i);
-        aggregator.ingest(LiveSignal{.tool = "agent",
-                                     .session = session,
-                                     .event = LiveEvent::promptSubmitted},
-                          now);
+        aggregator.ingest(
+            LiveSignal{.tool = "agent", .session = session, .event = LiveEvent::promptSubmitted},
+            now);
     }
     for (auto _ : state) {
         // No time passes, so every session stays alive however long the benchmark runs.

@@ -59,8 +59,7 @@ void BM_X11SaverMinute(benchmark::State& state) {
         std::string error;
         auto host = X11Host::open(
             {.display = server.name(), .scale = 1},
-            [](Size size, bool preview) { return FloodmarkSaverView::make(size, preview); },
-            error);
+            [](Size size, bool preview) { return FloodmarkSaverView::make(size, preview); }, error);
         host->openOwnWindow({1920, 1080});
         MainLoop& loop = MainLoop::main();
         int second = 0;

@@ -101,8 +101,9 @@ std::shared_ptr<GpuDevice> GpuDevice::make(std::string& failure) {
     device->onWindowSystem_ = x11Display != nullptr;
     // No config of its own: the one context draws into windows of any visual.
     const char* extensions = eglQueryString(display, EGL_EXTENSIONS);
-    bool configless = extensions != nullptr &&
-                      std::string(extensions).find("EGL_KHR_no_config_context") != std::string::npos;
+    bool configless =
+        extensions != nullptr &&
+        std::string(extensions).find("EGL_KHR_no_config_context") != std::string::npos;
     EGLConfig config = EGL_NO_CONFIG_KHR;
     if (!configless) {
         const EGLint configAttributes[] = {EGL_RENDERABLE_TYPE, EGL_OPENGL_ES3_BIT, EGL_NONE};

@@ -102,8 +102,8 @@ bool GpuOverlay::draw(const CairoCanvas& picture, std::uint64_t version) {
         if (picture.pixelWidth() != width_ || picture.pixelHeight() != height_ || !uploaded_) {
             width_ = picture.pixelWidth();
             height_ = picture.pixelHeight();
-            glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, width_, height_, 0, GL_RGBA,
-                         GL_UNSIGNED_BYTE, cairo_image_surface_get_data(surface));
+            glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, width_, height_, 0, GL_RGBA, GL_UNSIGNED_BYTE,
+                         cairo_image_surface_get_data(surface));
         } else {
             glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, width_, height_, GL_RGBA, GL_UNSIGNED_BYTE,
                             cairo_image_surface_get_data(surface));

@@ -59,8 +59,8 @@ void GpuView::setDrawableSize(int width, int height) {
 bool GpuView::bindFramebuffer() {
     if (drawsIntoWindow()) {
         if (surface_ == nullptr) {
-            surface_ = device_->makeWindowSurface(window()->nativeWindow(),
-                                                  window()->nativeVisual());
+            surface_ =
+                device_->makeWindowSurface(window()->nativeWindow(), window()->nativeVisual());
             surfaceWindow_ = surface_ != nullptr ? window()->nativeWindow() : 0;
         }
         if (surface_ == nullptr || drawableWidth_ <= 0 || drawableHeight_ <= 0 ||

@@ -91,8 +91,7 @@ void MainLoop::post(std::function<void()> work) {
 
 std::unique_ptr<MainLoop::Timer> MainLoop::every(double seconds, std::function<void()> tick) {
     auto interval = steadyDuration(seconds);
-    auto schedule =
-        std::make_shared<Timer::Schedule>(state_->io, interval, true, std::move(tick));
+    auto schedule = std::make_shared<Timer::Schedule>(state_->io, interval, true, std::move(tick));
     schedule->arm(std::chrono::steady_clock::now() + interval);
     return std::unique_ptr<Timer>(new Timer(std::move(schedule)));
 }

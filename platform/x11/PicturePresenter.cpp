@@ -68,9 +68,9 @@ bool PicturePresenter::ensureSharedImage(int width, int height) {
     }
     releaseSharedImage();
     Display* display = connection_.display();
-    image_ = XShmCreateImage(display, visual_, static_cast<unsigned>(depth_), ZPixmap, nullptr,
-                             &segment_, static_cast<unsigned>(width),
-                             static_cast<unsigned>(height));
+    image_ =
+        XShmCreateImage(display, visual_, static_cast<unsigned>(depth_), ZPixmap, nullptr,
+                        &segment_, static_cast<unsigned>(width), static_cast<unsigned>(height));
     if (image_ == nullptr) {
         shared_ = false;
         return false;
@@ -130,12 +130,11 @@ void PicturePresenter::putPlain(const CairoCanvas& picture) {
     cairo_surface_t* surface = picture.surface();
     cairo_surface_flush(surface);
     // The picture's own pixels go out as they are; the image only borrows them.
-    XImage* image = XCreateImage(connection_.display(), visual_, static_cast<unsigned>(depth_),
-                                 ZPixmap, 0,
-                                 reinterpret_cast<char*>(cairo_image_surface_get_data(surface)),
-                                 static_cast<unsigned>(picture.pixelWidth()),
-                                 static_cast<unsigned>(picture.pixelHeight()), 32,
-                                 cairo_image_surface_get_stride(surface));
+    XImage* image = XCreateImage(
+        connection_.display(), visual_, static_cast<unsigned>(depth_), ZPixmap, 0,
+        reinterpret_cast<char*>(cairo_image_surface_get_data(surface)),
+        static_cast<unsigned>(picture.pixelWidth()), static_cast<unsigned>(picture.pixelHeight()),
+        32, cairo_image_surface_get_stride(surface));
     if (image == nullptr) {
         return;
     }

@@ -38,8 +38,8 @@ std::unique_ptr<X11Host> X11Host::open(Settings settings, ViewFactory makeView,
                                        std::string& error) {
     auto connection = XConnection::open(settings.display);
     if (!connection) {
-        const char* named = settings.display.empty() ? std::getenv("DISPLAY")
-                                                      : settings.display.c_str();
+        const char* named =
+            settings.display.empty() ? std::getenv("DISPLAY") : settings.display.c_str();
         error = std::string("cannot open the X display '") + (named ? named : "") + "'";
         return nullptr;
     }
@@ -102,9 +102,8 @@ X11Host::Entry& X11Host::addEntry(::Window xWindow, bool foreign, bool preview) 
     entry->foreign = foreign;
     entry->view = makeView_(points, preview);
     entry->window = std::make_unique<Window>(points, scale_);
-    entry->window->setNativeWindow(xWindow, attributes.visual != nullptr
-                                                ? XVisualIDFromVisual(attributes.visual)
-                                                : 0);
+    entry->window->setNativeWindow(
+        xWindow, attributes.visual != nullptr ? XVisualIDFromVisual(attributes.visual) : 0);
     entry->window->setContentView(entry->view);
     entry->presenter =
         std::make_unique<PicturePresenter>(*connection_, xWindow, settings_.sharedMemory);
@@ -198,9 +197,9 @@ void X11Host::openOwnWindow(Size points) {
 void X11Host::coverMonitors() {
     coveringMonitors_ = true;
     if (randrEventBase_ >= 0) {
-        XRRSelectInput(connection_->display(), connection_->root(),
-                       RRScreenChangeNotifyMask | RRCrtcChangeNotifyMask |
-                           RROutputChangeNotifyMask);
+        XRRSelectInput(
+            connection_->display(), connection_->root(),
+            RRScreenChangeNotifyMask | RRCrtcChangeNotifyMask | RROutputChangeNotifyMask);
     }
     followMonitors();
 }
@@ -261,8 +260,8 @@ void X11Host::start(Entry& entry) {
 
 void X11Host::scheduleTick(Entry& entry) {
     Entry* target = &entry;
-    entry.timer = MainLoop::main().after(entry.nextTick - steadySeconds(),
-                                         [this, target] { tick(*target); });
+    entry.timer =
+        MainLoop::main().after(entry.nextTick - steadySeconds(), [this, target] { tick(*target); });
 }
 
 void X11Host::tick(Entry& entry) {

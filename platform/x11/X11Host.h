@@ -28,7 +28,7 @@ public:
     using MonitorList = std::function<std::vector<MonitorArea>(Display*, int screen)>;
 
     struct Settings {
-        std::string display;         // empty: $DISPLAY
+        std::string display;          // empty: $DISPLAY
         std::optional<double> scale;  // pixels a point; absent: Xft.dpi / 96, else 1
         bool sharedMemory = true;     // put pictures through MIT-SHM where the server has it
         MonitorList monitors = activeMonitors;

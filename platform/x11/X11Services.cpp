@@ -59,8 +59,8 @@ bool X11Services::monitorsPowered() {
     powerReadAt_ = now;
     CARD16 level = DPMSModeOn;
     BOOL enabled = False;
-    powered_ = !DPMSInfo(connection_.display(), &level, &enabled) || !enabled ||
-               level == DPMSModeOn;
+    powered_ =
+        !DPMSInfo(connection_.display(), &level, &enabled) || !enabled || level == DPMSModeOn;
     return powered_;
 }
 

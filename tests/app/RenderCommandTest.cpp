@@ -92,11 +92,13 @@ TEST(RenderCommand, ATerminationSignalStopsTheViewsCleanly) {
 std::vector<Pixel> firstWater(const std::string& choice) {
     testing::TempDirectory home;
     std::string out = home.file("pictures");
-    auto run = testing::runFloodmark(
-        "render --simulated --reduce-motion --seconds 0.05 --view 320x180 " + choice + " --out " + out,
-        home.path());
+    auto run =
+        testing::runFloodmark("render --simulated --reduce-motion --seconds 0.05 --view 320x180 " +
+                                  choice + " --out " + out,
+                              home.path());
     std::vector<Pixel> pixels;
-    cairo_surface_t* picture = cairo_image_surface_create_from_png((out + "/view1-00000.png").c_str());
+    cairo_surface_t* picture =
+        cairo_image_surface_create_from_png((out + "/view1-00000.png").c_str());
     if (run.status != 0 || cairo_surface_status(picture) != CAIRO_STATUS_SUCCESS) {
         cairo_surface_destroy(picture);
         return pixels;

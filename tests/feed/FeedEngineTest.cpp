@@ -229,8 +229,9 @@ TEST_F(FeedEngineTest, HeldSignalsAreReplayedAtTheirOwnTimes) {
 
 TEST_F(FeedEngineTest, AFeedThatStartsPairedLeavesTheHeldSignalsForTheNextOwner) {
     std::string replay = SaverReplay::path(settings().socketPath);
-    std::string held = R"({"schema":1,"signals":[{"event":"tool_call","tool":"a","session":"s","at":)" +
-                       std::to_string((t0 - 5) * 1000) + "}]}";
+    std::string held =
+        R"({"schema":1,"signals":[{"event":"tool_call","tool":"a","session":"s","at":)" +
+        std::to_string((t0 - 5) * 1000) + "}]}";
     testing::writeFile(replay, held);
     writeAwayState(t0);
     auto feed = makeFeed();

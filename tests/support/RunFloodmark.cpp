@@ -5,9 +5,9 @@
 
 #include <array>
 #include <chrono>
-#include <thread>
 #include <csignal>
 #include <cstdio>
+#include <thread>
 
 namespace floodmark::testing {
 

@@ -19,8 +19,8 @@ XServer::XServer(const std::string& screen, const std::vector<std::string>& extr
     if (pid_ == 0) {
         close(ends[0]);
         std::string descriptor = std::to_string(ends[1]);
-        std::vector<std::string> words{"Xvfb", "-displayfd", descriptor, "-screen", "0",
-                                       screen, "-nolisten", "tcp"};
+        std::vector<std::string> words{"Xvfb", "-displayfd", descriptor,  "-screen",
+                                       "0",    screen,       "-nolisten", "tcp"};
         words.insert(words.end(), extraArguments.begin(), extraArguments.end());
         std::vector<char*> argv;
         for (auto& word : words) {
@@ -58,9 +58,9 @@ XServer::~XServer() {
 }
 
 ::Window XServer::makeWindow(int width, int height) {
-    ::Window window = XCreateSimpleWindow(display_, DefaultRootWindow(display_), 0, 0,
-                                          static_cast<unsigned>(width),
-                                          static_cast<unsigned>(height), 0, 0, 0);
+    ::Window window =
+        XCreateSimpleWindow(display_, DefaultRootWindow(display_), 0, 0,
+                            static_cast<unsigned>(width), static_cast<unsigned>(height), 0, 0, 0);
     XMapWindow(display_, window);
     XSync(display_, False);
     return window;

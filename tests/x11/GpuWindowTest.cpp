@@ -56,7 +56,8 @@ std::pair<double, double> differenceFromCairo(const XServer& server, ::Window wi
     for (int y = 0; y < height; ++y) {
         for (int x = 0; x < width; ++x) {
             auto expected = cairo.pixel(x, y);
-            const unsigned char* pixel = seen.data() + (static_cast<std::size_t>(y) * width + x) * 4;
+            const unsigned char* pixel =
+                seen.data() + (static_cast<std::size_t>(y) * width + x) * 4;
             int channels[3] = {pixel[2], pixel[1], pixel[0]};
             int largest = 0;
             for (int channel = 0; channel < 3; ++channel) {
@@ -76,8 +77,8 @@ std::pair<double, double> differenceFromCairo(const XServer& server, ::Window wi
 void expectGpuWindowMatchesCairo(double scale) {
     XServer server("1280x720x24");
     ASSERT_TRUE(server.running());
-    ::Window window = server.makeWindow(static_cast<int>(480 * scale),
-                                        static_cast<int>(270 * scale));
+    ::Window window =
+        server.makeWindow(static_cast<int>(480 * scale), static_cast<int>(270 * scale));
     writeAwayState();
     auto host = openHost(server, scale);
     std::string error;

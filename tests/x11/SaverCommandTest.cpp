@@ -59,10 +59,10 @@ TEST(SaverCommand, DrawsIntoTheWindowTheHostNamesInHexOrDecimalAndEndsPromptlyOn
     };
     ::Window window = server.makeWindow(320, 200);
     std::vector<Case> cases{
-        {"XSCREENSAVER_WINDOW=" + hex(window), {"--root"}, SIGTERM},      // XScreenSaver 6
+        {"XSCREENSAVER_WINDOW=" + hex(window), {"--root"}, SIGTERM},           // XScreenSaver 6
         {"XSCREENSAVER_WINDOW=" + std::to_string(window), {"-root"}, SIGINT},  // xsecurelock
-        {"XSCREENSAVER_WINDOW=" + hex(window), {}, SIGHUP},              // xfce4, mate
-        {"", {"-window-id", std::to_string(window)}, SIGTERM},         // a settings preview
+        {"XSCREENSAVER_WINDOW=" + hex(window), {}, SIGHUP},                    // xfce4, mate
+        {"", {"-window-id", std::to_string(window)}, SIGTERM},                 // a settings preview
     };
     for (const auto& test : cases) {
         SCOPED_TRACE(test.variable + " " + (test.arguments.empty() ? "" : test.arguments[0]));
@@ -114,7 +114,8 @@ Difference differenceOf(const std::vector<unsigned char>& capture, const std::st
     for (int y = 0; y < height; ++y) {
         for (int x = 0; x < width; ++x) {
             const unsigned char* expected = data + y * stride + x * 4;
-            const unsigned char* seen = capture.data() + (static_cast<std::size_t>(y) * width + x) * 4;
+            const unsigned char* seen =
+                capture.data() + (static_cast<std::size_t>(y) * width + x) * 4;
             int largest = 0;
             for (int channel = 0; channel < 3; ++channel) {
                 int delta = std::abs(expected[channel] - seen[channel]);
@@ -157,9 +158,11 @@ TEST(SaverCommand, ShowsTheCompanionsWaterAsTheSnapshotDrawsIt) {
     EXPECT_LT(std::abs(air.red - air.blue), 12);
 
     std::string snapshot = home.file("snapshot.png");
-    auto run = testing::runFloodmark("snapshot --cpu --size 640x360 --y 0.6 --x 0 --severity 4 "
-                                     "--out " + snapshot,
-                                     home.path());
+    auto run = testing::runFloodmark(
+        "snapshot --cpu --size 640x360 --y 0.6 --x 0 --severity 4 "
+        "--out " +
+            snapshot,
+        home.path());
     ASSERT_EQ(run.status, 0);
     // The same water; the clock and the message on the screen are all that differ.
     auto difference = differenceOf(capture, snapshot, 24);
@@ -179,15 +182,15 @@ TEST(SaverCommand, RunsAsXScreenSaversHack) {
     chmod(place.path().c_str(), 0755);
     mkdir(place.file("bin").c_str(), 0755);
     mkdir(place.file("home").c_str(), 0700);
-    ASSERT_EQ(std::system(("cp " + std::string(FLOODMARK_BINARY) + " " + place.file("bin")).c_str()),
-              0);
+    ASSERT_EQ(
+        std::system(("cp " + std::string(FLOODMARK_BINARY) + " " + place.file("bin")).c_str()), 0);
     testing::writeFile(place.file("home/.xscreensaver"),
                        "mode: one\nselected: 0\nlock: False\nfade: False\nunfade: False\n"
                        "splash: False\nprograms: floodmark --root\n");
     ASSERT_EQ(std::system(("chown -R 65534:65534 " + place.file("home")).c_str()), 0);
-    const std::string asNobody = "setpriv --reuid=65534 --regid=65534 --clear-groups env -i HOME=" +
-                                 place.file("home") + " PATH=" + place.file("bin") +
-                                 ":/usr/bin:/bin DISPLAY=" + server.name() + " ";
+    const std::string asNobody =
+        "setpriv --reuid=65534 --regid=65534 --clear-groups env -i HOME=" + place.file("home") +
+        " PATH=" + place.file("bin") + ":/usr/bin:/bin DISPLAY=" + server.name() + " ";
 
     pid_t daemon = fork();
     if (daemon == 0) {
@@ -197,7 +200,8 @@ TEST(SaverCommand, RunsAsXScreenSaversHack) {
         _exit(127);
     }
     auto command = [&](const std::string& action) {
-        return std::system((asNobody + "xscreensaver-command " + action + " >/dev/null 2>&1").c_str());
+        return std::system(
+            (asNobody + "xscreensaver-command " + action + " >/dev/null 2>&1").c_str());
     };
     EXPECT_TRUE(testing::waitUntil([&] { return command("-activate") == 0; }));
 

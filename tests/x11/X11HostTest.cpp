@@ -107,9 +107,8 @@ TEST(X11Host, APreviewNeverBindsTheSocketAndAMissingWindowIsRefused) {
     ASSERT_TRUE(host->attach(window, true, error)) << error;
 
     bool socketSeen = false;
-    auto look = MainLoop::main().every(0.1, [&] {
-        socketSeen = socketSeen || testing::fileExists(LiveBus::defaultPath());
-    });
+    auto look = MainLoop::main().every(
+        0.1, [&] { socketSeen = socketSeen || testing::fileExists(LiveBus::defaultPath()); });
     auto end = MainLoop::main().after(1, [&] { host->stop(); });
     EXPECT_EQ(host->run(), 0);
     EXPECT_TRUE(host->view(0).isPreview());
@@ -136,9 +135,7 @@ TEST(X11Host, FullScreenGivesEveryMonitorAViewOfOneFeedAndFollowsMonitorsThatCom
     GpuDevice::setPolicy(GpuPolicy::off);
     std::string error;
     auto host = X11Host::open(
-        {.display = server.name(),
-         .scale = 1,
-         .monitors = [&](Display*, int) { return monitors; }},
+        {.display = server.name(), .scale = 1, .monitors = [&](Display*, int) { return monitors; }},
         [](Size size, bool preview) { return FloodmarkSaverView::make(size, preview); }, error);
     ASSERT_TRUE(host) << error;
     host->coverMonitors();
