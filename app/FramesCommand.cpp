@@ -1,4 +1,5 @@
 #include "FloodmarkSaver/feed/SharedFloodmarkFeed.h"
+#include "FloodmarkSaver/status/SaverStatus.h"
 #include "app/Arguments.h"
 #include "app/Commands.h"
 #include "app/FrameJson.h"

@@ -43,7 +43,7 @@ void BM_X11SaverMinute(benchmark::State& state) {
     constexpr double seconds = 60;
     const bool busy = state.range(0) == 1;
     const bool gpu = state.range(1) == 1;
-    testing::XServer server("1920x1080x24");
+    fixtures::XServer server("1920x1080x24");
     if (!server.running()) {
         state.SkipWithError("Xvfb did not start");
         return;

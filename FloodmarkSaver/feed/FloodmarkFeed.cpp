@@ -3,6 +3,8 @@
 
 #include "FloodmarkSaver/feed/AwayMessages.h"
 #include "FloodmarkSaver/feed/Easing.h"
+#include "FloodmarkSaver/live/LiveBus.h"
+#include "FloodmarkSaver/status/SaverStatus.h"
 #include "FloodmarkSaver/live/SaverReplay.h"
 #include "FloodmarkSaver/scene/FloodmarkRendererLevels.h"
 #include "platform/kit/MainLoop.h"
@@ -65,10 +67,16 @@ const std::string& FloodmarkFeed::defaultCalibrationPath() {
     return path;
 }
 
+const std::string& FloodmarkFeed::defaultSocketPath() {
+    return LiveBus::defaultPath();
+}
+
 FloodmarkFeed::FloodmarkFeed(Settings settings, double now)
     : settings_(std::move(settings)),
       aggregator_(restoreCalibration(settings_.calibrationPath)),
       epoch_(now) {}
+
+FloodmarkFeed::~FloodmarkFeed() = default;
 
 void FloodmarkFeed::start() {
     mayBind_ = true;

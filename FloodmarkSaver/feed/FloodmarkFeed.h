@@ -4,10 +4,8 @@
 #include "FloodmarkSaver/feed/FloodmarkFrame.h"
 #include "FloodmarkSaver/feed/ImpulseKind.h"
 #include "FloodmarkSaver/feed/SaverStyle.h"
-#include "FloodmarkSaver/live/LiveBus.h"
 #include "FloodmarkSaver/live/LiveDemandAggregator.h"
 #include "FloodmarkSaver/paired/PairedState.h"
-#include "FloodmarkSaver/status/SaverStatus.h"
 #include "platform/kit/Time.h"
 
 #include <cstdint>
@@ -19,6 +17,9 @@
 
 namespace floodmark {
 
+class LiveBus;
+class SaverStatus;
+
 // The object behind the water: decides which source drives it (the companion's away-state
 // file, the live socket, or nothing), owns the socket while it may and can, and turns the
 // source into one frame per tick. Used on the main thread only; the socket's callbacks are
@@ -27,7 +28,7 @@ class FloodmarkFeed : public std::enable_shared_from_this<FloodmarkFeed> {
 public:
     struct Settings {
         std::string statePath = PairedState::defaultPath();
-        std::string socketPath = LiveBus::defaultPath();
+        std::string socketPath = defaultSocketPath();
         std::string calibrationPath = defaultCalibrationPath();
         // A preview feed never binds the socket and shows the preview note unless paired.
         bool preview = false;
@@ -63,6 +64,8 @@ public:
 
     // calibration.json in the application directory.
     static const std::string& defaultCalibrationPath();
+    // The live socket of the user's home directory.
+    static const std::string& defaultSocketPath();
 
     // A surface mark as the feed keeps it: when it was born and where.
     struct Mark {
@@ -72,6 +75,7 @@ public:
 
     // Restores the calibration; binds nothing and writes nothing.
     FloodmarkFeed(Settings settings, double now);
+    ~FloodmarkFeed();
     FloodmarkFeed(const FloodmarkFeed&) = delete;
     FloodmarkFeed& operator=(const FloodmarkFeed&) = delete;
 

@@ -1,5 +1,6 @@
 #include "FloodmarkSaver/feed/SharedFloodmarkFeed.h"
 
+#include "FloodmarkSaver/status/SaverStatus.h"
 #include "platform/kit/Time.h"
 
 namespace floodmark {

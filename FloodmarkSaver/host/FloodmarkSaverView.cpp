@@ -55,7 +55,7 @@ FloodmarkSaverView::~FloodmarkSaverView() {
     });
 }
 
-SessionLockCache& FloodmarkSaverView::lock() {
+SessionLockCache& FloodmarkSaverView::sessionLock() {
     static SessionLockCache cache([] { return ViewServices::current().readScreenLocked(); });
     return cache;
 }
@@ -87,7 +87,7 @@ void FloodmarkSaverView::start() {
     }
     ScreenSaverView::startAnimation();
     chromeGate_.reset();
-    gate_.invalidate();
+    motionGate_.invalidate();
     gpuWatch_.reset();
     if (gpuView_) {
         gpuView_->setHidden(false);
@@ -171,7 +171,7 @@ void FloodmarkSaverView::tick() {
 
     FloodmarkFrame frame = FloodmarkFrame::resting();
     if (lease_) {
-        bool visible = chromeGate_.step(services.secondsSinceLastInput(), lock().locked(now));
+        bool visible = chromeGate_.step(services.secondsSinceLastInput(), sessionLock().locked(now));
         frame = lease_->step(now, services.reduceMotion(), visible);
     }
 
@@ -186,7 +186,7 @@ void FloodmarkSaverView::tick() {
         if (gpuView_) {
             gpuView_->setHidden(true);
         }
-        gate_.invalidate();
+        motionGate_.invalidate();
         setNeedsDisplay();
         return;
     }
@@ -200,9 +200,9 @@ void FloodmarkSaverView::tick() {
     if (gpuView_) {
         gpuView_->setHidden(true);
     }
-    if (gate_.needsDraw(frame, bounds(), scale)) {
+    if (motionGate_.needsDraw(frame, bounds(), scale)) {
         setNeedsDisplay();
-        gate_.didDraw(frame, bounds(), scale);
+        motionGate_.didDraw(frame, bounds(), scale);
     }
 }
 
@@ -211,7 +211,7 @@ void FloodmarkSaverView::drawOnGpu(const FloodmarkFrame& frame, double scale, do
     int width = static_cast<int>(std::round(scale * bounds().width));
     int height = static_cast<int>(std::round(scale * bounds().height));
     gpuView_->setDrawableSize(width, height);
-    if (!gate_.needsDraw(frame, bounds(), scale)) {
+    if (!motionGate_.needsDraw(frame, bounds(), scale)) {
         return;
     }
     gpuRenderer_->frame = frame;
@@ -220,14 +220,14 @@ void FloodmarkSaverView::drawOnGpu(const FloodmarkFrame& frame, double scale, do
     SaverStatus& status = *SaverStatus::shared();
     bool presented = gpuRenderer_->presentedLastDraw();
     if (presented) {
-        gate_.didDraw(frame, bounds(), scale);
+        motionGate_.didDraw(frame, bounds(), scale);
     } else {
         status.recordDrawMiss(gpuRenderer_->lastMiss(), now);
     }
     if (gpuWatch_.record(presented, now)) {
         // The GPU has shown nothing for its whole patience: Cairo draws from now on.
         gpuView_->setHidden(true);
-        gate_.invalidate();
+        motionGate_.invalidate();
         setNeedsDisplay();
         auto miss = gpuRenderer_->lastMiss().value_or(DrawMiss::skipped);
         status.cairoReason = "the GPU presented nothing for 2 s: " + std::string(miss.rawValue());

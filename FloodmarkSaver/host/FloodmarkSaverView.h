@@ -41,7 +41,7 @@ public:
     bool hasConfigureSheet() const override { return true; }
 
     // The process's one cache of the session's locked state.
-    static SessionLockCache& lock();
+    static SessionLockCache& sessionLock();
 
     // The interval of the next tick: fast while anything moves by a pixel between `previous`
     // and `next`, or marks live, or the style is calm; slow otherwise.
@@ -79,7 +79,7 @@ private:
     std::shared_ptr<GpuView> gpuView_;
     GpuWatch gpuWatch_;
     std::shared_ptr<FloodmarkChromeView> chromeView_;
-    FloodmarkMotionGate gate_;
+    FloodmarkMotionGate motionGate_;
     FloodmarkFrame current_ = FloodmarkFrame::resting();
     ChromeGate chromeGate_;
     DetachGate detach_;

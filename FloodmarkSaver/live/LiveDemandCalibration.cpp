@@ -1,5 +1,7 @@
 #include "FloodmarkSaver/live/LiveDemandCalibration.h"
 
+#include <nlohmann/json.hpp>
+
 #include "FloodmarkSaver/common/JsonValue.h"
 
 #include <algorithm>

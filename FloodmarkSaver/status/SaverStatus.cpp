@@ -1,5 +1,7 @@
 #include "FloodmarkSaver/status/SaverStatus.h"
 
+#include <nlohmann/json.hpp>
+
 #include "platform/kit/InternetTime.h"
 #include "platform/system/ApplicationDirectory.h"
 #include "platform/system/AtomicWrite.h"
@@ -31,10 +33,24 @@ void putStampIfPresent(nlohmann::json& object, const char* key, const std::optio
 SaverStatus::SaverStatus(std::string directory, std::int32_t pid)
     : directory_(std::move(directory)), pid_(pid) {}
 
-const std::shared_ptr<SaverStatus>& SaverStatus::shared() {
-    static const auto status =
-        std::make_shared<SaverStatus>(defaultDirectory(), static_cast<std::int32_t>(getpid()));
+namespace {
+
+std::shared_ptr<SaverStatus>& installedStatus() {
+    static auto status = std::make_shared<SaverStatus>(SaverStatus::defaultDirectory(),
+                                                       static_cast<std::int32_t>(getpid()));
     return status;
+}
+
+}  // namespace
+
+const std::shared_ptr<SaverStatus>& SaverStatus::shared() {
+    return installedStatus();
+}
+
+void SaverStatus::install(std::shared_ptr<SaverStatus> status) {
+    if (status) {
+        installedStatus() = std::move(status);
+    }
 }
 
 const std::string& SaverStatus::defaultDirectory() {

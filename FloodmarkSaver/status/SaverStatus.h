@@ -4,7 +4,7 @@
 #include "FloodmarkSaver/gpu/DrawMiss.h"
 #include "platform/kit/Time.h"
 
-#include <nlohmann/json.hpp>
+#include <nlohmann/json_fwd.hpp>
 
 #include <cstdint>
 #include <memory>
@@ -24,8 +24,11 @@ public:
 
     SaverStatus(std::string directory, std::int32_t pid);
 
-    // The process's status object, in the default directory.
+    // The process's status object, in the default directory unless one was installed.
     static const std::shared_ptr<SaverStatus>& shared();
+    // Puts `status` in place of the process's status object, as a test does; views and feeds
+    // made afterwards report to it.
+    static void install(std::shared_ptr<SaverStatus> status);
     // The status/ folder of the application directory.
     static const std::string& defaultDirectory();
 

@@ -19,13 +19,13 @@
 namespace floodmark {
 namespace {
 
-using testing::CommandRun;
-using testing::TempDirectory;
+using fixtures::CommandRun;
+using fixtures::TempDirectory;
 
 class FramesCommand : public ::testing::Test {
 protected:
     CommandRun runFloodmark(const std::string& arguments) {
-        return testing::runFloodmark(arguments, home.path());
+        return fixtures::runFloodmark(arguments, home.path());
     }
 
     TempDirectory home;
@@ -80,7 +80,7 @@ TEST_F(FramesCommand, RejectsBadValuesWithOneLineAndStatusTwo) {
 
 TEST_F(FramesCommand, FollowsAFreshAwayStateFile) {
     mkdir(home.file(".tolvera").c_str(), 0700);
-    testing::writeFile(home.file(".tolvera/away_state.json"),
+    fixtures::writeFile(home.file(".tolvera/away_state.json"),
                        R"({"schema":1,"y":0.8,"x":0.4,"severity":3,"updatedAt":")" +
                            formatInternetTime(currentTime()) + R"("})");
     CommandRun run = runFloodmark("frames --count 4 --simulated");
@@ -93,7 +93,7 @@ TEST_F(FramesCommand, FollowsAFreshAwayStateFile) {
         EXPECT_EQ(frame["severity"], 3);
     }
     // Paired, it gave the socket up.
-    EXPECT_FALSE(testing::fileExists(home.file(".tolvera/live.sock")));
+    EXPECT_FALSE(fixtures::fileExists(home.file(".tolvera/live.sock")));
 }
 
 TEST_F(FramesCommand, AReaderThatGoesAwayStopsItCleanly) {
@@ -101,19 +101,19 @@ TEST_F(FramesCommand, AReaderThatGoesAwayStopsItCleanly) {
                           " frames --interval 0.01 | head -2 > /dev/null";
     ASSERT_EQ(std::system(command.c_str()), 0);
     // Ended like SIGTERM: the socket let go, what it learned kept, the status told.
-    EXPECT_FALSE(testing::fileExists(home.file(".tolvera/live.sock")));
+    EXPECT_FALSE(fixtures::fileExists(home.file(".tolvera/live.sock")));
     EXPECT_TRUE(
-        testing::fileExists(home.file(".local/state/TolveraFloodmarkSaver/calibration.json")));
+        fixtures::fileExists(home.file(".local/state/TolveraFloodmarkSaver/calibration.json")));
 }
 
 TEST_F(FramesCommand, AgentLinesRaiseTheWaterAndATerminationSignalStopsCleanly) {
-    testing::RunningFloodmark frames({"frames"}, home.path());
+    fixtures::RunningFloodmark frames({"frames"}, home.path());
     std::string socket = home.file(".tolvera/live.sock");
     std::string line;
     ASSERT_TRUE(frames.nextLine(line));  // the feed is started and bound by its first frame
-    ASSERT_TRUE(testing::fileExists(socket));
+    ASSERT_TRUE(fixtures::fileExists(socket));
 
-    testing::SocketClient agent(socket);
+    fixtures::SocketClient agent(socket);
     ASSERT_TRUE(agent.write(
         R"({"event":"prompt_submitted","tool":"agent","session":"s1","sizeBucket":"xl"})"
         "\n"));
@@ -124,7 +124,7 @@ TEST_F(FramesCommand, AgentLinesRaiseTheWaterAndATerminationSignalStopsCleanly) 
     EXPECT_GT(highest, 0.2);
 
     EXPECT_EQ(frames.stop(SIGTERM), 0);
-    EXPECT_FALSE(testing::fileExists(socket));
+    EXPECT_FALSE(fixtures::fileExists(socket));
     auto calibration = nlohmann::json::parse(
         std::ifstream(home.file(".local/state/TolveraFloodmarkSaver/calibration.json")));
     EXPECT_EQ(calibration["schema"], 3);

@@ -27,13 +27,13 @@ Pixel pixelOf(cairo_surface_t* picture, int column, int row) {
 }
 
 TEST(RenderCommand, DrawsTheCompanionsWaterWithTheChromeOverIt) {
-    testing::TempDirectory home;
+    fixtures::TempDirectory home;
     mkdir(home.file(".tolvera").c_str(), 0700);
-    testing::writeFile(home.file(".tolvera/away_state.json"),
+    fixtures::writeFile(home.file(".tolvera/away_state.json"),
                        R"({"schema":1,"y":0.6,"x":0.3,"severity":4,"awaiting":2,"updatedAt":")" +
                            formatInternetTime(currentTime()) + R"("})");
     std::string out = home.file("pictures");
-    auto run = testing::runFloodmark("render --simulated --seconds 2 --view 400x300 --out " + out,
+    auto run = fixtures::runFloodmark("render --simulated --seconds 2 --view 400x300 --out " + out,
                                      home.path());
     ASSERT_EQ(run.status, 0);
     ASSERT_EQ(run.lines.size(), 1u);
@@ -67,33 +67,33 @@ TEST(RenderCommand, DrawsTheCompanionsWaterWithTheChromeOverIt) {
     EXPECT_GT(brightest, 300);
     cairo_surface_destroy(last);
 
-    // The run released the socket and left the calibration behind.
-    EXPECT_FALSE(testing::fileExists(home.file(".tolvera/live.sock")));
-    EXPECT_TRUE(
-        testing::fileExists(home.file(".local/state/TolveraFloodmarkSaver/calibration.json")));
+    // Paired from the start, the feed never took the socket and learned nothing to keep.
+    EXPECT_FALSE(fixtures::fileExists(home.file(".tolvera/live.sock")));
+    EXPECT_FALSE(
+        fixtures::fileExists(home.file(".local/state/TolveraFloodmarkSaver/calibration.json")));
 }
 
 TEST(RenderCommand, ATerminationSignalStopsTheViewsCleanly) {
-    testing::TempDirectory home;
-    testing::RunningFloodmark render(
+    fixtures::TempDirectory home;
+    fixtures::RunningFloodmark render(
         {"render", "--seconds", "600", "--view", "160x90", "--out", home.file("pictures")},
         home.path());
     std::string socket = home.file(".tolvera/live.sock");
-    ASSERT_TRUE(testing::waitUntil([&] { return testing::fileExists(socket); }));
+    ASSERT_TRUE(fixtures::waitUntil([&] { return fixtures::fileExists(socket); }));
     EXPECT_EQ(render.stop(SIGTERM), 0);
-    EXPECT_FALSE(testing::fileExists(socket));
+    EXPECT_FALSE(fixtures::fileExists(socket));
     EXPECT_TRUE(
-        testing::fileExists(home.file(".local/state/TolveraFloodmarkSaver/calibration.json")));
+        fixtures::fileExists(home.file(".local/state/TolveraFloodmarkSaver/calibration.json")));
 }
 
 // The lower 40 % of the first picture a render draws: the water, below any clock or message
 // (which can change between runs), as rows of red, green and blue. Motion is reduced, so that
 // the surface stands still whenever the run began.
 std::vector<Pixel> firstWater(const std::string& choice) {
-    testing::TempDirectory home;
+    fixtures::TempDirectory home;
     std::string out = home.file("pictures");
     auto run =
-        testing::runFloodmark("render --simulated --reduce-motion --seconds 0.05 --view 320x180 " +
+        fixtures::runFloodmark("render --simulated --reduce-motion --seconds 0.05 --view 320x180 " +
                                   choice + " --out " + out,
                               home.path());
     std::vector<Pixel> pixels;
@@ -123,12 +123,12 @@ TEST(RenderCommand, CpuDrawsWithCairoAndGpuOnTheSoftwareRasteriser) {
 }
 
 TEST(RenderCommand, BadValuesGetOneLineAndStatusTwo) {
-    testing::TempDirectory home;
+    fixtures::TempDirectory home;
     for (const char* arguments :
          {"render", "render --out x --view 0x10", "render --out x --view 10x10@0",
           "render --out x --view 10x10@", "render --out x --view abc", "render --out x --fps -2",
           "render --out x --seconds nan", "render --out x --bogus"}) {
-        auto run = testing::runFloodmark(arguments, home.path());
+        auto run = fixtures::runFloodmark(arguments, home.path());
         EXPECT_EQ(run.status, 2) << arguments;
         EXPECT_EQ(run.lines.size(), 1u) << arguments;
     }

@@ -12,8 +12,8 @@ namespace {
 
 class SnapshotCommand : public ::testing::Test {
 protected:
-    testing::CommandRun snapshot(const std::string& arguments) {
-        return testing::runFloodmark("snapshot --out " + out + " " + arguments, home.path());
+    fixtures::CommandRun snapshot(const std::string& arguments) {
+        return fixtures::runFloodmark("snapshot --out " + out + " " + arguments, home.path());
     }
     // Width and height of the PNG written; zero when there is none.
     std::pair<int, int> pictureSize() {
@@ -27,7 +27,7 @@ protected:
         return size;
     }
 
-    testing::TempDirectory home;
+    fixtures::TempDirectory home;
     std::string out = home.file("frame.png");
 };
 
@@ -111,7 +111,7 @@ TEST_F(SnapshotCommand, BadValuesGetOneLineAndStatusTwo) {
         EXPECT_EQ(run.status, 2) << arguments;
         EXPECT_EQ(run.lines.size(), 1u) << arguments;
     }
-    auto missingOut = testing::runFloodmark("snapshot --y 0.5", home.path());
+    auto missingOut = fixtures::runFloodmark("snapshot --y 0.5", home.path());
     EXPECT_EQ(missingOut.status, 2);
 }
 

@@ -11,7 +11,7 @@
 #include "FloodmarkSaver/scene/FloodmarkPalette.h"
 #include "FloodmarkSaver/scene/FloodmarkRenderer.h"
 #include "platform/draw/CairoCanvas.h"
-#include "platform/draw/RecordingContext.h"
+#include "support/RecordingContext.h"
 #include "support/Golden.h"
 
 #include <gtest/gtest.h>
@@ -269,11 +269,11 @@ TEST(CalmPixels, ReduceMotionHoldsEveryCalmStyleStill) {
     for (SaverStyle style : calmStyles) {
         auto early = renderCalm(style, 3, true);
         auto late = renderCalm(style, 40, true);
-        auto difference = testing::compare(*early, late->surface());
+        auto difference = fixtures::compare(*early, late->surface());
         ASSERT_TRUE(difference.comparable);
         EXPECT_EQ(difference.meanChannelDifference, 0) << style.rawValue();
         auto moving = renderCalm(style, 40, false);
-        EXPECT_GT(testing::compare(*early, moving->surface()).meanChannelDifference, 0)
+        EXPECT_GT(fixtures::compare(*early, moving->surface()).meanChannelDifference, 0)
             << style.rawValue();
     }
 }
@@ -284,7 +284,7 @@ TEST(CalmPixels, GoldenPicturesStillMatch) {
             auto canvas = renderCalm(style, time, false);
             std::string name =
                 std::string(style.rawValue()) + "-" + std::to_string(static_cast<int>(time));
-            auto difference = testing::compareWithGolden(*canvas, name);
+            auto difference = fixtures::compareWithGolden(*canvas, name);
             ASSERT_TRUE(difference.comparable) << name;
             EXPECT_LE(difference.meanChannelDifference, 1.0) << name;
             EXPECT_LE(difference.shareOfFarPixels, 0.005) << name;

@@ -114,10 +114,10 @@ TEST(CairoCanvas, TextInkStartsAtItsOriginAndMeasuresItsWidth) {
 }
 
 TEST(CairoCanvas, WritesAPng) {
-    testing::TempDirectory directory;
+    fixtures::TempDirectory directory;
     CairoCanvas canvas({10, 10}, 1);
     EXPECT_TRUE(canvas.writePng(directory.file("canvas.png")));
-    EXPECT_TRUE(testing::fileExists(directory.file("canvas.png")));
+    EXPECT_TRUE(fixtures::fileExists(directory.file("canvas.png")));
     EXPECT_FALSE(canvas.writePng(directory.file("missing/canvas.png")));
 }
 

@@ -1,5 +1,7 @@
 #include "FloodmarkSaver/feed/FloodmarkFeed.h"
+#include "FloodmarkSaver/live/LiveBus.h"
 #include "FloodmarkSaver/live/SaverReplay.h"
+#include "FloodmarkSaver/status/SaverStatus.h"
 #include "platform/kit/InternetTime.h"
 #include "platform/kit/MainLoop.h"
 #include "support/FeedSettings.h"
@@ -7,6 +9,7 @@
 #include "support/WaitUntil.h"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <filesystem>
 #include <fstream>
@@ -14,9 +17,9 @@
 namespace floodmark {
 namespace {
 
-using testing::fileExists;
-using testing::SocketClient;
-using testing::waitUntil;
+using fixtures::fileExists;
+using fixtures::SocketClient;
+using fixtures::waitUntil;
 
 // Feeds on real files and a real socket in a temporary directory. Times near the real clock,
 // because start() binds at the current time.
@@ -24,12 +27,12 @@ class FeedEngineTest : public ::testing::Test {
 protected:
     std::shared_ptr<FloodmarkFeed> makeFeed(bool preview = false) {
         return std::make_shared<FloodmarkFeed>(
-            testing::isolatedSettings(directory, preview, status), t0);
+            fixtures::isolatedSettings(directory, preview, status), t0);
     }
     void writeAwayState(double updatedAt, const std::string& extra = "") {
-        testing::writeFile(settings().statePath,
-                           R"({"schema":1,"y":0.8,"x":0.5,"severity":3,"updatedAt":")" +
-                               formatInternetTime(updatedAt) + "\"" + extra + "}");
+        fixtures::writeFile(settings().statePath,
+                            R"({"schema":1,"y":0.8,"x":0.5,"severity":3,"updatedAt":")" +
+                                formatInternetTime(updatedAt) + "\"" + extra + "}");
     }
     nlohmann::json statusFile() {
         return nlohmann::json::parse(std::ifstream(status->filePath()), nullptr, false);
@@ -42,9 +45,9 @@ protected:
             return condition();
         });
     }
-    FloodmarkFeed::Settings settings() { return testing::isolatedSettings(directory); }
+    FloodmarkFeed::Settings settings() { return fixtures::isolatedSettings(directory); }
 
-    testing::TempDirectory directory;
+    fixtures::TempDirectory directory;
     std::shared_ptr<SaverStatus> status =
         std::make_shared<SaverStatus>(directory.file("status"), 77);
     double t0 = currentTime();
@@ -77,7 +80,7 @@ TEST_F(FeedEngineTest, SignalsMoveTheWaterAndShowInTheStatusFile) {
 TEST_F(FeedEngineTest, SignalsAreStampedWithTheFeedsOwnClock) {
     // A simulated clock a day ahead of the wall: signals arrive on it, as the steps do.
     const double simulated = t0 + 86400;
-    auto settings = testing::isolatedSettings(directory, false, status);
+    auto settings = fixtures::isolatedSettings(directory, false, status);
     settings.clock = [&] { return simulated; };
     auto feed = std::make_shared<FloodmarkFeed>(settings, simulated);
     feed->start();
@@ -171,7 +174,7 @@ TEST_F(FeedEngineTest, ASecondFeedIsRefusedAndRetriesEveryFifteenSeconds) {
     first->start();
     auto otherStatus = std::make_shared<SaverStatus>(directory.file("status"), 78);
     auto second = std::make_shared<FloodmarkFeed>(
-        testing::isolatedSettings(directory, false, otherStatus), t0);
+        fixtures::isolatedSettings(directory, false, otherStatus), t0);
     second->start();
     EXPECT_FALSE(second->ownsBus());
     EXPECT_TRUE(otherStatus->bindRefusedAt.has_value());
@@ -207,11 +210,11 @@ TEST_F(FeedEngineTest, RetriesToBindReuseOneBusAndItsThread) {
 TEST_F(FeedEngineTest, HeldSignalsAreReplayedAtTheirOwnTimes) {
     std::string replay = SaverReplay::path(settings().socketPath);
     auto at = [&](double secondsAgo) { return std::to_string((t0 - secondsAgo) * 1000); };
-    testing::writeFile(replay, R"({"schema":1,"signals":[)"
-                               R"({"event":"prompt_submitted","tool":"a","session":"s","at":)" +
-                                   at(20) + "}," +
-                                   R"({"event":"tool_call","tool":"a","session":"s","at":)" +
-                                   at(10) + "}]}");
+    fixtures::writeFile(replay, R"({"schema":1,"signals":[)"
+                                R"({"event":"prompt_submitted","tool":"a","session":"s","at":)" +
+                                    at(20) + "}," +
+                                    R"({"event":"tool_call","tool":"a","session":"s","at":)" +
+                                    at(10) + "}]}");
     auto feed = makeFeed();
     feed->start();
     EXPECT_FALSE(fileExists(replay));
@@ -232,7 +235,7 @@ TEST_F(FeedEngineTest, AFeedThatStartsPairedLeavesTheHeldSignalsForTheNextOwner)
     std::string held =
         R"({"schema":1,"signals":[{"event":"tool_call","tool":"a","session":"s","at":)" +
         std::to_string((t0 - 5) * 1000) + "}]}";
-    testing::writeFile(replay, held);
+    fixtures::writeFile(replay, held);
     writeAwayState(t0);
     auto feed = makeFeed();
     feed->start();
@@ -265,7 +268,7 @@ TEST_F(FeedEngineTest, TheCalibrationSurvivesAStopAndANewFeed) {
 TEST_F(FeedEngineTest, OnlyAFeedThatOwnedTheSocketWritesTheCalibrationAndItSavesEveryTenMinutes) {
     std::filesystem::create_directories(directory.file("state"));
     const std::string kept = R"({"schema":3,"x":{},"y":{"2025-03-01":1}})";
-    testing::writeFile(settings().calibrationPath, kept);
+    fixtures::writeFile(settings().calibrationPath, kept);
     auto readCalibration = [&] {
         std::ifstream file(settings().calibrationPath);
         return std::string(std::istreambuf_iterator<char>(file), {});
@@ -309,7 +312,7 @@ TEST_F(FeedEngineTest, ACalibrationFileThatCannotBeReadWholeIsKeptAsideNotOverwr
          {std::string("{\"schema\":3,\"y\":{\"2025-03-01\":1"),
           std::string("{\"schema\":3,\"y\":{\"2025-03-01\":1}}\0garbage", 40),
           R"({"schema":3,"y":{"2025-03-01":1}})" + std::string(2 << 20, ' ')}) {
-        testing::writeFile(settings().calibrationPath, content);
+        fixtures::writeFile(settings().calibrationPath, content);
         auto feed = makeFeed();
         EXPECT_EQ(feed->aggregator().calibration()->dailySustainedY().size(), 0u);
         EXPECT_EQ(read(bad), content);
@@ -321,8 +324,8 @@ TEST_F(FeedEngineTest, ACalibrationFileThatCannotBeReadWholeIsKeptAsideNotOverwr
     }
     // One number too large for a double loses that day, not the week.
     std::filesystem::remove(bad);
-    testing::writeFile(settings().calibrationPath,
-                       R"({"schema":3,"y":{"2025-03-01":1e400,"2025-03-02":0.5}})");
+    fixtures::writeFile(settings().calibrationPath,
+                        R"({"schema":3,"y":{"2025-03-01":1e400,"2025-03-02":0.5}})");
     auto kept = makeFeed()->aggregator().calibration()->dailySustainedY();
     EXPECT_EQ(kept, (std::map<std::string, double>{{"2025-03-02", 0.5}}));
     EXPECT_FALSE(fileExists(bad));

@@ -17,9 +17,9 @@ constexpr double t0 = 0;
 class Ambient {
 public:
     explicit Ambient(bool preview = false)
-        : feed(testing::isolatedSettings(directory, preview), t0) {}
+        : feed(fixtures::isolatedSettings(directory, preview), t0) {}
 
-    testing::TempDirectory directory;
+    fixtures::TempDirectory directory;
     FloodmarkFeed feed;
 };
 

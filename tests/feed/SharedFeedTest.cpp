@@ -12,14 +12,14 @@ constexpr double t0 = 1'800'000'000;
 
 // A share whose feeds are made at t0 and counted.
 struct CountingShare {
-    testing::TempDirectory directory;
+    fixtures::TempDirectory directory;
     int feedsMade = 0;
     std::shared_ptr<SharedFloodmarkFeed> share;
 
     explicit CountingShare(bool bindsBus = true) {
         share = SharedFloodmarkFeed::make(bindsBus, [this, bindsBus] {
             ++feedsMade;
-            return std::make_shared<FloodmarkFeed>(testing::isolatedSettings(directory, !bindsBus),
+            return std::make_shared<FloodmarkFeed>(fixtures::isolatedSettings(directory, !bindsBus),
                                                    t0);
         });
     }

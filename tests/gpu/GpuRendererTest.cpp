@@ -108,7 +108,7 @@ void expectParity(const FloodmarkFrame& frame, Size size, double scale, const ch
     CairoCanvas cairo(size, scale);
     cairo.draw(
         [&](DrawingContext& context) { FloodmarkRenderer::drawScene(frame, context, size); });
-    auto difference = testing::compare(gpu, cairo.surface());
+    auto difference = fixtures::compare(gpu, cairo.surface());
     ASSERT_TRUE(difference.comparable) << name;
     EXPECT_LE(difference.meanChannelDifference, 2.0) << name;
     EXPECT_LT(difference.shareOfFarPixels, 0.005) << name;

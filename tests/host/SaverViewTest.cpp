@@ -4,8 +4,10 @@
 #include "FloodmarkSaver/status/SaverStatus.h"
 #include "platform/headless/HeadlessHost.h"
 #include "platform/kit/ViewServices.h"
+#include "support/TempDirectory.h"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <stdexcept>
 
@@ -231,15 +233,17 @@ public:
 };
 
 TEST(SaverViewShield, AnExceptionInAHostCallIsCountedAndNeverReachesTheHost) {
+    fixtures::TempDirectory directory;
+    auto status = std::make_shared<SaverStatus>(directory.file("status"), 42);
+    SaverStatus::install(status);
     auto view = FloodmarkSaverView::make({320, 200}, false);
     ViewServices::install(std::make_shared<FailingClock>());
     EXPECT_NO_THROW(view->startAnimation());
     EXPECT_NO_THROW(view->animateOneFrame());
     EXPECT_NO_THROW(view->animateOneFrame());
     EXPECT_NO_THROW(view->stopAnimation());
-    EXPECT_GE(SaverStatus::shared()->caughtExceptions, 3);
-    EXPECT_EQ(SaverStatus::shared()->toJson(0)["caughtExceptions"],
-              SaverStatus::shared()->caughtExceptions);
+    EXPECT_GE(status->caughtExceptions, 3);
+    EXPECT_EQ(status->toJson(0)["caughtExceptions"], status->caughtExceptions);
 }
 
 }  // namespace

@@ -17,10 +17,10 @@
 namespace floodmark {
 namespace {
 
-using testing::fileExists;
-using testing::SocketClient;
-using testing::TempDirectory;
-using testing::waitUntil;
+using fixtures::fileExists;
+using fixtures::SocketClient;
+using fixtures::TempDirectory;
+using fixtures::waitUntil;
 
 std::string signalLine(const std::string& session, const std::string& event = "tool_call") {
     return R"({"event":")" + event + R"(","tool":"agent","session":")" + session + "\"}\n";
@@ -164,7 +164,7 @@ TEST_F(LiveBusTest, AnOverLongLineIsDiscardedAndTheNextOneRead) {
 }
 
 TEST_F(LiveBusTest, TakesOverAStaleSocketButNeverAnotherFile) {
-    testing::leaveStaleSocket(path);
+    fixtures::leaveStaleSocket(path);
     ASSERT_TRUE(fileExists(path));
     auto bus = makeBus(path);
     EXPECT_TRUE(bus->start());
@@ -173,7 +173,7 @@ TEST_F(LiveBusTest, TakesOverAStaleSocketButNeverAnotherFile) {
     EXPECT_FALSE(fileExists(path));
 
     std::string userFile = directory.file("notes.txt");
-    testing::writeFile(userFile, "keep me");
+    fixtures::writeFile(userFile, "keep me");
     auto other = makeBus(userFile);
     EXPECT_FALSE(other->start());
     EXPECT_TRUE(fileExists(userFile));

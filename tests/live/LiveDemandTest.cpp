@@ -1,6 +1,7 @@
 #include "FloodmarkSaver/live/LiveDemandAggregator.h"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <cmath>
 #include <cstdlib>

@@ -6,9 +6,9 @@
 namespace floodmark {
 namespace {
 
-using testing::fileExists;
-using testing::TempDirectory;
-using testing::writeFile;
+using fixtures::fileExists;
+using fixtures::TempDirectory;
+using fixtures::writeFile;
 
 constexpr double now = 1'700'000'000;
 

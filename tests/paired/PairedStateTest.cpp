@@ -21,7 +21,7 @@ protected:
         return readText(file.dump(), now);
     }
     std::optional<PairedState> readText(const std::string& text, double now = stampTime) {
-        testing::writeFile(path, text);
+        fixtures::writeFile(path, text);
         return PairedState::read(path, now);
     }
     std::optional<PairedState> readWith(const char* key, json value) {
@@ -30,7 +30,7 @@ protected:
         return read(file);
     }
 
-    testing::TempDirectory directory;
+    fixtures::TempDirectory directory;
     std::string path = directory.file("away_state.json");
 };
 

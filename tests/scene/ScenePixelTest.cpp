@@ -113,7 +113,7 @@ TEST(ScenePixels, AKeptGroundPaintsTheSamePixels) {
     fresh.draw([&](DrawingContext& context) {
         FloodmarkRenderer::drawScene(frame, context, {320, 180});
     });
-    auto difference = testing::compare(reused, fresh.surface());
+    auto difference = fixtures::compare(reused, fresh.surface());
     ASSERT_TRUE(difference.comparable);
     EXPECT_EQ(difference.meanChannelDifference, 0);
 }
@@ -159,7 +159,7 @@ TEST(ScenePixels, GoldenPicturesStillMatch) {
          {GoldenScene{"resting", resting}, GoldenScene{"amber-half", amber},
           GoldenScene{"red-full", red}}) {
         auto canvas = render(frame, {320, 180}, 2);
-        auto difference = testing::compareWithGolden(*canvas, name);
+        auto difference = fixtures::compareWithGolden(*canvas, name);
         ASSERT_TRUE(difference.comparable) << name;
         EXPECT_LE(difference.meanChannelDifference, 1.0) << name;
         EXPECT_LE(difference.shareOfFarPixels, 0.005) << name;

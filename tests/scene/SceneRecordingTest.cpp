@@ -1,6 +1,6 @@
 #include "FloodmarkSaver/scene/FloodmarkPalette.h"
 #include "FloodmarkSaver/scene/FloodmarkRenderer.h"
-#include "platform/draw/RecordingContext.h"
+#include "support/RecordingContext.h"
 
 #include <gtest/gtest.h>
 

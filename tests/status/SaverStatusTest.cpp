@@ -4,14 +4,15 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/time.h>
+#include <nlohmann/json.hpp>
 
 #include <fstream>
 
 namespace floodmark {
 namespace {
 
-using testing::fileExists;
-using testing::TempDirectory;
+using fixtures::fileExists;
+using fixtures::TempDirectory;
 
 constexpr double now = 1740821400;  // 2025-03-01T09:30:00Z
 
@@ -27,7 +28,7 @@ protected:
     // Another process's status file, last modified `age` seconds before `now`.
     std::string otherFile(const std::string& name, double age) {
         std::string path = directory.file("status/" + name);
-        testing::writeFile(path, "{}");
+        fixtures::writeFile(path, "{}");
         timeval times[2];
         times[0].tv_sec = times[1].tv_sec = static_cast<time_t>(now - age);
         times[0].tv_usec = times[1].tv_usec = 0;
@@ -119,7 +120,7 @@ TEST_F(SaverStatusTest, PrunesOtherProcessesOldFilesOnceOnly) {
 }
 
 TEST_F(SaverStatusTest, AnUnwritableDirectoryIsSilent) {
-    testing::writeFile(directory.file("blocked"), "a file where the directory should be");
+    fixtures::writeFile(directory.file("blocked"), "a file where the directory should be");
     SaverStatus blocked(directory.file("blocked/status"), 1);
     blocked.write(now);
     blocked.heartbeat(now + 5);

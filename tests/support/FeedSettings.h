@@ -3,7 +3,7 @@
 #include "FloodmarkSaver/feed/FloodmarkFeed.h"
 #include "support/TempDirectory.h"
 
-namespace floodmark::testing {
+namespace floodmark::fixtures {
 
 // Settings whose files and socket all lie in `directory`, so that no test touches the user's.
 inline FloodmarkFeed::Settings isolatedSettings(const TempDirectory& directory,
@@ -18,4 +18,4 @@ inline FloodmarkFeed::Settings isolatedSettings(const TempDirectory& directory,
     };
 }
 
-}  // namespace floodmark::testing
+}  // namespace floodmark::fixtures

@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
-namespace floodmark::testing {
+namespace floodmark::fixtures {
 
 namespace {
 
@@ -62,4 +62,4 @@ PictureDifference compareWithGolden(const CairoCanvas& canvas, const std::string
     return difference;
 }
 
-}  // namespace floodmark::testing
+}  // namespace floodmark::fixtures

@@ -4,7 +4,7 @@
 
 #include <string>
 
-namespace floodmark::testing {
+namespace floodmark::fixtures {
 
 struct PictureDifference {
     bool comparable = false;           // both pictures exist and have the same size
@@ -18,4 +18,4 @@ PictureDifference compareWithGolden(const CairoCanvas& canvas, const std::string
 
 PictureDifference compare(const CairoCanvas& canvas, cairo_surface_t* expected);
 
-}  // namespace floodmark::testing
+}  // namespace floodmark::fixtures

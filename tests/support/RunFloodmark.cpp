@@ -9,7 +9,7 @@
 #include <cstdio>
 #include <thread>
 
-namespace floodmark::testing {
+namespace floodmark::fixtures {
 
 CommandRun runFloodmark(const std::string& arguments, const std::string& home) {
     std::string command =
@@ -112,4 +112,4 @@ std::optional<int> RunningFloodmark::waitForExit(double seconds) {
     return std::nullopt;
 }
 
-}  // namespace floodmark::testing
+}  // namespace floodmark::fixtures

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-namespace floodmark::testing {
+namespace floodmark::fixtures {
 
 struct CommandRun {
     int status = -1;                 // exit status; −1 when it did not exit normally
@@ -40,4 +40,4 @@ private:
     FILE* output_ = nullptr;
 };
 
-}  // namespace floodmark::testing
+}  // namespace floodmark::fixtures

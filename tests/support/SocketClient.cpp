@@ -6,7 +6,7 @@
 
 #include <cstring>
 
-namespace floodmark::testing {
+namespace floodmark::fixtures {
 
 namespace {
 
@@ -58,4 +58,4 @@ void leaveStaleSocket(const std::string& path) {
     ::close(descriptor);
 }
 
-}  // namespace floodmark::testing
+}  // namespace floodmark::fixtures

@@ -2,7 +2,7 @@
 
 #include <string>
 
-namespace floodmark::testing {
+namespace floodmark::fixtures {
 
 // A client of a Unix-domain stream socket, as an agent hook is one.
 class SocketClient {
@@ -24,4 +24,4 @@ private:
 // Leaves a socket file at `path` with nothing listening, as a crashed server does.
 void leaveStaleSocket(const std::string& path);
 
-}  // namespace floodmark::testing
+}  // namespace floodmark::fixtures

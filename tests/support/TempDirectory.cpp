@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <fstream>
 
-namespace floodmark::testing {
+namespace floodmark::fixtures {
 
 TempDirectory::TempDirectory() {
     // Short names keep socket paths well inside the address limit.
@@ -28,4 +28,4 @@ bool fileExists(const std::string& path) {
     return lstat(path.c_str(), &status) == 0;
 }
 
-}  // namespace floodmark::testing
+}  // namespace floodmark::fixtures

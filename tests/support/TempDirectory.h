@@ -2,7 +2,7 @@
 
 #include <string>
 
-namespace floodmark::testing {
+namespace floodmark::fixtures {
 
 // A fresh directory under /tmp, removed with everything in it when the object goes.
 class TempDirectory {
@@ -22,4 +22,4 @@ private:
 void writeFile(const std::string& path, const std::string& content);
 bool fileExists(const std::string& path);
 
-}  // namespace floodmark::testing
+}  // namespace floodmark::fixtures

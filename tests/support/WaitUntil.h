@@ -3,7 +3,7 @@
 #include <chrono>
 #include <thread>
 
-namespace floodmark::testing {
+namespace floodmark::fixtures {
 
 // Polls `condition` until it holds or `limit` passes; the result is its last value. Generous
 // limits keep slow, shared machines from failing a test that would pass.
@@ -19,4 +19,4 @@ bool waitUntil(Condition condition, std::chrono::milliseconds limit = std::chron
     return true;
 }
 
-}  // namespace floodmark::testing
+}  // namespace floodmark::fixtures

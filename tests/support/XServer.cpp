@@ -8,7 +8,7 @@
 
 #include <csignal>
 
-namespace floodmark::testing {
+namespace floodmark::fixtures {
 
 XServer::XServer(const std::string& screen, const std::vector<std::string>& extraArguments) {
     int ends[2];
@@ -102,4 +102,4 @@ std::vector<unsigned char> XServer::capture(::Window window, int& width, int& he
     return pixels;
 }
 
-}  // namespace floodmark::testing
+}  // namespace floodmark::fixtures

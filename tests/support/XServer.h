@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-namespace floodmark::testing {
+namespace floodmark::fixtures {
 
 // A virtual X server (Xvfb) of the test's own, on the first free display, with a connection
 // of the test's own to it. Stopped when the object goes.
@@ -41,4 +41,4 @@ private:
     Display* display_ = nullptr;
 };
 
-}  // namespace floodmark::testing
+}  // namespace floodmark::fixtures

@@ -12,9 +12,9 @@ namespace floodmark {
 namespace {
 
 TEST(AtomicWrite, ReplacesTheFileAndLeavesNothingElse) {
-    testing::TempDirectory directory;
+    fixtures::TempDirectory directory;
     std::string path = directory.file("data.json");
-    testing::writeFile(path, "old content that is longer");
+    fixtures::writeFile(path, "old content that is longer");
     ASSERT_TRUE(writeFileAtomically(path, "new"));
     EXPECT_EQ(readSmallFile(path, 100), "new");
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(directory.path()),
@@ -24,9 +24,9 @@ TEST(AtomicWrite, ReplacesTheFileAndLeavesNothingElse) {
 }
 
 TEST(ReadSmallFile, RefusesWhatIsTooLargeOrNotAFile) {
-    testing::TempDirectory directory;
+    fixtures::TempDirectory directory;
     std::string path = directory.file("f");
-    testing::writeFile(path, "12345");
+    fixtures::writeFile(path, "12345");
     EXPECT_EQ(readSmallFile(path, 5), "12345");
     EXPECT_EQ(readSmallFile(path, 4), std::nullopt);
     EXPECT_EQ(readSmallFile(directory.path(), 100), std::nullopt);

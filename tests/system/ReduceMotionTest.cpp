@@ -9,7 +9,7 @@ namespace floodmark {
 namespace {
 
 TEST(ReduceMotion, KdeGlobalsSayReduceOnlyForAZeroAnimationFactorInTheKdeGroup) {
-    testing::TempDirectory directory;
+    fixtures::TempDirectory directory;
     std::string path = directory.file("kdeglobals");
     struct Case {
         std::string content;
@@ -27,7 +27,7 @@ TEST(ReduceMotion, KdeGlobalsSayReduceOnlyForAZeroAnimationFactorInTheKdeGroup) 
         {"", std::nullopt},
     };
     for (const auto& test : cases) {
-        testing::writeFile(path, test.content);
+        fixtures::writeFile(path, test.content);
         EXPECT_EQ(ReduceMotion::readKdeGlobals(path), test.answer) << test.content;
     }
     EXPECT_EQ(ReduceMotion::readKdeGlobals(directory.file("missing")), std::nullopt);

@@ -1,5 +1,6 @@
 // Before Xlib, whose macros (None, Status) would break it.
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include "FloodmarkSaver/host/FloodmarkSaverView.h"
 #include "FloodmarkSaver/scene/FloodmarkRenderer.h"
@@ -17,7 +18,7 @@
 namespace floodmark {
 namespace {
 
-using testing::XServer;
+using fixtures::XServer;
 
 std::unique_ptr<X11Host> openHost(const XServer& server, double scale) {
     std::string error;
@@ -30,9 +31,9 @@ std::unique_ptr<X11Host> openHost(const XServer& server, double scale) {
 
 void writeAwayState() {
     createDirectories(expandTilde("~/.tolvera"), 0700);
-    testing::writeFile(expandTilde("~/.tolvera/away_state.json"),
-                       R"({"schema":1,"y":0.6,"x":0,"severity":4,"updatedAt":")" +
-                           formatInternetTime(currentTime()) + R"("})");
+    fixtures::writeFile(expandTilde("~/.tolvera/away_state.json"),
+                        R"({"schema":1,"y":0.6,"x":0,"severity":4,"updatedAt":")" +
+                            formatInternetTime(currentTime()) + R"("})");
 }
 
 // The window's pixels as the X server holds them against Cairo's picture of the view's last

@@ -21,9 +21,9 @@
 namespace floodmark {
 namespace {
 
-using testing::RunningFloodmark;
-using testing::TempDirectory;
-using testing::XServer;
+using fixtures::RunningFloodmark;
+using fixtures::TempDirectory;
+using fixtures::XServer;
 
 const char* const calibrationFile = ".local/state/TolveraFloodmarkSaver/calibration.json";
 
@@ -74,18 +74,18 @@ TEST(SaverCommand, DrawsIntoTheWindowTheHostNamesInHexOrDecimalAndEndsPromptlyOn
             environment.push_back(test.variable);
         }
         RunningFloodmark saver(test.arguments, home.path(), environment);
-        EXPECT_TRUE(testing::waitUntil([&] { return showsCanvas(server, window); }));
+        EXPECT_TRUE(fixtures::waitUntil([&] { return showsCanvas(server, window); }));
         // xsecurelock may send SIGUSR1: the saver goes on.
         kill(saver.pid(), SIGUSR1);
         EXPECT_FALSE(saver.waitForExit(0.2));
 
         bool preview = test.variable.empty();
-        EXPECT_EQ(testing::fileExists(home.file(".tolvera/live.sock")), !preview);
+        EXPECT_EQ(fixtures::fileExists(home.file(".tolvera/live.sock")), !preview);
         auto [status, seconds] = stopTimed(saver, test.signal);
         EXPECT_EQ(status, 0);
         EXPECT_LT(seconds, 1.0);
-        EXPECT_FALSE(testing::fileExists(home.file(".tolvera/live.sock")));
-        EXPECT_EQ(testing::fileExists(home.file(calibrationFile)), !preview);
+        EXPECT_FALSE(fixtures::fileExists(home.file(".tolvera/live.sock")));
+        EXPECT_EQ(fixtures::fileExists(home.file(calibrationFile)), !preview);
     }
 }
 
@@ -137,12 +137,12 @@ TEST(SaverCommand, ShowsTheCompanionsWaterAsTheSnapshotDrawsIt) {
     ::Window window = server.makeWindow(640, 360);
     TempDirectory home;
     mkdir(home.file(".tolvera").c_str(), 0700);
-    testing::writeFile(home.file(".tolvera/away_state.json"),
+    fixtures::writeFile(home.file(".tolvera/away_state.json"),
                        R"({"schema":1,"y":0.6,"x":0,"severity":4,"updatedAt":")" +
                            formatInternetTime(currentTime()) + R"("})");
     RunningFloodmark saver({"--root"}, home.path(),
                            {"DISPLAY=" + server.name(), "XSCREENSAVER_WINDOW=" + hex(window)});
-    ASSERT_TRUE(testing::waitUntil([&] { return showsCanvas(server, window); }));
+    ASSERT_TRUE(fixtures::waitUntil([&] { return showsCanvas(server, window); }));
     // The chrome fades in over the first moments.
     std::this_thread::sleep_for(std::chrono::milliseconds(800));
     int width = 0;
@@ -158,7 +158,7 @@ TEST(SaverCommand, ShowsTheCompanionsWaterAsTheSnapshotDrawsIt) {
     EXPECT_LT(std::abs(air.red - air.blue), 12);
 
     std::string snapshot = home.file("snapshot.png");
-    auto run = testing::runFloodmark(
+    auto run = fixtures::runFloodmark(
         "snapshot --cpu --size 640x360 --y 0.6 --x 0 --severity 4 "
         "--out " +
             snapshot,
@@ -184,7 +184,7 @@ TEST(SaverCommand, RunsAsXScreenSaversHack) {
     mkdir(place.file("home").c_str(), 0700);
     ASSERT_EQ(
         std::system(("cp " + std::string(FLOODMARK_BINARY) + " " + place.file("bin")).c_str()), 0);
-    testing::writeFile(place.file("home/.xscreensaver"),
+    fixtures::writeFile(place.file("home/.xscreensaver"),
                        "mode: one\nselected: 0\nlock: False\nfade: False\nunfade: False\n"
                        "splash: False\nprograms: floodmark --root\n");
     ASSERT_EQ(std::system(("chown -R 65534:65534 " + place.file("home")).c_str()), 0);
@@ -203,11 +203,11 @@ TEST(SaverCommand, RunsAsXScreenSaversHack) {
         return std::system(
             (asNobody + "xscreensaver-command " + action + " >/dev/null 2>&1").c_str());
     };
-    EXPECT_TRUE(testing::waitUntil([&] { return command("-activate") == 0; }));
+    EXPECT_TRUE(fixtures::waitUntil([&] { return command("-activate") == 0; }));
 
     // The screen shows the water: the canvas above, the lighter resting water along the bottom.
     ::Window root = DefaultRootWindow(server.display());
-    EXPECT_TRUE(testing::waitUntil([&] {
+    EXPECT_TRUE(fixtures::waitUntil([&] {
         auto canvas = server.pixel(root, 400, 300);
         auto water = server.pixel(root, 400, 597);
         return canvas.blue > 10 && canvas.blue < 45 &&
@@ -215,12 +215,12 @@ TEST(SaverCommand, RunsAsXScreenSaversHack) {
     }));
 
     const std::string calibration = place.file("home/") + calibrationFile;
-    EXPECT_FALSE(testing::fileExists(calibration));
+    EXPECT_FALSE(fixtures::fileExists(calibration));
     EXPECT_EQ(command("-deactivate"), 0);
     // Stopped with SIGTERM, the hack let the socket go and kept what it learned.
-    EXPECT_TRUE(testing::waitUntil([&] { return testing::fileExists(calibration); }));
-    EXPECT_TRUE(testing::waitUntil(
-        [&] { return !testing::fileExists(place.file("home/.tolvera/live.sock")); }));
+    EXPECT_TRUE(fixtures::waitUntil([&] { return fixtures::fileExists(calibration); }));
+    EXPECT_TRUE(fixtures::waitUntil(
+        [&] { return !fixtures::fileExists(place.file("home/.tolvera/live.sock")); }));
 
     command("-exit");
     kill(-daemon, SIGTERM);
@@ -255,7 +255,7 @@ TEST(SaverCommand, AWindowThatIsNotThereOrNoWindowIdIsAnError) {
         for (const auto& argument : test.arguments) {
             arguments += " " + argument;
         }
-        auto run = testing::runFloodmark(arguments, home.path());
+        auto run = fixtures::runFloodmark(arguments, home.path());
         unsetenv("XSCREENSAVER_WINDOW");
         EXPECT_EQ(run.status, 2);
         ASSERT_EQ(run.lines.size(), 1u);

@@ -14,7 +14,7 @@
 namespace floodmark {
 namespace {
 
-using testing::XServer;
+using fixtures::XServer;
 
 std::unique_ptr<X11Host> openHost(const XServer& server, bool sharedMemory = true) {
     GpuDevice::setPolicy(GpuPolicy::off);
@@ -83,7 +83,7 @@ TEST(X11Host, AHostWindowThatGoesEndsTheRunAndTheFeedKeepsItsCalibration) {
     bool socketWhileRunning = false;
     MainLoop& loop = MainLoop::main();
     auto destroy = loop.after(0.5, [&] {
-        socketWhileRunning = testing::fileExists(LiveBus::defaultPath());
+        socketWhileRunning = fixtures::fileExists(LiveBus::defaultPath());
         XDestroyWindow(server.display(), window);
         XSync(server.display(), False);
     });
@@ -92,8 +92,8 @@ TEST(X11Host, AHostWindowThatGoesEndsTheRunAndTheFeedKeepsItsCalibration) {
 
     EXPECT_TRUE(socketWhileRunning);
     EXPECT_FALSE(host->view(0).isAnimating());
-    EXPECT_FALSE(testing::fileExists(LiveBus::defaultPath()));
-    EXPECT_TRUE(testing::fileExists(FloodmarkFeed::defaultCalibrationPath()));
+    EXPECT_FALSE(fixtures::fileExists(LiveBus::defaultPath()));
+    EXPECT_TRUE(fixtures::fileExists(FloodmarkFeed::defaultCalibrationPath()));
 }
 
 TEST(X11Host, APreviewNeverBindsTheSocketAndAMissingWindowIsRefused) {
@@ -108,7 +108,7 @@ TEST(X11Host, APreviewNeverBindsTheSocketAndAMissingWindowIsRefused) {
 
     bool socketSeen = false;
     auto look = MainLoop::main().every(
-        0.1, [&] { socketSeen = socketSeen || testing::fileExists(LiveBus::defaultPath()); });
+        0.1, [&] { socketSeen = socketSeen || fixtures::fileExists(LiveBus::defaultPath()); });
     auto end = MainLoop::main().after(1, [&] { host->stop(); });
     EXPECT_EQ(host->run(), 0);
     EXPECT_TRUE(host->view(0).isPreview());

@@ -1,4 +1,4 @@
-#include "platform/draw/RecordingContext.h"
+#include "support/RecordingContext.h"
 
 namespace floodmark {
 
