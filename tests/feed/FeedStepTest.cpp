@@ -1,6 +1,7 @@
 #include "FloodmarkSaver/feed/AwayMessages.h"
 #include "FloodmarkSaver/feed/Easing.h"
 #include "FloodmarkSaver/feed/FloodmarkFeed.h"
+#include "platform/kit/InternetTime.h"
 #include "support/FeedSettings.h"
 
 #include <gtest/gtest.h>
@@ -66,16 +67,11 @@ TEST(FeedStep, RipplesArePlacedByTheSeedAndAgeOutAfterTheirLife) {
     feed.spawnImpulse(ImpulseKind::compaction, t0);
     feed.spawnImpulse(ImpulseKind::failure, t0);
 
-    std::uint64_t state = FloodmarkFeed::initialRippleSeed;
-    std::vector<double> expected;
-    for (int i = 0; i < 2; ++i) {
-        state = state * 6364136223846793005ULL + 1442695040888963407ULL;
-        expected.push_back(std::clamp((state >> 32) / 4294967295.0, 0.05, 0.95));
-    }
+    // The first two places of the seed's sequence, worked out apart from the code.
+    const std::vector<double> expected{0.1754597502703452, 0.6660226168264688};
     ASSERT_EQ(feed.ripples().size(), 2u);
     EXPECT_EQ(feed.ripples()[0].position, expected[0]);
     EXPECT_EQ(feed.ripples()[1].position, expected[1]);
-    EXPECT_NE(expected[0], expected[1]);
 
     // A second feed of the same process places its first ripple at the same place.
     Ambient another;
@@ -133,6 +129,52 @@ TEST(FeedStep, AnImpulseIsConsumedOnceAndOnlyShownWhileFresh) {
     // Exactly two seconds old still shows.
     feed.consumeImpulse(ImpulseKind::sessionEnd, t0 + 8, t0 + 10);
     EXPECT_EQ(feed.pops().size(), 1u);
+}
+
+// The companion's away state, stamped `updatedAt`, in the ambient feed's directory.
+void writeAwayState(const Ambient& ambient, double updatedAt, const std::string& members) {
+    fixtures::writeFile(ambient.directory.file("away_state.json"),
+                        R"({"schema":1,"updatedAt":")" + formatInternetTime(updatedAt) + "\"," +
+                            members + "}");
+}
+
+TEST(FeedStep, PairedWaterEasesWithItsTimeConstantsCarriesTheCompanionsSceneAndResetsAfter) {
+    Ambient ambient;
+    FloodmarkFeed& feed = ambient.feed;
+    EXPECT_EQ(feed.step(t0, false).y, 0.07);
+    writeAwayState(ambient, t0 + 1,
+                   R"("y":0.8,"x":0.5,"severity":3,"agents":0.5,"mix":0.25,)"
+                   R"("sustain":[0.1,0.2,null,0.4,0.5],"style":"still")");
+    // The next arbitration, a second on, pairs the feed; 1.5 s of easing from rest:
+    // 0.07 + 0.73 × (1 − e^(−1.5/0.9)) and 0.5 × (1 − e^(−1.5/0.6)).
+    FloodmarkFrame frame = feed.step(t0 + 1.5, false);
+    EXPECT_EQ(feed.mode(), FeedMode::paired);
+    EXPECT_DOUBLE_EQ(frame.y, 0.6621208099285798);
+    EXPECT_DOUBLE_EQ(frame.x, 0.4589575006880506);
+    EXPECT_EQ(frame.severity, 3);
+    EXPECT_EQ(frame.style, SaverStyle::still);
+    EXPECT_DOUBLE_EQ(frame.depth, 0.6 * 0.5 + 0.4 * 0.25);
+    EXPECT_EQ(frame.sustain, (SustainSeries{0.1, 0.2, std::nullopt, 0.4, 0.5}));
+
+    // The file is read again at most every quarter second.
+    writeAwayState(ambient, t0 + 1.6, R"("y":0.8,"x":1,"severity":5)");
+    EXPECT_EQ(feed.step(t0 + 1.6, false).severity, 3);
+    EXPECT_EQ(feed.step(t0 + 1.75, false).severity, 5);
+    // A pop rises where the surface activity stands, never past 0.98 of the width.
+    for (double now = t0 + 2; now < t0 + 8; now += 0.5) {
+        feed.step(now, false);
+    }
+    feed.spawnImpulse(ImpulseKind::sessionEnd, t0 + 8);
+    EXPECT_EQ(feed.pops().back().position, 0.98);
+
+    // Stale ten seconds after its stamp: the next arbitration leaves paired mode and every
+    // part of the companion's scene goes with it.
+    frame = feed.step(t0 + 12, false);
+    EXPECT_EQ(feed.mode(), FeedMode::ambient);
+    EXPECT_EQ(frame.severity, -1);
+    EXPECT_EQ(frame.style, SaverStyle::standard);
+    EXPECT_EQ(frame.depth, 0);
+    EXPECT_EQ(frame.sustain, absentSustain());
 }
 
 TEST(FeedStep, APreviewFeedShowsThePreviewNote) {

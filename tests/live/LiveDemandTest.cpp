@@ -195,6 +195,37 @@ TEST(LiveDemandAggregator, AWaitingSessionStaysUntilItsWaitExpires) {
     EXPECT_EQ(aggregator.activeSessionCount(), 0u);
 }
 
+TEST(LiveDemandAggregator, StaleOrWaitingSessionsDecayInEightSecondsAndCountForFiveMinutes) {
+    struct Case {
+        double age;       // seconds since the prompt at the tick
+        bool waiting;     // the agent waits on the user
+        double elapsed;   // since the previous tick
+        double y;
+        double x;
+    };
+    const Case cases[] = {
+        // Active (170 s): the 25 s decay; one agent at work.
+        {170, false, 8, 0.3128022708696, 0.2500504377604924},
+        // Stale (181 s): the 8 s decay; still one of the last five minutes' agents.
+        {181, false, 8, 0.1740188008809932, 0.2500504377604924},
+        // Waiting on the user: the 8 s decay however fresh, and it counts.
+        {10, true, 8, 0.1740188008809932, 0.2500504377604924},
+        // Past five minutes the agent no longer counts, though its water has not drained.
+        {299, false, 0, 0.95 * (1 - std::exp(-0.55)), 0.2500504377604924},
+        {301, false, 0, 0.95 * (1 - std::exp(-0.55)), 0},
+    };
+    for (const auto& test : cases) {
+        LiveDemandAggregator aggregator;
+        aggregator.ingest(signal(LiveEvent::promptSubmitted), t0 - test.age);
+        if (test.waiting) {
+            aggregator.ingest(signal(LiveEvent::awaiting), t0 - test.age);
+        }
+        auto reading = aggregator.tick(t0, test.elapsed);
+        EXPECT_NEAR(reading.y, test.y, 1e-12) << test.age;
+        EXPECT_NEAR(reading.x, test.x, 1e-12) << test.age;
+    }
+}
+
 TEST(LiveDemandAggregator, SignalsOfOneAgentProcessShareASession) {
     LiveDemandAggregator aggregator;
     auto first = signal(LiveEvent::toolCall, "s1");
@@ -229,8 +260,10 @@ TEST(LiveDemandAggregator, AMatureCalibrationNormalisesThroughTheCurve) {
         aggregator.ingest(signal(LiveEvent::promptSubmitted, session), t0);
     }
     auto reading = aggregator.tick(t0, 0);
-    EXPECT_DOUBLE_EQ(reading.y, 0.95 * LiveDemandAggregator::curve(1.1 / 2.0));
-    EXPECT_DOUBLE_EQ(reading.x, 0.9 * LiveDemandAggregator::curve(2.0 / 4.0));
+    // Load 1.1 of a usual 2 and 2 agents of a usual 4, on the curve's straight run:
+    // 0.95 × (0.26 + 0.74 × 0.2 / 0.65) and 0.9 × (0.26 + 0.74 × 0.15 / 0.65).
+    EXPECT_DOUBLE_EQ(reading.y, 0.46330769230769236);
+    EXPECT_DOUBLE_EQ(reading.x, 0.3876923076923077);
 }
 
 TEST(LiveDemandAggregator, TheCurveMeetsItselfAndReachesOne) {

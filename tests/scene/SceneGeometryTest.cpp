@@ -64,12 +64,26 @@ TEST(SceneGeometry, TheSpeedBoundHoldsForEveryPoint) {
 }
 
 TEST(FloodmarkPalette, StateTints) {
-    EXPECT_FALSE(FloodmarkPalette::stateTint(-1));
+    struct Case {
+        int severity;
+        std::optional<Color> tint;
+    };
+    const Case cases[] = {
+        {-2, std::nullopt},
+        {-1, std::nullopt},
+        {0, Color{0.663, 0.902, 0.42, 1}},
+        {1, Color{0.463, 0.824, 0.537, 1}},
+        {2, Color{0.373, 0.49, 0.322, 1}},
+        {3, Color{1.0, 0.682, 0.0, 1}},
+        {4, Color{0.941, 0.329, 0.027, 1}},
+        {5, Color{0.941, 0.329, 0.027, 1}},
+        {100, Color{0.941, 0.329, 0.027, 1}},
+    };
+    for (const auto& test : cases) {
+        EXPECT_EQ(FloodmarkPalette::stateTint(test.severity), test.tint) << test.severity;
+    }
     EXPECT_EQ(FloodmarkPalette::waterTint(-1), FloodmarkPalette::ink2);
-    EXPECT_EQ(FloodmarkPalette::stateTint(4), FloodmarkPalette::stateTint(5));
-    EXPECT_EQ(FloodmarkPalette::stateTint(4), FloodmarkPalette::stateTint(100));
-    EXPECT_EQ(FloodmarkPalette::stateTint(3)->blue, 0);
-    EXPECT_EQ(FloodmarkPalette::stateTint(0)->green, 0.902);
+    EXPECT_EQ(FloodmarkPalette::waterTint(3), (Color{1.0, 0.682, 0.0, 1}));
     EXPECT_EQ(FloodmarkPalette::canvas, (Color{22 / 255.0, 23 / 255.0, 25 / 255.0, 1}));
 }
 

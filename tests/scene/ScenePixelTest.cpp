@@ -166,5 +166,26 @@ TEST(ScenePixels, GoldenPicturesStillMatch) {
     }
 }
 
+// At 1920×1080 every length that scales with the height has left its floor.
+TEST(ScenePixels, AFullHdPictureStillMatchesAndItsWaterHoldsTheTintByValue) {
+    FloodmarkFrame amber = goldenFrame(0.5, 0.6, 3, 3);
+    amber.ripples = {{0.3, 0.3}};
+    amber.pops = {{0.2, 0.45}};
+    amber.clock = "2:47 PM";
+    amber.message = "Still cooking.";
+    auto canvas = render(amber, {1920, 1080});
+    auto difference = fixtures::compareWithGolden(*canvas, "amber-half-1080p");
+    ASSERT_TRUE(difference.comparable);
+    EXPECT_LE(difference.meanChannelDifference, 1.0);
+    EXPECT_LE(difference.shareOfFarPixels, 0.005);
+
+    // The floor at the left edge: amber (255, 174, 0) at the body's floor alpha 0.22 over the
+    // canvas (22, 23, 25): 0.22 × tint + 0.78 × canvas.
+    auto floor = canvas->pixel(0, 1079);
+    EXPECT_NEAR(floor[0], 0.22 * 255 + 0.78 * 22, 2);
+    EXPECT_NEAR(floor[1], 0.22 * 174 + 0.78 * 23, 2);
+    EXPECT_NEAR(floor[2], 0.78 * 25, 2);
+}
+
 }  // namespace
 }  // namespace floodmark
