@@ -171,7 +171,8 @@ void FloodmarkSaverView::tick() {
 
     FloodmarkFrame frame = FloodmarkFrame::resting();
     if (lease_) {
-        bool visible = chromeGate_.step(services.secondsSinceLastInput(), sessionLock().locked(now));
+        bool visible =
+            chromeGate_.step(services.secondsSinceLastInput(), sessionLock().locked(now));
         frame = lease_->step(now, services.reduceMotion(), visible);
     }
 

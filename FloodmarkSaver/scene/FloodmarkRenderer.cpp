@@ -102,12 +102,12 @@ void drawWater(const FloodmarkFrame& frame, DrawingContext& context, Size size, 
 
 // One line of chrome text, centred on the width unless `right` gives its right edge.
 void drawLine(DrawingContext& context, std::string_view text, const std::string& font,
-              double fontSize, Color color, double width, double baseline,
+              double fontSize, Color colour, double width, double baseline,
               std::optional<double> right = std::nullopt) {
     double textWidth = context.textWidth(text, font, fontSize);
     double x = right ? *right - textWidth : width / 2 - textWidth / 2;
     context.save();
-    context.drawText(text, font, fontSize, color, {x, baseline});
+    context.drawText(text, font, fontSize, colour, {x, baseline});
     context.restore();
 }
 

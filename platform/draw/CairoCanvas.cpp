@@ -21,8 +21,8 @@ int pixels(double points, double scale) {
     return static_cast<int>(std::clamp(value, 1.0, 32767.0));
 }
 
-void setSource(cairo_t* cairo, Color color) {
-    cairo_set_source_rgba(cairo, color.red, color.green, color.blue, color.alpha);
+void setSource(cairo_t* cairo, Color colour) {
+    cairo_set_source_rgba(cairo, colour.red, colour.green, colour.blue, colour.alpha);
 }
 
 void addPath(cairo_t* cairo, const Path& path) {
@@ -80,7 +80,7 @@ public:
         }
     }
 
-    void setFillColor(Color color) override { fill_ = color; }
+    void setFillColor(Color colour) override { fill_ = colour; }
     void fillRect(Rect rect) override {
         applyPendingClip();
         cairo_new_path(cairo_);
@@ -99,7 +99,7 @@ public:
         fillCurrent();
     }
 
-    void setStrokeColor(Color color) override { stroke_ = color; }
+    void setStrokeColor(Color colour) override { stroke_ = colour; }
     void setLineWidth(double width) override { cairo_set_line_width(cairo_, width); }
     void setRoundLines() override {
         cairo_set_line_cap(cairo_, CAIRO_LINE_CAP_ROUND);
@@ -153,7 +153,7 @@ public:
         return shapeText(text, font, size).width;
     }
 
-    void drawText(std::string_view text, const std::string& font, double size, Color color,
+    void drawText(std::string_view text, const std::string& font, double size, Color colour,
                   Point origin) override {
         applyPendingClip();
         cairo_save(cairo_);
@@ -163,7 +163,7 @@ public:
             cairo_translate(cairo_, origin.x, origin.y);
             cairo_scale(cairo_, 1, -1);
             setFont(font, size);
-            setSource(cairo_, color);
+            setSource(cairo_, colour);
             cairo_show_glyphs(cairo_, shaped.glyphs.data(), static_cast<int>(shaped.glyphs.size()));
         }
         cairo_restore(cairo_);

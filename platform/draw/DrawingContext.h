@@ -18,12 +18,12 @@ public:
     virtual void save() = 0;
     virtual void restore() = 0;
 
-    virtual void setFillColor(Color color) = 0;
+    virtual void setFillColor(Color colour) = 0;
     virtual void fillRect(Rect rect) = 0;
     virtual void fillEllipse(Rect rect) = 0;
     virtual void fillPath(const Path& path) = 0;
 
-    virtual void setStrokeColor(Color color) = 0;
+    virtual void setStrokeColor(Color colour) = 0;
     virtual void setLineWidth(double width) = 0;
     // Round caps and joins, for every stroke until a restore.
     virtual void setRoundLines() = 0;
@@ -45,7 +45,7 @@ public:
     // One line of text with its baseline origin at `origin`, and its width (the ink extent of
     // its glyphs, which start at the origin). A face not found is replaced by a default sans.
     virtual double textWidth(std::string_view text, const std::string& font, double size) = 0;
-    virtual void drawText(std::string_view text, const std::string& font, double size, Color color,
+    virtual void drawText(std::string_view text, const std::string& font, double size, Color colour,
                           Point origin) = 0;
 
     // Paints what `paint` draws, which must depend on nothing but `key` and the context's

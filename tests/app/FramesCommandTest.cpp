@@ -81,8 +81,8 @@ TEST_F(FramesCommand, RejectsBadValuesWithOneLineAndStatusTwo) {
 TEST_F(FramesCommand, FollowsAFreshAwayStateFile) {
     mkdir(home.file(".tolvera").c_str(), 0700);
     fixtures::writeFile(home.file(".tolvera/away_state.json"),
-                       R"({"schema":1,"y":0.8,"x":0.4,"severity":3,"updatedAt":")" +
-                           formatInternetTime(currentTime()) + R"("})");
+                        R"({"schema":1,"y":0.8,"x":0.4,"severity":3,"updatedAt":")" +
+                            formatInternetTime(currentTime()) + R"("})");
     CommandRun run = runFloodmark("frames --count 4 --simulated");
     ASSERT_EQ(run.status, 0);
     ASSERT_EQ(run.lines.size(), 4u);

@@ -30,11 +30,11 @@ TEST(RenderCommand, DrawsTheCompanionsWaterWithTheChromeOverIt) {
     fixtures::TempDirectory home;
     mkdir(home.file(".tolvera").c_str(), 0700);
     fixtures::writeFile(home.file(".tolvera/away_state.json"),
-                       R"({"schema":1,"y":0.6,"x":0.3,"severity":4,"awaiting":2,"updatedAt":")" +
-                           formatInternetTime(currentTime()) + R"("})");
+                        R"({"schema":1,"y":0.6,"x":0.3,"severity":4,"awaiting":2,"updatedAt":")" +
+                            formatInternetTime(currentTime()) + R"("})");
     std::string out = home.file("pictures");
     auto run = fixtures::runFloodmark("render --simulated --seconds 2 --view 400x300 --out " + out,
-                                     home.path());
+                                      home.path());
     ASSERT_EQ(run.status, 0);
     ASSERT_EQ(run.lines.size(), 1u);
     EXPECT_TRUE(run.lines[0].starts_with("view 1 400x300@1: ")) << run.lines[0];
@@ -94,8 +94,8 @@ std::vector<Pixel> firstWater(const std::string& choice) {
     std::string out = home.file("pictures");
     auto run =
         fixtures::runFloodmark("render --simulated --reduce-motion --seconds 0.05 --view 320x180 " +
-                                  choice + " --out " + out,
-                              home.path());
+                                   choice + " --out " + out,
+                               home.path());
     std::vector<Pixel> pixels;
     cairo_surface_t* picture =
         cairo_image_surface_create_from_png((out + "/view1-00000.png").c_str());

@@ -11,8 +11,8 @@
 #include "FloodmarkSaver/scene/FloodmarkPalette.h"
 #include "FloodmarkSaver/scene/FloodmarkRenderer.h"
 #include "platform/draw/CairoCanvas.h"
-#include "support/RecordingContext.h"
 #include "support/Golden.h"
+#include "support/RecordingContext.h"
 
 #include <gtest/gtest.h>
 

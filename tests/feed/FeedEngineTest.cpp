@@ -92,6 +92,50 @@ TEST_F(FeedEngineTest, SignalsAreStampedWithTheFeedsOwnClock) {
     EXPECT_EQ(status->boundAt, simulated);
 }
 
+TEST_F(FeedEngineTest, TicksAndArbitrationKeepTheirPace) {
+    auto feed = makeFeed();
+    feed->start();
+    feed->step(t0, false);
+    SocketClient agent(settings().socketPath);
+    agent.write(R"({"event":"tool_failure","tool":"agent","session":"s1"})"
+                "\n");
+    ASSERT_TRUE(deliveredUntil([&] { return status->signals == 1; }));
+    // The failure's ripple comes with the next aggregator tick, a quarter second on.
+    EXPECT_TRUE(feed->step(t0 + 0.2, false).ripples.empty());
+    EXPECT_EQ(feed->step(t0 + 0.25, false).ripples.size(), 1u);
+
+    // A fresh away-state file wins at the next arbitration, a second after the last one.
+    writeAwayState(t0 + 0.5);
+    feed->step(t0 + 0.9, false);
+    EXPECT_EQ(feed->mode(), FeedMode::live);
+    feed->step(t0 + 1.0, false);
+    EXPECT_EQ(feed->mode(), FeedMode::paired);
+}
+
+TEST_F(FeedEngineTest, LiveWaterRestsWhenQuietButDrainsUnderAnAgentThatWaits) {
+    auto feed = makeFeed();
+    feed->start();
+    FloodmarkFrame frame;
+    for (double now = t0; now < t0 + 30; now += 0.5) {
+        frame = feed->step(now, false);
+    }
+    EXPECT_EQ(frame.y, 0.07);  // nothing going on: at rest, not drained
+
+    SocketClient agent(settings().socketPath);
+    agent.write(R"({"event":"prompt_submitted","tool":"agent","session":"s1"})"
+                "\n"
+                R"({"event":"awaiting","tool":"agent","session":"s1"})"
+                "\n");
+    ASSERT_TRUE(deliveredUntil([&] { return status->signals == 2; }));
+    // A waiting agent decays in 8 s but still counts: not quiet, so the water may fall
+    // below its resting line.
+    for (double now = t0 + 30; now < t0 + 150; now += 0.5) {
+        frame = feed->step(now, false);
+    }
+    EXPECT_LT(frame.y, 0.01);
+    EXPECT_GT(frame.x, 0.2);
+}
+
 TEST_F(FeedEngineTest, PingsAreWrittenAtOnceAndUnknownEventsOnlyCounted) {
     auto feed = makeFeed();
     feed->start();

@@ -133,9 +133,9 @@ TEST(FeedStep, AnImpulseIsConsumedOnceAndOnlyShownWhileFresh) {
 
 // The companion's away state, stamped `updatedAt`, in the ambient feed's directory.
 void writeAwayState(const Ambient& ambient, double updatedAt, const std::string& members) {
-    fixtures::writeFile(ambient.directory.file("away_state.json"),
-                        R"({"schema":1,"updatedAt":")" + formatInternetTime(updatedAt) + "\"," +
-                            members + "}");
+    fixtures::writeFile(
+        ambient.directory.file("away_state.json"),
+        R"({"schema":1,"updatedAt":")" + formatInternetTime(updatedAt) + "\"," + members + "}");
 }
 
 TEST(FeedStep, PairedWaterEasesWithItsTimeConstantsCarriesTheCompanionsSceneAndResetsAfter) {

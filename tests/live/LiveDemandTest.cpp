@@ -197,9 +197,9 @@ TEST(LiveDemandAggregator, AWaitingSessionStaysUntilItsWaitExpires) {
 
 TEST(LiveDemandAggregator, StaleOrWaitingSessionsDecayInEightSecondsAndCountForFiveMinutes) {
     struct Case {
-        double age;       // seconds since the prompt at the tick
-        bool waiting;     // the agent waits on the user
-        double elapsed;   // since the previous tick
+        double age;      // seconds since the prompt at the tick
+        bool waiting;    // the agent waits on the user
+        double elapsed;  // since the previous tick
         double y;
         double x;
     };

@@ -19,8 +19,8 @@ void RecordingContext::restore() {
     log({.name = "restore"});
 }
 
-void RecordingContext::setFillColor(Color color) {
-    log({.name = "setFillColor", .colors = {color}});
+void RecordingContext::setFillColor(Color colour) {
+    log({.name = "setFillColor", .colors = {colour}});
 }
 
 void RecordingContext::fillRect(Rect rect) {
@@ -35,8 +35,8 @@ void RecordingContext::fillPath(const Path& path) {
     log({.name = "fillPath", .path = path});
 }
 
-void RecordingContext::setStrokeColor(Color color) {
-    log({.name = "setStrokeColor", .colors = {color}});
+void RecordingContext::setStrokeColor(Color colour) {
+    log({.name = "setStrokeColor", .colors = {colour}});
 }
 
 void RecordingContext::setLineWidth(double width) {
@@ -92,10 +92,10 @@ double RecordingContext::textWidth(std::string_view text, const std::string&, do
 }
 
 void RecordingContext::drawText(std::string_view text, const std::string& font, double size,
-                                Color color, Point origin) {
+                                Color colour, Point origin) {
     log({.name = "drawText",
          .numbers = {size, origin.x, origin.y},
-         .colors = {color},
+         .colors = {colour},
          .text = std::string(text) + "|" + font});
 }
 

@@ -26,11 +26,11 @@ public:
 
     void save() override;
     void restore() override;
-    void setFillColor(Color color) override;
+    void setFillColor(Color colour) override;
     void fillRect(Rect rect) override;
     void fillEllipse(Rect rect) override;
     void fillPath(const Path& path) override;
-    void setStrokeColor(Color color) override;
+    void setStrokeColor(Color colour) override;
     void setLineWidth(double width) override;
     void setRoundLines() override;
     void strokePath(const Path& path) override;
@@ -43,7 +43,7 @@ public:
     void rotate(double angle) override;
     void scale(double x, double y) override;
     double textWidth(std::string_view text, const std::string& font, double size) override;
-    void drawText(std::string_view text, const std::string& font, double size, Color color,
+    void drawText(std::string_view text, const std::string& font, double size, Color colour,
                   Point origin) override;
     void drawReusableLayer(const std::string& key,
                            const std::function<void(DrawingContext&)>& paint) override;

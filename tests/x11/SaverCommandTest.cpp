@@ -138,8 +138,8 @@ TEST(SaverCommand, ShowsTheCompanionsWaterAsTheSnapshotDrawsIt) {
     TempDirectory home;
     mkdir(home.file(".tolvera").c_str(), 0700);
     fixtures::writeFile(home.file(".tolvera/away_state.json"),
-                       R"({"schema":1,"y":0.6,"x":0,"severity":4,"updatedAt":")" +
-                           formatInternetTime(currentTime()) + R"("})");
+                        R"({"schema":1,"y":0.6,"x":0,"severity":4,"updatedAt":")" +
+                            formatInternetTime(currentTime()) + R"("})");
     RunningFloodmark saver({"--root"}, home.path(),
                            {"DISPLAY=" + server.name(), "XSCREENSAVER_WINDOW=" + hex(window)});
     ASSERT_TRUE(fixtures::waitUntil([&] { return showsCanvas(server, window); }));
@@ -185,8 +185,8 @@ TEST(SaverCommand, RunsAsXScreenSaversHack) {
     ASSERT_EQ(
         std::system(("cp " + std::string(FLOODMARK_BINARY) + " " + place.file("bin")).c_str()), 0);
     fixtures::writeFile(place.file("home/.xscreensaver"),
-                       "mode: one\nselected: 0\nlock: False\nfade: False\nunfade: False\n"
-                       "splash: False\nprograms: floodmark --root\n");
+                        "mode: one\nselected: 0\nlock: False\nfade: False\nunfade: False\n"
+                        "splash: False\nprograms: floodmark --root\n");
     ASSERT_EQ(std::system(("chown -R 65534:65534 " + place.file("home")).c_str()), 0);
     const std::string asNobody =
         "setpriv --reuid=65534 --regid=65534 --clear-groups env -i HOME=" + place.file("home") +
