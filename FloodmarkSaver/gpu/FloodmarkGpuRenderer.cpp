@@ -4,6 +4,7 @@
 #include "FloodmarkSaver/scene/FloodmarkPalette.h"
 #include "FloodmarkSaver/scene/FloodmarkRenderer.h"
 #include "FloodmarkSaver/scene/PopRenderer.h"
+#include "platform/gl/GlProgram.h"
 
 #include <GLES3/gl3.h>
 
@@ -16,37 +17,6 @@ namespace {
 
 constexpr double invisibleLevel = 0.001;
 
-GLuint compile(GLenum stage, std::string_view source) {
-    GLuint shader = glCreateShader(stage);
-    const char* text = source.data();
-    auto length = static_cast<GLint>(source.size());
-    glShaderSource(shader, 1, &text, &length);
-    glCompileShader(shader);
-    GLint compiled = GL_FALSE;
-    glGetShaderiv(shader, GL_COMPILE_STATUS, &compiled);
-    if (compiled != GL_TRUE) {
-        glDeleteShader(shader);
-        return 0;
-    }
-    return shader;
-}
-
-GLuint link(GLuint vertex, GLuint fragment) {
-    GLuint program = glCreateProgram();
-    glAttachShader(program, vertex);
-    glAttachShader(program, fragment);
-    glLinkProgram(program);
-    GLint linked = GL_FALSE;
-    glGetProgramiv(program, GL_LINK_STATUS, &linked);
-    glDeleteShader(vertex);
-    glDeleteShader(fragment);
-    if (linked != GL_TRUE) {
-        glDeleteProgram(program);
-        return 0;
-    }
-    return program;
-}
-
 float f(double value) {
     return static_cast<float>(value);
 }
@@ -58,14 +28,7 @@ std::unique_ptr<FloodmarkGpuRenderer> FloodmarkGpuRenderer::make(
     if (!device || !device->makeCurrent()) {
         return nullptr;
     }
-    GLuint vertex = compile(GL_VERTEX_SHADER, FloodmarkShader::vertexSource);
-    GLuint fragment = compile(GL_FRAGMENT_SHADER, FloodmarkShader::fragmentSource);
-    if (vertex == 0 || fragment == 0) {
-        glDeleteShader(vertex);
-        glDeleteShader(fragment);
-        return nullptr;
-    }
-    GLuint program = link(vertex, fragment);
+    GLuint program = makeGlProgram(FloodmarkShader::vertexSource, FloodmarkShader::fragmentSource);
     GLuint block = program ? glGetUniformBlockIndex(program, "Uniforms") : GL_INVALID_INDEX;
     if (block == GL_INVALID_INDEX) {
         glDeleteProgram(program);

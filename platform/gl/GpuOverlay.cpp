@@ -1,5 +1,7 @@
 #include "platform/gl/GpuOverlay.h"
 
+#include "platform/gl/GlProgram.h"
+
 #include <GLES3/gl3.h>
 
 namespace floodmark {
@@ -31,19 +33,6 @@ void main() {
 }
 )";
 
-unsigned compile(GLenum kind, const char* source) {
-    unsigned shader = glCreateShader(kind);
-    glShaderSource(shader, 1, &source, nullptr);
-    glCompileShader(shader);
-    GLint compiled = GL_FALSE;
-    glGetShaderiv(shader, GL_COMPILE_STATUS, &compiled);
-    if (compiled != GL_TRUE) {
-        glDeleteShader(shader);
-        return 0;
-    }
-    return shader;
-}
-
 }  // namespace
 
 GpuOverlay::~GpuOverlay() {
@@ -59,26 +48,10 @@ bool GpuOverlay::prepare() {
     if (program_ != 0) {
         return true;
     }
-    unsigned vertex = compile(GL_VERTEX_SHADER, vertexSource);
-    unsigned fragment = compile(GL_FRAGMENT_SHADER, fragmentSource);
-    if (vertex == 0 || fragment == 0) {
-        glDeleteShader(vertex);
-        glDeleteShader(fragment);
+    program_ = makeGlProgram(vertexSource, fragmentSource);
+    if (program_ == 0) {
         return false;
     }
-    unsigned program = glCreateProgram();
-    glAttachShader(program, vertex);
-    glAttachShader(program, fragment);
-    glLinkProgram(program);
-    glDeleteShader(vertex);
-    glDeleteShader(fragment);
-    GLint linked = GL_FALSE;
-    glGetProgramiv(program, GL_LINK_STATUS, &linked);
-    if (linked != GL_TRUE) {
-        glDeleteProgram(program);
-        return false;
-    }
-    program_ = program;
     glGenTextures(1, &texture_);
     glBindTexture(GL_TEXTURE_2D, texture_);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);

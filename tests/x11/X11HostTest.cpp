@@ -38,13 +38,27 @@ void expectRestingWater(const XServer& server, ::Window window, int width, int h
     EXPECT_GT(water.red + water.green + water.blue, canvas.red + canvas.green + canvas.blue + 30);
 }
 
-TEST(X11Host, DrawsIntoAHostsWindowFollowsItsSizeAndRepaintsExposuresWithoutTicking) {
+// A host drawing into a window that the test made, as a screen-saver host makes one.
+struct HostInWindow {
+    HostInWindow() {
+        if (server.running()) {
+            window = server.makeWindow(320, 180);
+            host = openHost(server);
+            std::string error;
+            attached = host && host->attach(window, false, error);
+        }
+    }
+
     XServer server;
-    ASSERT_TRUE(server.running());
-    ::Window window = server.makeWindow(320, 180);
-    auto host = openHost(server);
-    std::string error;
-    ASSERT_TRUE(host->attach(window, false, error)) << error;
+    ::Window window = 0;
+    std::unique_ptr<X11Host> host;
+    bool attached = false;
+};
+
+TEST(X11Host, DrawsIntoAHostsWindowFollowsItsSizeAndRepaintsExposuresWithoutTicking) {
+    HostInWindow setup;
+    ASSERT_TRUE(setup.attached);
+    auto& [server, window, host, attached] = setup;
 
     MainLoop& loop = MainLoop::main();
     auto resize = loop.after(0.6, [&] {
@@ -73,12 +87,9 @@ TEST(X11Host, DrawsIntoAHostsWindowFollowsItsSizeAndRepaintsExposuresWithoutTick
 }
 
 TEST(X11Host, AHostWindowThatGoesEndsTheRunAndTheFeedKeepsItsCalibration) {
-    XServer server;
-    ASSERT_TRUE(server.running());
-    ::Window window = server.makeWindow(320, 180);
-    auto host = openHost(server);
-    std::string error;
-    ASSERT_TRUE(host->attach(window, false, error)) << error;
+    HostInWindow setup;
+    ASSERT_TRUE(setup.attached);
+    auto& [server, window, host, attached] = setup;
 
     bool socketWhileRunning = false;
     MainLoop& loop = MainLoop::main();
