@@ -74,6 +74,7 @@ const std::string& FloodmarkFeed::defaultSocketPath() {
 FloodmarkFeed::FloodmarkFeed(Settings settings, double now)
     : settings_(std::move(settings)),
       aggregator_(restoreCalibration(settings_.calibrationPath)),
+      readingPath_(SharedReading::pathFor(settings_.socketPath)),
       epoch_(now) {}
 
 FloodmarkFeed::~FloodmarkFeed() = default;
@@ -94,7 +95,11 @@ void FloodmarkFeed::stop() {
         bus_->stop();
         bus_.reset();
     }
+    if (owned) {
+        withdrawReading();
+    }
     ownsBus_ = false;
+    following_ = false;
     if (everOwnedBus_) {
         persistCalibration(settings_.clock());
     }
@@ -189,14 +194,23 @@ void FloodmarkFeed::arbitrate(double now) {
         if (ownsBus_) {
             bus_->stop();
             ownsBus_ = false;
+            withdrawReading();
         }
+        following_ = false;
         mode_ = FeedMode::paired;
         return;
     }
     if (!ownsBus_ && mayBind_ && due(now, lastBindAttempt_, bindRetryInterval)) {
         attemptBind(now);
     }
-    mode_ = ownsBus_ ? FeedMode::live : FeedMode::ambient;
+    // A display feed that another process's owner keeps from the socket shows that owner's
+    // water, so that every monitor shows the same.
+    bool follows = !ownsBus_ && !settings_.preview && followedReading(now).has_value();
+    if (!follows) {
+        seenImpulseSerial_.reset();
+    }
+    following_ = follows;
+    mode_ = ownsBus_ || following_ ? FeedMode::live : FeedMode::ambient;
 }
 
 const std::optional<PairedState>& FloodmarkFeed::pairedReading(double now) {
@@ -225,6 +239,53 @@ void FloodmarkFeed::tickAggregator(double now) {
             spawnImpulse(*kind, now);
         }
     }
+    publishReading(now);
+}
+
+void FloodmarkFeed::publishReading(double now) {
+    if (lastReading_.impulse) {
+        ++published_.impulseSerial;
+        published_.impulse = lastReading_.impulse;
+        published_.impulseAt = now;
+    }
+    published_.reading = lastReading_;
+    published_.reading.impulse.reset();
+    published_.at = now;
+    if (due(now, publishedAt_, SharedReading::publishInterval)) {
+        publishedAt_ = now;
+        published_.write(readingPath_);
+    }
+}
+
+void FloodmarkFeed::withdrawReading() {
+    unlink(readingPath_.c_str());
+    publishedAt_ = distantPast;
+}
+
+const std::optional<SharedReading>& FloodmarkFeed::followedReading(double now) {
+    if (due(now, followReadAt_, SharedReading::publishInterval)) {
+        followReadAt_ = now;
+        followedCache_ = SharedReading::read(readingPath_, now);
+    }
+    return followedCache_;
+}
+
+void FloodmarkFeed::followOwner(double now) {
+    const auto& shared = followedReading(now);
+    if (!shared) {
+        // The owner is gone or silent: rest until the next arbitration or bind.
+        lastReading_ = {};
+        return;
+    }
+    lastReading_ = shared->reading;
+    // Each of the owner's impulses once, the first seen only marking where the count stands.
+    if (seenImpulseSerial_ && shared->impulseSerial != *seenImpulseSerial_ && shared->impulse &&
+        now - shared->impulseAt <= impulseFreshness) {
+        if (auto kind = ImpulseKind::fromRawValue(*shared->impulse)) {
+            spawnImpulse(*kind, now);
+        }
+    }
+    seenImpulseSerial_ = shared->impulseSerial;
 }
 
 FloodmarkFrame FloodmarkFeed::step(double now, bool reduceMotion) {
@@ -236,11 +297,14 @@ FloodmarkFrame FloodmarkFeed::step(double now, bool reduceMotion) {
         if (!settings_.preview) {
             status->mode = mode_;
             status->ownsBus = ownsBus_;
+            status->following = following_;
         }
         status->heartbeat(now);
     }
     if (ownsBus_ && due(now, lastTick_, aggregatorTickInterval)) {
         tickAggregator(now);
+    } else if (following_) {
+        followOwner(now);
     }
     if (ownsBus_ && due(now, calibrationSavedAt_, calibrationSaveInterval)) {
         persistCalibration(now);

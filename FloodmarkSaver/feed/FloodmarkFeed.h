@@ -5,6 +5,7 @@
 #include "FloodmarkSaver/feed/ImpulseKind.h"
 #include "FloodmarkSaver/feed/SaverStyle.h"
 #include "FloodmarkSaver/live/LiveDemandAggregator.h"
+#include "FloodmarkSaver/live/SharedReading.h"
 #include "FloodmarkSaver/paired/PairedState.h"
 #include "platform/kit/Time.h"
 
@@ -93,6 +94,8 @@ public:
 
     FeedMode mode() const { return mode_; }
     bool ownsBus() const { return ownsBus_; }
+    // Steps toward the socket owner's published reading, as a saver of another monitor.
+    bool isFollowing() const { return following_; }
     bool isPreview() const { return settings_.preview; }
     bool mayBind() const { return mayBind_; }
     double epoch() const { return epoch_; }
@@ -114,6 +117,10 @@ private:
     long long replayHeld(double now);
     void persistCalibration(double now);
     void tickAggregator(double now);
+    void publishReading(double now);
+    void withdrawReading();
+    const std::optional<SharedReading>& followedReading(double now);
+    void followOwner(double now);
 
     Targets targets(double now);
     void resetPaired();
@@ -127,6 +134,15 @@ private:
     bool everOwnedBus_ = false;  // only then has the calibration learned anything to keep
     bool mayBind_ = false;
     double calibrationSavedAt_ = distantPast;
+
+    // The owner's readings for the other monitors' savers, and the one this feed follows.
+    std::string readingPath_;
+    SharedReading published_;
+    double publishedAt_ = distantPast;
+    bool following_ = false;
+    std::optional<SharedReading> followedCache_;
+    double followReadAt_ = distantPast;
+    std::optional<std::int64_t> seenImpulseSerial_;
 
     double lastArbitration_ = distantPast;
     double lastTick_ = distantPast;

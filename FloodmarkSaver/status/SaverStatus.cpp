@@ -130,6 +130,7 @@ nlohmann::json SaverStatus::toJson(double now) const {
         {"previewViews", previewViews},
         {"saverViews", saverViews},
         {"ownsBus", ownsBus},
+        {"following", following},
         {"signals", signals},
         {"unknownEvents", unknownEvents},
         {"replayed", replayed},

@@ -49,6 +49,7 @@ public:
     std::int64_t saverViews = 0;
     std::optional<FeedMode> mode;
     bool ownsBus = false;
+    bool following = false;  // shows the water of another process that owns the socket
     std::optional<std::string> socketPath;
     std::optional<double> boundAt;
     std::optional<double> bindRefusedAt;

@@ -23,14 +23,14 @@ bool writeAll(int descriptor, std::string_view bytes) {
 
 }  // namespace
 
-bool writeFileAtomically(const std::string& path, std::string_view bytes) {
+bool writeFileAtomically(const std::string& path, std::string_view bytes, bool durable) {
     std::string temporary = path + ".XXXXXX";
     int descriptor = mkostemp(temporary.data(), O_CLOEXEC);
     if (descriptor < 0) {
         return false;
     }
-    bool written =
-        writeAll(descriptor, bytes) && fchmod(descriptor, 0644) == 0 && fsync(descriptor) == 0;
+    bool written = writeAll(descriptor, bytes) && fchmod(descriptor, 0644) == 0 &&
+                   (!durable || fsync(descriptor) == 0);
     written = close(descriptor) == 0 && written;
     if (!written || std::rename(temporary.c_str(), path.c_str()) != 0) {
         unlink(temporary.c_str());

@@ -136,6 +136,53 @@ TEST_F(FeedEngineTest, LiveWaterRestsWhenQuietButDrainsUnderAnAgentThatWaits) {
     EXPECT_GT(frame.x, 0.2);
 }
 
+TEST_F(FeedEngineTest, AFeedKeptFromTheSocketFollowsTheOwnersWaterUntilItTakesOver) {
+    auto owner = makeFeed();
+    owner->start();
+    auto otherStatus = std::make_shared<SaverStatus>(directory.file("status"), 78);
+    auto follower = std::make_shared<FloodmarkFeed>(
+        fixtures::isolatedSettings(directory, false, otherStatus), t0);
+    follower->start();
+    ASSERT_FALSE(follower->ownsBus());
+
+    SocketClient agent(settings().socketPath);
+    agent.write(R"({"event":"prompt_submitted","tool":"agent","session":"s1","sizeBucket":"l"})"
+                "\n");
+    ASSERT_TRUE(deliveredUntil([&] { return status->signals == 1; }));
+    FloodmarkFrame led;
+    FloodmarkFrame followed;
+    for (double now = t0; now < t0 + 4; now += 0.25) {
+        led = owner->step(now, false);
+        followed = follower->step(now, false);
+    }
+    EXPECT_TRUE(follower->isFollowing());
+    EXPECT_EQ(follower->mode(), FeedMode::live);
+    EXPECT_GT(led.y, 0.3);
+    EXPECT_NEAR(followed.y, led.y, 0.02);
+    EXPECT_NEAR(followed.x, led.x, 0.02);
+    EXPECT_EQ(otherStatus->toJson(t0)["following"], true);
+    EXPECT_EQ(otherStatus->toJson(t0)["ownsBus"], false);
+
+    // The owner's failure makes a ripple on both.
+    agent.write(R"({"event":"tool_failure","tool":"agent","session":"s1"})"
+                "\n");
+    ASSERT_TRUE(deliveredUntil([&] { return status->signals == 2; }));
+    EXPECT_EQ(owner->step(t0 + 4.25, false).ripples.size(), 1u);
+    EXPECT_EQ(follower->step(t0 + 4.25, false).ripples.size(), 1u);
+    EXPECT_EQ(follower->step(t0 + 4.5, false).ripples.size(), 1u);  // once, not again
+
+    // The owner goes: the follower rests, then takes the socket at its next attempt.
+    owner->stop();
+    for (double now = t0 + 5; now < t0 + 15.5; now += 0.25) {
+        followed = follower->step(now, false);
+    }
+    EXPECT_FALSE(follower->isFollowing());
+    EXPECT_NEAR(followed.y, 0.07, 0.01);
+    follower->step(t0 + 16, false);
+    EXPECT_TRUE(follower->ownsBus());
+    EXPECT_FALSE(follower->isFollowing());
+}
+
 TEST_F(FeedEngineTest, PingsAreWrittenAtOnceAndUnknownEventsOnlyCounted) {
     auto feed = makeFeed();
     feed->start();
