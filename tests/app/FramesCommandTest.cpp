@@ -106,6 +106,62 @@ TEST_F(FramesCommand, AReaderThatGoesAwayStopsItCleanly) {
         fixtures::fileExists(home.file(".local/state/TolveraFloodmarkSaver/calibration.json")));
 }
 
+// A process's status file in the test's home, parsed; null when there is none yet.
+nlohmann::json statusOf(const TempDirectory& home, pid_t pid) {
+    std::ifstream file(home.file(".local/state/TolveraFloodmarkSaver/status/") +
+                       std::to_string(pid) + ".json");
+    return nlohmann::json::parse(file, nullptr, false);
+}
+
+TEST_F(FramesCommand, TwoProcessesShowTheSameWaterAndTheFollowerTakesOverWhenTheOwnerDies) {
+    fixtures::RunningFloodmark owner({"frames"}, home.path());
+    std::string line;
+    ASSERT_TRUE(owner.nextLine(line));  // bound by its first frame
+    fixtures::RunningFloodmark follower({"frames"}, home.path());
+    ASSERT_TRUE(follower.nextLine(line));
+
+    std::string socket = home.file(".tolvera/live.sock");
+    auto send = [&](const char* bucket) {
+        fixtures::SocketClient agent(socket);
+        return agent.write(std::string(R"({"event":"prompt_submitted","tool":"agent","session":")") +
+                           bucket + R"(","sizeBucket":")" + bucket + "\"}\n");
+    };
+    ASSERT_TRUE(send("xl"));
+    double ownerY = 0;
+    double followerY = 0;
+    // Three seconds of frames, side by side.
+    for (int frame = 0; frame < 90; ++frame) {
+        ASSERT_TRUE(owner.nextLine(line));
+        ownerY = nlohmann::json::parse(line)["y"].get<double>();
+        ASSERT_TRUE(follower.nextLine(line));
+        followerY = nlohmann::json::parse(line)["y"].get<double>();
+    }
+    EXPECT_GT(ownerY, 0.4);
+    EXPECT_NEAR(followerY, ownerY, 0.02);
+    EXPECT_EQ(statusOf(home, owner.pid())["ownsBus"], true);
+    EXPECT_EQ(statusOf(home, follower.pid())["following"], true);
+    EXPECT_EQ(statusOf(home, follower.pid())["mode"], "live");
+
+    // Killed, the owner leaves its socket behind; the follower rests and, at its next attempt
+    // to bind, takes the socket over.
+    owner.stop(SIGKILL);
+    bool tookOver = false;
+    for (int frame = 0; frame < 30 * 20 && !tookOver; ++frame) {
+        ASSERT_TRUE(follower.nextLine(line));
+        tookOver = statusOf(home, follower.pid())["ownsBus"] == true;
+    }
+    ASSERT_TRUE(tookOver);
+    EXPECT_EQ(statusOf(home, follower.pid())["following"], false);
+    double rested = nlohmann::json::parse(line)["y"].get<double>();
+    ASSERT_TRUE(send("l"));
+    double highest = 0;
+    for (int frame = 0; frame < 90; ++frame) {
+        ASSERT_TRUE(follower.nextLine(line));
+        highest = std::max(highest, nlohmann::json::parse(line)["y"].get<double>());
+    }
+    EXPECT_GT(highest, rested + 0.1);
+}
+
 TEST_F(FramesCommand, AgentLinesRaiseTheWaterAndATerminationSignalStopsCleanly) {
     fixtures::RunningFloodmark frames({"frames"}, home.path());
     std::string socket = home.file(".tolvera/live.sock");
