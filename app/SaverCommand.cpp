@@ -5,6 +5,7 @@
 #include "platform/gl/GpuDevice.h"
 #include "platform/x11/X11Host.h"
 
+#include <charconv>
 #include <csignal>
 #include <cstdlib>
 #include <iostream>
@@ -43,15 +44,25 @@ std::optional<unsigned long> parseWindowId(std::string_view text) {
     return value;
 }
 
+// A side of a window: a decimal whole number 1…16384, written without leading zeros.
+std::optional<int> parseSide(std::string_view text) {
+    int value = 0;
+    auto [end, status] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || text[0] == '0' || status != std::errc() ||
+        end != text.data() + text.size() || value < 1 || value > 16384) {
+        return std::nullopt;
+    }
+    return value;
+}
+
 std::optional<Size> parseGeometry(std::string_view text) {
     auto split = text.find('x');
     if (split == std::string_view::npos) {
         return std::nullopt;
     }
-    auto width = parseWindowId(text.substr(0, split));
-    auto height = parseWindowId(text.substr(split + 1));
-    if (!width || !height || *width > 16384 || *height > 16384 ||
-        text.substr(0, split).starts_with("0") || text.substr(split + 1).starts_with("0")) {
+    auto width = parseSide(text.substr(0, split));
+    auto height = parseSide(text.substr(split + 1));
+    if (!width || !height) {
         return std::nullopt;
     }
     return Size{static_cast<double>(*width), static_cast<double>(*height)};

@@ -50,6 +50,22 @@ GVariant* gsettingsValue(const char* schemaId, const char* key) {
     return value;
 }
 
+// What a key the user set says, read by `reduces` when it holds a value of `type`.
+template <typename Reading>
+std::optional<bool> gsettingsAnswer(const char* schemaId, const char* key, const GVariantType* type,
+                                    Reading reduces) {
+    GVariant* value = gsettingsValue(schemaId, key);
+    if (value == nullptr) {
+        return std::nullopt;
+    }
+    std::optional<bool> answer;
+    if (g_variant_is_of_type(value, type)) {
+        answer = reduces(value);
+    }
+    g_variant_unref(value);
+    return answer;
+}
+
 }  // namespace
 
 std::optional<bool> readPortal() {
@@ -80,29 +96,16 @@ std::optional<bool> readPortal() {
 }
 
 std::optional<bool> readGnomeReducedMotion() {
-    GVariant* value = gsettingsValue("org.gnome.desktop.a11y.interface", "reduced-motion");
-    if (value == nullptr) {
-        return std::nullopt;
-    }
-    std::optional<bool> answer;
-    if (g_variant_is_of_type(value, G_VARIANT_TYPE_STRING)) {
-        answer = std::string(g_variant_get_string(value, nullptr)) == "reduce";
-    }
-    g_variant_unref(value);
-    return answer;
+    return gsettingsAnswer("org.gnome.desktop.a11y.interface", "reduced-motion",
+                           G_VARIANT_TYPE_STRING, [](GVariant* value) {
+                               return std::string(g_variant_get_string(value, nullptr)) == "reduce";
+                           });
 }
 
 std::optional<bool> readGnomeAnimationsOff() {
-    GVariant* value = gsettingsValue("org.gnome.desktop.interface", "enable-animations");
-    if (value == nullptr) {
-        return std::nullopt;
-    }
-    std::optional<bool> answer;
-    if (g_variant_is_of_type(value, G_VARIANT_TYPE_BOOLEAN)) {
-        answer = g_variant_get_boolean(value) == FALSE;
-    }
-    g_variant_unref(value);
-    return answer;
+    return gsettingsAnswer("org.gnome.desktop.interface", "enable-animations",
+                           G_VARIANT_TYPE_BOOLEAN,
+                           [](GVariant* value) { return g_variant_get_boolean(value) == FALSE; });
 }
 
 std::optional<bool> readKdeGlobals(const std::string& path) {

@@ -62,14 +62,16 @@ X11Host::X11Host(Settings settings, ViewFactory makeView, std::unique_ptr<XConne
         randrEventBase_ = -1;
     }
     // If the server goes away, the views still let the socket go and keep what they learned.
-    XConnection::onConnectionLost([this] {
-        for (auto& entry : entries_) {
-            entry->timer.reset();
-            if (entry->view->isAnimating()) {
-                entry->view->stopAnimation();
-            }
+    XConnection::onConnectionLost([this] { stopViews(); });
+}
+
+void X11Host::stopViews() {
+    for (auto& entry : entries_) {
+        entry->timer.reset();
+        if (entry->view->isAnimating()) {
+            entry->view->stopAnimation();
         }
-    });
+    }
 }
 
 X11Host::~X11Host() {
@@ -306,12 +308,7 @@ int X11Host::run() {
     }
     running_ = false;
     serverWatch_.reset();
-    for (auto& entry : entries_) {
-        entry->timer.reset();
-        if (entry->view->isAnimating()) {
-            entry->view->stopAnimation();
-        }
-    }
+    stopViews();
     XSync(connection_->display(), False);
     return exitStatus_.value_or(0);
 }

@@ -99,6 +99,9 @@ private:
     Entry* entryOf(::Window xWindow);
 
     void start(Entry& entry);
+    // Stops every view's ticks and animation: the feed lets the socket go and keeps what it
+    // learned.
+    void stopViews();
     void scheduleTick(Entry& entry);
     void tick(Entry& entry);
     void handle(XEvent& event);
