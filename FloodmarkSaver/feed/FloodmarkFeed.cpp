@@ -3,6 +3,7 @@
 
 #include "FloodmarkSaver/feed/AwayMessages.h"
 #include "FloodmarkSaver/feed/Easing.h"
+#include "FloodmarkSaver/live/HeldSignals.h"
 #include "FloodmarkSaver/live/LiveBus.h"
 #include "FloodmarkSaver/live/SaverReplay.h"
 #include "FloodmarkSaver/scene/FloodmarkRendererLevels.h"
@@ -11,6 +12,7 @@
 #include "platform/kit/ShortTimeText.h"
 #include "platform/system/ApplicationDirectory.h"
 #include "platform/system/AtomicWrite.h"
+#include "platform/system/FileLock.h"
 #include "platform/system/Files.h"
 #include "platform/system/ReadFile.h"
 
@@ -172,8 +174,13 @@ void FloodmarkFeed::attemptBind(double now) {
 
 long long FloodmarkFeed::replayHeld(double now) {
     std::string path = SaverReplay::path(settings_.socketPath);
-    auto held = SaverReplay::read(path, now);
-    unlink(path.c_str());
+    std::vector<SaverReplay::HeldSignal> held;
+    {
+        // Hooks add to the file under this lock: none is half way through while it is taken.
+        FileLock lock(HeldSignals::lockPath(path), HeldSignals::lockTimeout);
+        held = SaverReplay::read(path, now);
+        unlink(path.c_str());
+    }
     if (held.empty()) {
         return 0;
     }

@@ -3,6 +3,7 @@
 #include "FloodmarkSaver/live/LiveLine.h"
 #include "platform/system/Files.h"
 #include "platform/system/HomeDirectory.h"
+#include "platform/system/LocalSocket.h"
 
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -31,11 +32,12 @@ std::optional<sockaddr_un> socketAddress(const std::string& path) {
     if (path.size() > LiveBus::maxPathBytes) {
         return std::nullopt;
     }
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    std::memcpy(address.sun_path, path.data(), path.size());
-    return address;
+    return LocalSocket::address(path);
 }
+
+// A listener that is stopped or never accepts still owns its socket; asking must not wait on
+// it for longer than this.
+constexpr double probeTimeout = 0.05;
 
 // Other local users may reach the socket through a readable home directory; only this user's
 // agents are heard.
@@ -310,18 +312,11 @@ void LiveBus::stop() {
 }
 
 bool LiveBus::somethingListens(const std::string& path) {
-    auto address = socketAddress(path);
-    if (!address) {
+    if (!socketAddress(path)) {
         return false;
     }
-    int probe = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (probe < 0) {
-        return false;
-    }
-    bool answered =
-        connect(probe, reinterpret_cast<const sockaddr*>(&*address), sizeof *address) == 0;
-    close(probe);
-    return answered;
+    LocalSocket probe;
+    return probe.connect(path, probeTimeout) != LocalSocket::Reach::nothingListens;
 }
 
 std::string LiveBus::defaultSocketPath(std::string_view home) {

@@ -182,8 +182,11 @@ TEST(SaverCommand, RunsAsXScreenSaversHack) {
     chmod(place.path().c_str(), 0755);
     mkdir(place.file("bin").c_str(), 0755);
     mkdir(place.file("home").c_str(), 0700);
-    ASSERT_EQ(
-        std::system(("cp " + std::string(FLOODMARK_BINARY) + " " + place.file("bin")).c_str()), 0);
+    // `floodmark` hands drawing to floodmark-saver beside it.
+    ASSERT_EQ(std::system(("cp " + std::string(FLOODMARK_BINARY) + " " + FLOODMARK_BINARY +
+                           "-saver " + place.file("bin"))
+                              .c_str()),
+              0);
     fixtures::writeFile(place.file("home/.xscreensaver"),
                         "mode: one\nselected: 0\nlock: False\nfade: False\nunfade: False\n"
                         "splash: False\nprograms: floodmark --root\n");

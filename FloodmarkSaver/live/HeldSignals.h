@@ -1,0 +1,29 @@
+#pragma once
+
+#include <nlohmann/json_fwd.hpp>
+
+#include <cstddef>
+#include <string>
+
+namespace floodmark {
+
+// The writing side of the held-signal file: signals that found no saver listening wait there,
+// beside the socket, until a saver binds and replays them.
+namespace HeldSignals {
+
+// The file is kept well under what the replay reader accepts; the oldest entries go first.
+inline constexpr std::size_t maxKeptBytes = 3 << 20;
+// How long a writer or the replaying feed waits for the other to finish, seconds.
+inline constexpr double lockTimeout = 0.2;
+
+// The side file whose flock every writer and the replaying feed take.
+std::string lockPath(const std::string& replayPath);
+
+// Adds one signal object (as on the socket) recorded at `now` to the file at `replayPath`,
+// dropping entries older than the replay window. Call it with the lock held. False when the
+// file could not be written.
+bool add(const std::string& replayPath, const nlohmann::json& signal, double now);
+
+}  // namespace HeldSignals
+
+}  // namespace floodmark

@@ -1,0 +1,123 @@
+#include "app/CommandLine.h"
+#include "app/Commands.h"
+
+#include "FloodmarkSaver/common/JsonText.h"
+#include "FloodmarkSaver/hooks/AgentHook.h"
+#include "FloodmarkSaver/hooks/HookConfig.h"
+#include "FloodmarkSaver/live/LiveBus.h"
+#include "FloodmarkSaver/live/SignalSender.h"
+#include "platform/kit/Time.h"
+#include "platform/system/ProcessAncestry.h"
+
+#include <poll.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <iostream>
+
+namespace floodmark::app {
+
+namespace {
+
+// A payload is never kept larger than this; a larger one is not a payload this hook knows.
+constexpr std::size_t maxPayloadBytes = 16 << 20;
+// The agent writes its payload at once and closes the pipe; a pipe left open is not waited on.
+constexpr auto payloadTimeout = std::chrono::milliseconds(1000);
+
+std::string readPayload() {
+    if (isatty(STDIN_FILENO)) {
+        return {};
+    }
+    std::string payload;
+    auto deadline = std::chrono::steady_clock::now() + payloadTimeout;
+    char chunk[65536];
+    while (payload.size() <= maxPayloadBytes) {
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        pollfd input{STDIN_FILENO, POLLIN, 0};
+        if (left.count() <= 0 || poll(&input, 1, static_cast<int>(left.count())) <= 0) {
+            return {};
+        }
+        ssize_t count = read(STDIN_FILENO, chunk, sizeof chunk);
+        if (count == 0) {
+            return payload;
+        }
+        if (count < 0) {
+            return {};
+        }
+        payload.append(chunk, static_cast<std::size_t>(count));
+    }
+    return {};
+}
+
+int printConfig(const std::string& agentName) {
+    auto agent = AgentHook::agentNamed(agentName);
+    if (!agent) {
+        std::cerr << "floodmark hook: unknown agent '" << agentName
+                  << "' (claude-code, codex, gemini-cli, cursor or copilot-cli)\n";
+        return 2;
+    }
+    std::cout << "# " << HookConfig::settingsFile(*agent) << "\n" << HookConfig::snippet(*agent);
+    return 0;
+}
+
+// Everything an agent's hook does; whatever happens, the agent goes on.
+void relay(const std::string& agentName, const std::string& event,
+           const std::vector<std::string>& arguments) {
+    auto agent = AgentHook::agentNamed(agentName);
+    if (!agent) {
+        return;
+    }
+    if (AgentHook::repliesWithJson(*agent)) {
+        std::cout << "{}" << std::endl;
+    }
+    // Codex's older `notify` passes its report as the last argument instead of on stdin.
+    std::string payload = arguments.empty() ? readPayload() : arguments.back();
+    auto agentPid = agentProcess(getpid());
+    if (!agentPid) {
+        agentPid = getppid();
+    }
+    auto line = AgentHook::lineFor({*agent, parseJsonText(payload), event, agentPid});
+    if (line) {
+        SignalSender(LiveBus::defaultPath()).send(*line, currentTime());
+    }
+}
+
+}  // namespace
+
+int hookCommand(std::span<char* const> words) {
+    CLI::App parser("Relays a coding agent's hook payload to the saver. Always exits 0 and "
+                    "prints nothing (an empty JSON object for agents that read one).",
+                    "floodmark hook");
+    std::string agent;
+    std::string event;
+    std::string configFor;
+    std::vector<std::string> arguments;
+    parser.add_option("--from", agent, "The agent that runs the hook: claude-code, codex, "
+                                       "gemini-cli, cursor or copilot-cli");
+    parser.add_option("--event", event, "The hook's event, for agents whose payload does not "
+                                        "name it (Copilot CLI)");
+    parser.add_option("--print-config", configFor,
+                      "Print the settings that make AGENT run this hook, then exit");
+    parser.add_option("payload", arguments, "The payload, where the agent passes it as an "
+                                            "argument (Codex's notify)");
+    bool wantsConfig = false;
+    for (char* word : words) {
+        wantsConfig = wantsConfig || std::string_view(word).starts_with("--print-config");
+    }
+    try {
+        if (auto exit = parseCommandLine(parser, words)) {
+            // An agent is never blocked by a mistyped hook: only a person sees the mistake.
+            return wantsConfig || isatty(STDERR_FILENO) ? *exit : 0;
+        }
+        if (!configFor.empty()) {
+            return printConfig(configFor);
+        }
+        relay(agent, event, arguments);
+    } catch (...) {
+        // Nothing may reach the agent but exit status 0.
+    }
+    return 0;
+}
+
+}  // namespace floodmark::app

@@ -1,0 +1,12 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace floodmark::app {
+
+// The program that draws: beside this one in a build tree, in ../libexec/floodmark once
+// installed. Absent when neither is there.
+std::optional<std::string> saverProgramPath();
+
+}  // namespace floodmark::app
