@@ -177,7 +177,7 @@ long long FloodmarkFeed::replayHeld(double now) {
     std::vector<SaverReplay::HeldSignal> held;
     {
         // Hooks add to the file under this lock: none is half way through while it is taken.
-        FileLock lock(HeldSignals::lockPath(path), HeldSignals::lockTimeout);
+        FileLock lock(HeldSignals::lockPath(path), HeldSignals::readerLockTimeout);
         held = SaverReplay::read(path, now);
         unlink(path.c_str());
     }

@@ -33,7 +33,7 @@ SignalSender::Outcome SignalSender::send(const nlohmann::json& line, double now)
     }
     std::string replayPath = SaverReplay::path(socketPath_);
     createDirectories(parentDirectory(replayPath), 0700);
-    FileLock lock(HeldSignals::lockPath(replayPath), HeldSignals::lockTimeout);
+    FileLock lock(HeldSignals::lockPath(replayPath), HeldSignals::writerLockTimeout);
     if (!lock.held()) {
         return Outcome::lost;
     }

@@ -1,0 +1,149 @@
+#include "FloodmarkSaver/hooks/AgentHook.h"
+#include "FloodmarkSaver/hooks/HookConfig.h"
+#include "support/TempDirectory.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+namespace floodmark {
+namespace {
+
+nlohmann::json payload(const std::string& name) {
+    std::ifstream file(std::string(FLOODMARK_HOOK_PAYLOADS) + "/" + name);
+    std::stringstream text;
+    text << file.rdbuf();
+    return nlohmann::json::parse(text.str(), nullptr, false);
+}
+
+struct HookCase {
+    Agent agent;
+    const char* fixture;
+    const char* event;     // given on the command line; empty when the payload names it
+    const char* expected;  // the line sent, or empty for none
+};
+
+// Payloads in the shapes the agents document, and the one line each must send (pid 4242).
+TEST(AgentHook, MapsEachAgentsDocumentedPayloads) {
+    const HookCase cases[] = {
+        {Agent::claudeCode, "claude-code-session-start.json", "",
+         R"({"event":"ping","session":"c0ffee-1"})"},
+        {Agent::claudeCode, "claude-code-prompt-m.json", "",
+         R"({"event":"prompt_submitted","tool":"claude-code","session":"c0ffee-1","pid":4242,"sizeBucket":"m"})"},
+        {Agent::claudeCode, "claude-code-pre-tool-use.json", "",
+         R"({"event":"tool_call","tool":"claude-code","session":"c0ffee-1","pid":4242})"},
+        {Agent::claudeCode, "claude-code-post-tool-use.json", "", ""},
+        {Agent::claudeCode, "claude-code-tool-failure.json", "",
+         R"({"event":"tool_failure","tool":"claude-code","session":"c0ffee-1","pid":4242})"},
+        {Agent::claudeCode, "claude-code-tool-interrupted.json", "", ""},
+        {Agent::claudeCode, "claude-code-pre-compact.json", "",
+         R"({"event":"compaction","tool":"claude-code","session":"c0ffee-1","pid":4242})"},
+        {Agent::claudeCode, "claude-code-notification-permission.json", "",
+         R"({"event":"awaiting","tool":"claude-code","session":"c0ffee-1","pid":4242})"},
+        {Agent::claudeCode, "claude-code-notification-auth.json", "", ""},
+        {Agent::claudeCode, "claude-code-permission-request.json", "",
+         R"({"event":"awaiting","tool":"claude-code","session":"c0ffee-1","pid":4242})"},
+        {Agent::claudeCode, "claude-code-stop-background.json", "",
+         R"({"event":"stop","tool":"claude-code","session":"c0ffee-1","pid":4242,"backgroundTasks":2})"},
+        {Agent::claudeCode, "claude-code-subagent-stop.json", "", ""},
+        {Agent::claudeCode, "claude-code-stop-failure-rate-limit.json", "",
+         R"({"event":"halted","tool":"claude-code","session":"c0ffee-1","pid":4242,"errorKind":"rate_limit","resumesAt":1796857200.0})"},
+        {Agent::claudeCode, "claude-code-stop-failure-server.json", "",
+         R"({"event":"halted","tool":"claude-code","session":"c0ffee-1","pid":4242,"errorKind":"error"})"},
+        {Agent::claudeCode, "claude-code-session-end.json", "",
+         R"({"event":"stop","tool":"claude-code","session":"c0ffee-1","pid":4242})"},
+        {Agent::codex, "codex-prompt-l.json", "",
+         R"({"event":"prompt_submitted","tool":"codex","session":"019a-codex","pid":4242,"sizeBucket":"l"})"},
+        {Agent::codex, "codex-pre-tool-use.json", "",
+         R"({"event":"tool_call","tool":"codex","session":"019a-codex","pid":4242})"},
+        {Agent::codex, "codex-stop.json", "",
+         R"({"event":"stop","tool":"codex","session":"019a-codex","pid":4242})"},
+        {Agent::codex, "codex-notify.json", "",
+         R"({"event":"stop","tool":"codex","session":"019a-thread","pid":4242})"},
+        {Agent::geminiCli, "gemini-cli-before-agent-xl.json", "",
+         R"({"event":"prompt_submitted","tool":"gemini-cli","session":"gem-77","pid":4242,"sizeBucket":"xl"})"},
+        {Agent::geminiCli, "gemini-cli-before-tool.json", "",
+         R"({"event":"tool_call","tool":"gemini-cli","session":"gem-77","pid":4242})"},
+        {Agent::geminiCli, "gemini-cli-after-tool-error.json", "",
+         R"({"event":"tool_failure","tool":"gemini-cli","session":"gem-77","pid":4242})"},
+        {Agent::geminiCli, "gemini-cli-after-tool-ok.json", "", ""},
+        {Agent::geminiCli, "gemini-cli-pre-compress.json", "",
+         R"({"event":"compaction","tool":"gemini-cli","session":"gem-77","pid":4242})"},
+        {Agent::geminiCli, "gemini-cli-notification.json", "",
+         R"({"event":"awaiting","tool":"gemini-cli","session":"gem-77","pid":4242})"},
+        {Agent::cursor, "cursor-before-submit-prompt-s.json", "",
+         R"({"event":"prompt_submitted","tool":"cursor","session":"cur-5","pid":4242,"sizeBucket":"s"})"},
+        {Agent::cursor, "cursor-pre-tool-use.json", "",
+         R"({"event":"tool_call","tool":"cursor","session":"cur-5","pid":4242})"},
+        {Agent::cursor, "cursor-stop-completed.json", "",
+         R"({"event":"stop","tool":"cursor","session":"cur-5","pid":4242})"},
+        {Agent::cursor, "cursor-stop-error.json", "",
+         R"({"event":"halted","tool":"cursor","session":"cur-5","pid":4242,"errorKind":"error"})"},
+        {Agent::copilotCli, "copilot-cli-user-prompt.json", "userPromptSubmitted",
+         R"({"event":"prompt_submitted","tool":"copilot-cli","session":"pid:4242","pid":4242,"sizeBucket":"s"})"},
+        {Agent::copilotCli, "copilot-cli-post-tool-failure.json", "postToolUse",
+         R"({"event":"tool_failure","tool":"copilot-cli","session":"pid:4242","pid":4242})"},
+        {Agent::copilotCli, "copilot-cli-post-tool-success.json", "postToolUse", ""},
+        {Agent::copilotCli, "copilot-cli-error.json", "errorOccurred",
+         R"({"event":"halted","tool":"copilot-cli","session":"pid:4242","pid":4242,"errorKind":"error"})"},
+        // The event must come from somewhere: Copilot CLI's payloads never name it.
+        {Agent::copilotCli, "copilot-cli-user-prompt.json", "", ""},
+        // Another agent's payload, or a broken one, sends nothing.
+        {Agent::cursor, "claude-code-pre-tool-use.json", "", ""},
+        {Agent::claudeCode, "malformed.json", "", ""},
+    };
+    for (const auto& hookCase : cases) {
+        SCOPED_TRACE(hookCase.fixture);
+        auto line = AgentHook::lineFor(
+            {hookCase.agent, payload(hookCase.fixture), hookCase.event, 4242});
+        if (*hookCase.expected == '\0') {
+            EXPECT_FALSE(line.has_value()) << line->dump();
+        } else {
+            ASSERT_TRUE(line.has_value());
+            EXPECT_EQ(*line, nlohmann::json::parse(hookCase.expected));
+        }
+    }
+}
+
+// Code points after trimming, not bytes: 199 two-byte letters are still a short prompt.
+TEST(AgentHook, SizeBucketsCountTrimmedCodePoints) {
+    auto repeated = [](const std::string& unit, int count) {
+        std::string text;
+        for (int index = 0; index < count; ++index) text += unit;
+        return text;
+    };
+    const std::pair<std::string, const char*> cases[] = {
+        {"", "s"},
+        {repeated("é", 199), "s"},
+        {" \n\t" + repeated("a", 199) + "  \r\n", "s"},
+        {repeated("a", 200), "m"},
+        {repeated("日", 1999), "m"},
+        {repeated("a", 2000), "l"},
+        {repeated("a", 9999), "l"},
+        {repeated("🌊", 10000), "xl"},
+    };
+    for (const auto& [prompt, bucket] : cases) {
+        EXPECT_EQ(AgentHook::sizeBucket(prompt), bucket) << prompt.size() << " bytes";
+    }
+}
+
+// Every snippet is JSON the agent can read and runs this hook for its own agent id.
+TEST(AgentHook, ConfigSnippetsRunTheHookForTheirAgent) {
+    for (Agent agent : AgentHook::agents) {
+        std::string snippet = HookConfig::snippet(agent);
+        std::string json = snippet.substr(0, snippet.find("\n\n"));
+        EXPECT_FALSE(nlohmann::json::parse(json, nullptr, false).is_discarded()) << snippet;
+        std::string command = "floodmark hook --from " + std::string(AgentHook::idOf(agent));
+        EXPECT_NE(snippet.find(command), std::string::npos) << snippet;
+        EXPECT_EQ(AgentHook::agentNamed(AgentHook::idOf(agent)), agent);
+    }
+    EXPECT_NE(HookConfig::snippet(Agent::claudeCode).find(R"("async": true)"), std::string::npos);
+    EXPECT_NE(HookConfig::snippet(Agent::codex).find("notify = [\"floodmark\""),
+              std::string::npos);
+    EXPECT_NE(HookConfig::snippet(Agent::copilotCli).find("--event preToolUse"),
+              std::string::npos);
+}
+
+}  // namespace
+}  // namespace floodmark

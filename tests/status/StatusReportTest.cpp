@@ -1,0 +1,74 @@
+#include "FloodmarkSaver/status/StatusReport.h"
+#include "support/TempDirectory.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace floodmark {
+namespace {
+
+using fixtures::TempDirectory;
+
+pid_t finishedProcess() {
+    pid_t child = fork();
+    if (child == 0) _exit(0);
+    waitpid(child, nullptr, 0);
+    return child;
+}
+
+// Live, silent, gone and broken status files side by side, as `floodmark status` meets them.
+TEST(StatusReport, JudgesEachProcessFile) {
+    TempDirectory directory;
+    const double now = 1796857200;  // 2026-12-09T23:00:00Z
+    const pid_t live = getpid();
+    const pid_t silent = getppid();
+    const pid_t gone = finishedProcess();
+    auto write = [&](pid_t pid, const std::string& content) {
+        fixtures::writeFile(directory.file(std::to_string(pid) + ".json"), content);
+    };
+    write(live, R"({"mode":"live","ownsBus":true,"socketPath":"/h/.tolvera/live.sock",)"
+                R"("saverViews":2,"previewViews":0,"signals":12,"lastSignalEvent":"tool_call",)"
+                R"("replayed":3,"unknownEvents":1,"metalFallbacks":0,"updatedAt":"2026-12-09T22:59:58.500Z"})");
+    write(silent, R"({"mode":"ambient","ownsBus":false,"updatedAt":"2026-12-09T22:59:55.000Z"})");
+    write(gone, R"({"mode":"live","ownsBus":true,"updatedAt":"2026-12-09T22:59:59.000Z"})");
+    write(1, "{not json");
+    fixtures::writeFile(directory.file("notes.json"), "{}");  // not a process's file
+
+    auto report = StatusReport::read(directory.path(), now);
+    ASSERT_EQ(report.processes.size(), 4u);
+    auto find = [&](pid_t pid) -> const StatusReport::Process& {
+        for (const auto& process : report.processes) {
+            if (process.pid == pid) return process;
+        }
+        throw std::runtime_error("missing " + std::to_string(pid));
+    };
+    EXPECT_FALSE(find(live).stale.has_value());
+    EXPECT_EQ(find(silent).stale, "no heartbeat");  // 5 s without a write: two beats missed
+    EXPECT_EQ(find(gone).stale, "process gone");
+    EXPECT_FALSE(find(1).status.has_value());
+
+    std::string text = report.toText(now);
+    EXPECT_NE(text.find("pid " + std::to_string(live) +
+                        ": running, updated 1.5 s ago\n  mode live, owns the socket "
+                        "/h/.tolvera/live.sock\n  views: 2 saver, 0 preview\n  signals 12 (last "
+                        "tool_call), replayed 3, unknown events 1, GPU fall-backs 0\n"),
+              std::string::npos)
+        << text;
+    EXPECT_NE(text.find("pid 1: unreadable status file"), std::string::npos) << text;
+
+    auto json = report.toJson();
+    EXPECT_EQ(json["processes"][0]["pid"], 1);
+    EXPECT_EQ(json["processes"][0]["status"], nullptr);
+    EXPECT_EQ(json["processes"].size(), 4u);
+}
+
+TEST(StatusReport, SaysSoWhenNoSaverHasRun) {
+    auto report = StatusReport::read("/nonexistent/status", 0);
+    EXPECT_TRUE(report.processes.empty());
+    EXPECT_EQ(report.toText(0), "No saver has run here: no status files in /nonexistent/status\n");
+}
+
+}  // namespace
+}  // namespace floodmark
