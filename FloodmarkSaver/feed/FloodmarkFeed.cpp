@@ -114,10 +114,11 @@ void FloodmarkFeed::stop() {
 void FloodmarkFeed::attemptBind(double now) {
     lastBindAttempt_ = now;
     std::weak_ptr<FloodmarkFeed> weak = weak_from_this();
-    auto onSignal = [weak](const LiveSignal& signal) {
+    auto handOff = handOff_;
+    auto onSignal = [weak, handOff](const LiveSignal& signal) {
         // Keep the feed until the work has run; it runs on the main thread.
         if (auto feed = weak.lock()) {
-            MainLoop::main().post([feed = std::move(feed), signal] {
+            handOff->post([feed = std::move(feed), signal] {
                 double arrived = feed->settings_.clock();
                 feed->aggregator_.ingest(signal, arrived);
                 if (const auto& status = feed->settings_.status) {
@@ -128,8 +129,12 @@ void FloodmarkFeed::attemptBind(double now) {
             });
         }
     };
-    auto onOther = [weak](const std::optional<std::string>& session) {
-        MainLoop::main().post([weak, session] {
+    auto onOther = [weak, handOff](const std::optional<std::string>& session) {
+        std::optional<std::string> kept;
+        if (session) {
+            kept = session->substr(0, SaverStatus::maxClientTextBytes);
+        }
+        handOff->post([weak, session = std::move(kept)] {
             auto feed = weak.lock();
             if (!feed || !feed->settings_.status) {
                 return;
@@ -139,7 +144,7 @@ void FloodmarkFeed::attemptBind(double now) {
                 double arrived = feed->settings_.clock();
                 status.lastPingAt = arrived;
                 status.lastPingSession = *session;
-                status.write(arrived);
+                status.writeSoon(arrived);
             } else {
                 ++status.unknownEvents;
             }
@@ -184,15 +189,18 @@ long long FloodmarkFeed::replayHeld(double now) {
     if (held.empty()) {
         return 0;
     }
-    std::optional<double> previous;
+    // A tick walks every session, so ticking between every two of tens of thousands of entries
+    // would cost their square: the aggregator is ticked at most every `replayTickStep` of the
+    // entries' own time instead, as a running feed ticks it at most a few times a second.
+    double ticked = held.front().at;
     for (const auto& [at, signal] : held) {
-        if (previous) {
-            aggregator_.tick(at, at - *previous);
+        if (at - ticked >= replayTickStep) {
+            aggregator_.tick(at, at - ticked);
+            ticked = at;
         }
         aggregator_.ingest(signal, at);
-        previous = at;
     }
-    aggregator_.tick(now, now - *previous);
+    aggregator_.tick(now, now - ticked);
     return static_cast<long long>(held.size());
 }
 
@@ -306,6 +314,11 @@ FloodmarkFrame FloodmarkFeed::step(double now, bool reduceMotion) {
             status->ownsBus = ownsBus_;
             status->following = following_;
         }
+        status->droppedLines += handOff_->takeDropped();
+        if (bus_) {
+            status->closedClients += bus_->takeEvictedClients();
+        }
+        status->evictedSessions += aggregator_.takeEvictedSessions();
         status->heartbeat(now);
     }
     if (ownsBus_ && due(now, lastTick_, aggregatorTickInterval)) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "FloodmarkSaver/feed/BoundedHandOff.h"
 #include "FloodmarkSaver/feed/FeedMode.h"
 #include "FloodmarkSaver/feed/FloodmarkFrame.h"
 #include "FloodmarkSaver/feed/ImpulseKind.h"
@@ -130,6 +131,11 @@ private:
     FeedMode mode_ = FeedMode::ambient;
     LiveDemandAggregator aggregator_;
     std::unique_ptr<LiveBus> bus_;
+    // Lines waiting for the main thread; beyond this many they are dropped.
+    static constexpr std::size_t maxWaitingLines = 10000;
+    // The coarsest step at which held signals are replayed into the aggregator, seconds.
+    static constexpr double replayTickStep = 1.0;
+    std::shared_ptr<BoundedHandOff> handOff_ = std::make_shared<BoundedHandOff>(maxWaitingLines);
     bool ownsBus_ = false;
     bool everOwnedBus_ = false;  // only then has the calibration learned anything to keep
     bool mayBind_ = false;

@@ -11,6 +11,7 @@
 #include <unistd.h>
 #include <asio.hpp>
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <chrono>
@@ -62,6 +63,7 @@ struct LiveBus::Core : std::enable_shared_from_this<LiveBus::Core> {
         Protocol::socket socket;
         std::string buffer;       // bytes of the unfinished line
         bool discarding = false;  // inside an over-long line, until its line feed
+        std::chrono::steady_clock::time_point lastHeard = std::chrono::steady_clock::now();
         std::array<char, readChunkBytes> chunk{};
     };
 
@@ -78,6 +80,12 @@ struct LiveBus::Core : std::enable_shared_from_this<LiveBus::Core> {
     void readNext(std::uint64_t id, std::shared_ptr<Client> client);
     void consume(Client& client, std::string_view bytes);
     void deliver(std::string_view line);
+    // Closes a client and lets go of its unfinished line; nothing when it is gone already.
+    void forget(std::uint64_t id);
+    // A client closed to keep the bounds, counted for the status file.
+    void evict(std::uint64_t id);
+    void makeRoomForClient();
+    void boundUnfinishedLines();
 
     asio::io_context& io;
     const std::string path;
@@ -87,6 +95,8 @@ struct LiveBus::Core : std::enable_shared_from_this<LiveBus::Core> {
     asio::steady_timer backoff;
     std::unordered_map<std::uint64_t, std::shared_ptr<Client>> clients;
     std::uint64_t nextClientId = 0;
+    std::size_t unfinishedBytes = 0;  // of every client's unfinished line together
+    std::atomic<long long> evictedClients{0};
     // Each stop begins a new generation; completions of an older one do nothing.
     std::uint64_t generation = 0;
     struct stat socketFile {};
@@ -147,6 +157,7 @@ void LiveBus::Core::stop() {
         client->socket.close(ignored);
     }
     clients.clear();
+    unfinishedBytes = 0;
     if (acceptor) {
         asio::error_code ignored;
         acceptor->close(ignored);
@@ -175,6 +186,7 @@ void LiveBus::Core::acceptNext() {
             return;
         }
         if (peerIsThisUser(socket.native_handle())) {
+            self->makeRoomForClient();
             auto id = self->nextClientId++;
             auto client = std::make_shared<Client>(std::move(socket));
             self->clients.emplace(id, client);
@@ -195,12 +207,14 @@ void LiveBus::Core::readNext(std::uint64_t id, std::shared_ptr<Client> client) {
             }
             if (error || count == 0) {
                 // An unfinished last line goes with the client.
-                asio::error_code ignored;
-                client->socket.close(ignored);
-                self->clients.erase(id);
+                self->forget(id);
                 return;
             }
+            client->lastHeard = std::chrono::steady_clock::now();
+            std::size_t before = client->buffer.size();
             self->consume(*client, std::string_view(client->chunk.data(), count));
+            self->unfinishedBytes = self->unfinishedBytes - before + client->buffer.size();
+            self->boundUnfinishedLines();
             self->readNext(id, client);
         });
 }
@@ -230,6 +244,42 @@ void LiveBus::Core::consume(Client& client, std::string_view bytes) {
         return;
     }
     client.buffer.append(bytes);
+}
+
+void LiveBus::Core::forget(std::uint64_t id) {
+    auto found = clients.find(id);
+    if (found == clients.end()) {
+        return;
+    }
+    unfinishedBytes -= found->second->buffer.size();
+    asio::error_code ignored;
+    found->second->socket.close(ignored);
+    clients.erase(found);
+}
+
+void LiveBus::Core::evict(std::uint64_t id) {
+    forget(id);
+    ++evictedClients;
+}
+
+// Idle connections must never use up the descriptors that real hooks need: the one heard
+// from longest ago makes room.
+void LiveBus::Core::makeRoomForClient() {
+    while (clients.size() >= maxClients) {
+        auto idlest = std::min_element(clients.begin(), clients.end(), [](const auto& a, const auto& b) {
+            return a.second->lastHeard < b.second->lastHeard;
+        });
+        evict(idlest->first);
+    }
+}
+
+void LiveBus::Core::boundUnfinishedLines() {
+    while (unfinishedBytes > maxUnfinishedBytes && !clients.empty()) {
+        auto longest = std::max_element(clients.begin(), clients.end(), [](const auto& a, const auto& b) {
+            return a.second->buffer.size() < b.second->buffer.size();
+        });
+        evict(longest->first);
+    }
 }
 
 void LiveBus::Core::deliver(std::string_view line) {
@@ -309,6 +359,10 @@ bool LiveBus::start() {
 
 void LiveBus::stop() {
     runOnQueue([core = core_] { core->stop(); });
+}
+
+long long LiveBus::takeEvictedClients() {
+    return core_->evictedClients.exchange(0);
 }
 
 bool LiveBus::somethingListens(const std::string& path) {

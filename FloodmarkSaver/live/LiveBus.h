@@ -24,6 +24,10 @@ public:
     // A client's unfinished line is never kept longer than this; the rest of it is discarded.
     static constexpr std::size_t maxLineBytes = 1 << 20;
     static constexpr std::size_t readChunkBytes = 4096;
+    // At most this many clients at once; a new one closes the one heard from longest ago.
+    static constexpr std::size_t maxClients = 256;
+    // Unfinished lines of all clients together; past it the client with the longest is closed.
+    static constexpr std::size_t maxUnfinishedBytes = 16 << 20;
 
     LiveBus(std::string path, OtherHandler onOther, SignalHandler onSignal);
     // Stops as stop() does, then ends the queue's thread. Never destroy a bus from its callbacks.
@@ -40,6 +44,8 @@ public:
     void stop();
 
     const std::string& path() const { return path_; }
+    // Clients closed to keep the bounds since the last call; any thread.
+    long long takeEvictedClients();
 
     static bool somethingListens(const std::string& path);
     // Queue threads this process has started, for diagnostics and tests.

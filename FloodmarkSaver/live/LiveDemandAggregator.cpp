@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <tuple>
 #include <utility>
+#include <vector>
 
 namespace floodmark {
 
@@ -52,6 +54,9 @@ void LiveDemandAggregator::ingest(const LiveSignal& signal, double now) {
         return;
     }
     std::string key = signal.streamKey();
+    if (sessions_.size() >= maxSessions && !sessions_.contains(key)) {
+        makeRoomForSessions();
+    }
     auto [found, created] = sessions_.try_emplace(key);
     Envelope& session = found->second;
     if (created) {
@@ -100,6 +105,23 @@ void LiveDemandAggregator::ingest(const LiveSignal& signal, double now) {
     }
 }
 
+// The sessions that would settle first go: those already settling, then the lowest. A tenth
+// goes at once, so that a flood of new sessions costs a scan per thousand, not per session.
+void LiveDemandAggregator::makeRoomForSessions() {
+    std::vector<std::pair<std::tuple<bool, double>, std::string>> order;
+    order.reserve(sessions_.size());
+    for (const auto& [key, session] : sessions_) {
+        order.push_back({{!session.settling, session.level}, key});
+    }
+    std::size_t leaving = std::max<std::size_t>(1, maxSessions / 10);
+    std::nth_element(order.begin(), order.begin() + static_cast<std::ptrdiff_t>(leaving - 1),
+                     order.end());
+    for (std::size_t index = 0; index < leaving; ++index) {
+        sessions_.erase(order[index].second);
+    }
+    evictedSessions_ += static_cast<long long>(leaving);
+}
+
 void LiveDemandAggregator::ingestHalted(const LiveSignal& signal, double now) {
     std::string key = signal.streamKey();
     auto found = sessions_.find(key);
@@ -112,7 +134,7 @@ void LiveDemandAggregator::ingestHalted(const LiveSignal& signal, double now) {
     session.settling = true;
     session.awaitingSince.reset();
     session.backgroundUntil.reset();
-    if (signal.errorKind) {
+    if (signal.errorKind && (stoppedShort_.size() < maxSessions || stoppedShort_.contains(key))) {
         stoppedShort_[key] = {*signal.errorKind, now, signal.resumeHoldUntil(now)};
     } else {
         stoppedShort_.erase(key);

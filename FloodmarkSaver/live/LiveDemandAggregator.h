@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <unordered_map>
+#include <utility>
 
 namespace floodmark {
 
@@ -29,6 +30,10 @@ public:
     LiveDemandReading tick(double now, double elapsed);
 
     std::size_t activeSessionCount() const { return sessions_.size(); }
+    // At most this many sessions are kept; a new one beyond makes room (see ingest).
+    static constexpr std::size_t maxSessions = 10000;
+    // Sessions evicted to make room since the last call.
+    long long takeEvictedSessions() { return std::exchange(evictedSessions_, 0); }
     const std::shared_ptr<LiveDemandCalibration>& calibration() const { return calibration_; }
 
     // The level a submitted prompt lifts its session to, by size bucket ("m" when unknown).
@@ -52,11 +57,13 @@ private:
     };
 
     void ingestHalted(const LiveSignal& signal, double now);
+    void makeRoomForSessions();
 
     std::shared_ptr<LiveDemandCalibration> calibration_;
     std::unordered_map<std::string, Envelope> sessions_;
     std::optional<std::string> pendingImpulse_;
     std::unordered_map<std::string, StoppedShort> stoppedShort_;
+    long long evictedSessions_ = 0;
 };
 
 }  // namespace floodmark

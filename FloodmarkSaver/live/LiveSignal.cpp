@@ -82,7 +82,10 @@ std::optional<LiveSignal> LiveSignal::fromJson(const json& object) {
     auto event = eventText ? LiveEvent::fromRawValue(*eventText) : std::nullopt;
     auto tool = nonEmptyText(member(object, "tool"));
     auto session = nonEmptyText(member(object, "session"));
-    if (!event || !tool || !session) {
+    // Names longer than any agent's would only let a client make every queued signal and
+    // every kept session huge.
+    if (!event || !tool || !session || tool->size() > maxTextBytes ||
+        session->size() > maxTextBytes) {
         return std::nullopt;
     }
     LiveSignal signal{
@@ -95,7 +98,7 @@ std::optional<LiveSignal> LiveSignal::fromJson(const json& object) {
     if (signal.errorKind == StoppedKind::rateLimit) {
         signal.resumesAt = readResumesAt(member(object, "resumesAt"));
     }
-    if (auto bucket = textOf(member(object, "sizeBucket"))) {
+    if (auto bucket = textOf(member(object, "sizeBucket")); bucket && bucket->size() <= maxTextBytes) {
         signal.sizeBucket = std::string(*bucket);
     }
     return signal;

@@ -27,6 +27,8 @@ struct LiveSignal {
     static constexpr double resumeGrace = 180;
     // How long a stop that left background tasks still counts as working.
     static constexpr double backgroundTrust = 3600;
+    // A longer tool or session makes a line no signal; a longer size bucket is absent.
+    static constexpr std::size_t maxTextBytes = 256;
 
     static std::optional<LiveSignal> tryParse(std::string_view line);
     static std::optional<std::string> pingSession(std::string_view line);

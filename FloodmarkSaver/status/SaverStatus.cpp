@@ -67,21 +67,32 @@ std::string SaverStatus::stamp(double time) {
 }
 
 void SaverStatus::heartbeat(double now) {
-    if (now - lastWrite_ >= heartbeatInterval || now < lastWrite_) {
+    double interval = writePending_ ? minWriteInterval : heartbeatInterval;
+    if (now - lastWrite_ >= interval || now < lastWrite_) {
         write(now);
+    }
+}
+
+void SaverStatus::writeSoon(double now) {
+    if (now - lastWrite_ >= minWriteInterval || now < lastWrite_) {
+        write(now);
+    } else {
+        writePending_ = true;
     }
 }
 
 void SaverStatus::write(double now) {
     // Set first, so that a failed write also waits for the next heartbeat.
     lastWrite_ = now;
+    writePending_ = false;
     createDirectories(directory_, 0700);
     if (!pruned_) {
         prune(now);
     }
     // nlohmann's objects keep their keys sorted.
     std::string bytes = toJson(now).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
-    writeFileAtomically(filePath(), bytes);
+    // Diagnostics, rewritten often: never worth a flush to disk.
+    writeFileAtomically(filePath(), bytes, false);
 }
 
 void SaverStatus::prune(double now) {
@@ -137,6 +148,9 @@ nlohmann::json SaverStatus::toJson(double now) const {
         {"drawMisses", drawMisses},
         {"metalFallbacks", metalFallbacks},
         {"caughtExceptions", caughtExceptions},
+        {"droppedLines", droppedLines},
+        {"closedClients", closedClients},
+        {"evictedSessions", evictedSessions},
         {"version", FLOODMARK_VERSION},
     };
     putStampIfPresent(object, "bindRefusedAt", bindRefusedAt);
@@ -148,7 +162,9 @@ nlohmann::json SaverStatus::toJson(double now) const {
     putStampIfPresent(object, "lastDrawMissAt", lastDrawMissAt);
     putStampIfPresent(object, "lastFallbackAt", lastFallbackAt);
     putStampIfPresent(object, "lastPingAt", lastPingAt);
-    putIfPresent(object, "lastPingSession", lastPingSession);
+    if (lastPingSession) {
+        object["lastPingSession"] = lastPingSession->substr(0, maxClientTextBytes);
+    }
     putStampIfPresent(object, "lastSignalAt", lastSignalAt);
     putIfPresent(object, "lastSignalEvent", lastSignalEvent);
     if (mode) {

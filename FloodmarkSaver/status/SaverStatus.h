@@ -21,6 +21,10 @@ public:
     // Other processes' files older than this are removed, seconds.
     static constexpr double pruneAfter = 86400;
     static constexpr int schema = 1;
+    // Writes asked for by a flood of events (pings) come at most this often, seconds.
+    static constexpr double minWriteInterval = 0.25;
+    // Text that a client sent is kept to this many bytes in the file.
+    static constexpr std::size_t maxClientTextBytes = 256;
 
     SaverStatus(std::string directory, std::int32_t pid);
 
@@ -35,6 +39,9 @@ public:
     // Writes when `heartbeatInterval` has passed since the last write, or the clock went back.
     void heartbeat(double now);
     void write(double now);
+    // Writes now if the last write is `minWriteInterval` old, else at the first heartbeat
+    // after that: however fast events come, the file is rewritten at most four times a second.
+    void writeSoon(double now);
     void recordDrawMiss(std::optional<DrawMiss> miss, double now);
     void recordFallback(double now);
     // An exception that a host call caught rather than let through; written at the next
@@ -66,6 +73,11 @@ public:
     std::int64_t metalFallbacks = 0;
     std::optional<double> lastFallbackAt;
     std::int64_t caughtExceptions = 0;
+    // What the bounds on clients' input dropped: lines past the full queue to the main thread,
+    // clients closed (too many at once, or too much unfinished text), sessions evicted.
+    std::int64_t droppedLines = 0;
+    std::int64_t closedClients = 0;
+    std::int64_t evictedSessions = 0;
     // Why a view draws with Cairo rather than on the GPU, when one does.
     std::optional<std::string> cairoReason;
 
@@ -79,6 +91,7 @@ private:
     std::string directory_;
     std::int32_t pid_;
     double lastWrite_ = distantPast;
+    bool writePending_ = false;
     bool pruned_ = false;
 };
 

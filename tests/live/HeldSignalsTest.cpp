@@ -72,15 +72,16 @@ TEST(HeldSignals, KeepsTheWindowAndTheCap) {
     EXPECT_EQ(held[1].signal.session, "new");
     EXPECT_DOUBLE_EQ(held[1].at, 4000);
 
-    // Big sessions push the oldest out long before the reader's 4 MiB.
-    std::string big(100000, 'x');
+    // Big entries push the oldest out long before the reader's 4 MiB.
+    const std::string big(100000, 'x');
     for (int index = 0; index < 40; ++index) {
-        HeldSignals::add(path, {{"event", "tool_call"}, {"tool", "a"}, {"session", big + std::to_string(index)}}, now);
+        HeldSignals::add(path, {{"event", "tool_call"}, {"tool", "a"}, {"session", "big" + std::to_string(index)}, {"note", big}}, now);
     }
     held = SaverReplay::read(path, now);
     EXPECT_GT(held.size(), 20u);
     EXPECT_LT(held.size(), 40u);
-    EXPECT_EQ(held.back().signal.session, big + "39");
+    ASSERT_FALSE(held.empty());
+    EXPECT_EQ(held.back().signal.session, "big39");
 }
 
 }  // namespace
