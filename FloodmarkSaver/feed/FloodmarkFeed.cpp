@@ -14,6 +14,7 @@
 #include "platform/system/AtomicWrite.h"
 #include "platform/system/FileLock.h"
 #include "platform/system/Files.h"
+#include "platform/system/PrivateDirectory.h"
 #include "platform/system/ReadFile.h"
 
 #include <sys/stat.h>
@@ -238,11 +239,16 @@ const std::optional<PairedState>& FloodmarkFeed::pairedReading(double now) {
 
 void FloodmarkFeed::persistCalibration(double now) {
     calibrationSavedAt_ = now;
-    createDirectories(parentDirectory(settings_.calibrationPath), 0700);
+    // Never through a link at the application's folder: the file is ours alone.
+    PrivateDirectory folder(parentDirectory(settings_.calibrationPath));
+    if (!folder.isOpen()) {
+        return;
+    }
     std::string bytes = aggregator_.calibration()->toJson().dump(
         -1, ' ', false, nlohmann::json::error_handler_t::replace);
     // Atomic, so that a crash mid-write cannot cost the week of learning.
-    writeFileAtomically(settings_.calibrationPath, bytes);
+    std::string name = settings_.calibrationPath.substr(settings_.calibrationPath.rfind('/') + 1);
+    writeFileAtomicallyAt(folder.descriptor(), name, bytes);
 }
 
 void FloodmarkFeed::tickAggregator(double now) {

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <ctime>
 #include <numeric>
+#include <string_view>
 
 namespace floodmark {
 
@@ -16,11 +17,22 @@ namespace {
 // Six days back from today's key: with today that keeps seven days.
 constexpr double retentionSpan = 518400;
 
+// "YYYY-MM-DD", as `key` writes it; any other key is garbage that would never expire.
+bool isDayKey(std::string_view day) {
+    if (day.size() != 10 || day[4] != '-' || day[7] != '-') {
+        return false;
+    }
+    return std::all_of(day.begin(), day.end(), [](char c) { return c == '-' || (c >= '0' && c <= '9'); });
+}
+
 void restoreTable(const nlohmann::json* table, std::map<std::string, double>& into) {
     if (table == nullptr || !table->is_object()) {
         return;
     }
     for (const auto& [day, value] : table->items()) {
+        if (!isDayKey(day)) {
+            continue;
+        }
         double number = 0;
         if (value.is_boolean()) {
             number = value.get<bool>() ? 1 : 0;
@@ -68,14 +80,19 @@ void LiveDemandCalibration::observe(double rawY, double rawX, double now, double
     if (dt > 0 && std::isfinite(rawY)) {
         sustainedY_ += (1 - std::exp(-dt / sustainTau)) * (rawY - sustainedY_);
     }
+    std::string today = key(now);
     if (rawY > 0 || rawX > 0) {
-        std::string today = key(now);
         raise(dailySustainedY_, today, sustainedY_);
         raise(dailyMaxX_, today, rawX);
     }
+    // Days ahead come from a clock that was once set ahead; kept, they would never expire and
+    // would hold the denominators up for ever. Tomorrow may stay: replayed signals of just
+    // before midnight observe yesterday while today's key is already there.
     std::string cutoff = key(now - retentionSpan);
-    std::erase_if(dailySustainedY_, [&](const auto& entry) { return entry.first < cutoff; });
-    std::erase_if(dailyMaxX_, [&](const auto& entry) { return entry.first < cutoff; });
+    std::string latest = key(now + 86400);
+    auto outside = [&](const auto& entry) { return entry.first < cutoff || entry.first > latest; };
+    std::erase_if(dailySustainedY_, outside);
+    std::erase_if(dailyMaxX_, outside);
 }
 
 bool LiveDemandCalibration::isMature() const {

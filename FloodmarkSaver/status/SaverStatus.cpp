@@ -5,9 +5,10 @@
 #include "platform/kit/InternetTime.h"
 #include "platform/system/ApplicationDirectory.h"
 #include "platform/system/AtomicWrite.h"
-#include "platform/system/Files.h"
+#include "platform/system/PrivateDirectory.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -85,20 +86,28 @@ void SaverStatus::write(double now) {
     // Set first, so that a failed write also waits for the next heartbeat.
     lastWrite_ = now;
     writePending_ = false;
-    createDirectories(directory_, 0700);
+    // A linked folder is not ours: pruning there would delete other programs' files.
+    PrivateDirectory folder(directory_);
+    if (!folder.isOpen()) {
+        return;
+    }
     if (!pruned_) {
-        prune(now);
+        prune(folder.descriptor(), now);
     }
     // nlohmann's objects keep their keys sorted.
     std::string bytes = toJson(now).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
     // Diagnostics, rewritten often: never worth a flush to disk.
-    writeFileAtomically(filePath(), bytes, false);
+    writeFileAtomicallyAt(folder.descriptor(), std::to_string(pid_) + ".json", bytes, false);
 }
 
-void SaverStatus::prune(double now) {
+void SaverStatus::prune(int folder, double now) {
     pruned_ = true;
-    DIR* listing = opendir(directory_.c_str());
+    int listingDescriptor = openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    DIR* listing = listingDescriptor >= 0 ? fdopendir(listingDescriptor) : nullptr;
     if (listing == nullptr) {
+        if (listingDescriptor >= 0) {
+            close(listingDescriptor);
+        }
         return;
     }
     const std::string ownName = std::to_string(pid_) + ".json";
@@ -107,15 +116,15 @@ void SaverStatus::prune(double now) {
         if (!name.ends_with(".json") || name == ownName) {
             continue;
         }
-        std::string path = directory_ + "/" + name;
         struct stat status {};
-        if (lstat(path.c_str(), &status) != 0 || !S_ISREG(status.st_mode)) {
+        if (fstatat(folder, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0 ||
+            !S_ISREG(status.st_mode)) {
             continue;
         }
         double modified = static_cast<double>(status.st_mtim.tv_sec) +
                           static_cast<double>(status.st_mtim.tv_nsec) / 1e9;
         if (now - modified > pruneAfter) {
-            unlink(path.c_str());
+            unlinkat(folder, name.c_str(), 0);
         }
     }
     closedir(listing);

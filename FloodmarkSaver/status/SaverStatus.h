@@ -86,7 +86,7 @@ public:
 
 private:
     // Removes other processes' status files older than `pruneAfter`; once per object.
-    void prune(double now);
+    void prune(int folder, double now);
 
     std::string directory_;
     std::int32_t pid_;

@@ -1,14 +1,24 @@
 #include "platform/system/AtomicWrite.h"
 
+#include "platform/system/Files.h"
+
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cstdio>
+#include <algorithm>
+#include <cctype>
+#include <ctime>
+#include <mutex>
+#include <set>
 
 namespace floodmark {
 
 namespace {
+
+constexpr std::size_t suffixLength = 6;
 
 bool writeAll(int descriptor, std::string_view bytes) {
     while (!bytes.empty()) {
@@ -21,22 +31,103 @@ bool writeAll(int descriptor, std::string_view bytes) {
     return true;
 }
 
+std::string randomSuffix() {
+    constexpr std::string_view letters =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    unsigned char bytes[suffixLength] = {};
+    if (getrandom(bytes, sizeof bytes, 0) != static_cast<ssize_t>(sizeof bytes)) {
+        static unsigned counter = 0;  // still unique enough with O_EXCL retrying
+        for (auto& byte : bytes) byte = static_cast<unsigned char>(++counter * 37 + getpid());
+    }
+    std::string suffix;
+    for (unsigned char byte : bytes) {
+        suffix += letters[byte % letters.size()];
+    }
+    return suffix;
+}
+
+// A temporary of ours: NAME, a dot and six letters or digits of which one at least is not a
+// small letter, so that a file a person named "NAME.backup" is never taken for one.
+bool isTemporaryOf(std::string_view entry, std::string_view name) {
+    if (entry.size() != name.size() + 1 + suffixLength || !entry.starts_with(name) ||
+        entry[name.size()] != '.') {
+        return false;
+    }
+    auto suffix = entry.substr(name.size() + 1);
+    return std::all_of(suffix.begin(), suffix.end(), [](unsigned char c) { return std::isalnum(c); }) &&
+           std::any_of(suffix.begin(), suffix.end(), [](unsigned char c) { return !std::islower(c); });
+}
+
+// Once per directory and name in a process: a crash of an earlier process is all that leaves
+// temporaries, and a listing on every write would cost more than they do.
+void removeStaleTemporariesOnce(int directory, const std::string& name) {
+    static std::mutex lock;
+    static std::set<std::string> swept;
+    struct stat folder {};
+    if (fstat(directory, &folder) != 0) {
+        return;
+    }
+    std::string key = std::to_string(folder.st_dev) + ":" + std::to_string(folder.st_ino) + "/" + name;
+    {
+        std::lock_guard guard(lock);
+        if (!swept.insert(key).second) {
+            return;
+        }
+    }
+    int listingDescriptor = openat(directory, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    DIR* listing = listingDescriptor >= 0 ? fdopendir(listingDescriptor) : nullptr;
+    if (listing == nullptr) {
+        if (listingDescriptor >= 0) close(listingDescriptor);
+        return;
+    }
+    double now = static_cast<double>(std::time(nullptr));
+    while (const dirent* entry = readdir(listing)) {
+        struct stat file {};
+        if (isTemporaryOf(entry->d_name, name) &&
+            fstatat(directory, entry->d_name, &file, AT_SYMLINK_NOFOLLOW) == 0 &&
+            S_ISREG(file.st_mode) && now - static_cast<double>(file.st_mtime) > staleTemporaryAge) {
+            unlinkat(directory, entry->d_name, 0);
+        }
+    }
+    closedir(listing);
+}
+
 }  // namespace
 
-bool writeFileAtomically(const std::string& path, std::string_view bytes, bool durable) {
-    std::string temporary = path + ".XXXXXX";
-    int descriptor = mkostemp(temporary.data(), O_CLOEXEC);
+bool writeFileAtomicallyAt(int directory, const std::string& name, std::string_view bytes,
+                           bool durable) {
+    removeStaleTemporariesOnce(directory, name);
+    std::string temporary;
+    int descriptor = -1;
+    for (int attempt = 0; attempt < 8 && descriptor < 0; ++attempt) {
+        temporary = name + "." + randomSuffix();
+        descriptor = openat(directory, temporary.c_str(),
+                            O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    }
     if (descriptor < 0) {
         return false;
     }
     bool written = writeAll(descriptor, bytes) && fchmod(descriptor, 0644) == 0 &&
                    (!durable || fsync(descriptor) == 0);
     written = close(descriptor) == 0 && written;
-    if (!written || std::rename(temporary.c_str(), path.c_str()) != 0) {
-        unlink(temporary.c_str());
+    if (!written || renameat(directory, temporary.c_str(), directory, name.c_str()) != 0) {
+        unlinkat(directory, temporary.c_str(), 0);
         return false;
     }
     return true;
+}
+
+bool writeFileAtomically(const std::string& path, std::string_view bytes, bool durable) {
+    auto slash = path.find_last_of('/');
+    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    int directory = open(parentDirectory(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (directory < 0 || name.empty()) {
+        if (directory >= 0) close(directory);
+        return false;
+    }
+    bool written = writeFileAtomicallyAt(directory, name, bytes, durable);
+    close(directory);
+    return written;
 }
 
 }  // namespace floodmark

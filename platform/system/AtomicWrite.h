@@ -12,4 +12,12 @@ namespace floodmark {
 // leave the old file, which is fine for what is rewritten often and matters briefly.
 bool writeFileAtomically(const std::string& path, std::string_view bytes, bool durable = true);
 
+// The same for the file `name` in the open directory `directory`.
+bool writeFileAtomicallyAt(int directory, const std::string& name, std::string_view bytes,
+                           bool durable = true);
+
+// Temporaries ("NAME.XXXXXX") that a write interrupted by a crash or a kill left are removed
+// once they are this old, the first time a process writes NAME in that directory.
+inline constexpr double staleTemporaryAge = 3600;
+
 }  // namespace floodmark
