@@ -77,7 +77,9 @@ std::optional<PairedState> PairedState::read(const std::string& path, double now
     if (version != schema || !y || !x || !updatedAt) {
         return std::nullopt;
     }
-    if (now - *updatedAt > freshFor) {
+    // A stamp far ahead (a companion's clock set wrong, then the companion gone) would keep
+    // the water paired for ever; a little ahead is a clock a few seconds off.
+    if (now - *updatedAt > freshFor || *updatedAt - now > freshFor) {
         return std::nullopt;
     }
 

@@ -1,20 +1,15 @@
 #include "FloodmarkSaver/live/SaverReplay.h"
 #include "platform/kit/Time.h"
+#include "support/LocalListener.h"
 #include "support/RunFloodmark.h"
 #include "support/TempDirectory.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-#include <fcntl.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <sys/stat.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 #include <chrono>
-#include <cstring>
 
 namespace floodmark {
 namespace {
@@ -26,51 +21,7 @@ std::string fixture(const std::string& name) {
     return std::string(FLOODMARK_HOOK_PAYLOADS) + "/" + name;
 }
 
-// A listener on the home's socket, as a saver has; `backlog` 0 with a full queue is a saver
-// that is stopped and never accepts.
-class Listener {
-public:
-    explicit Listener(const std::string& home, int backlog = 8) {
-        mkdir((home + "/.tolvera").c_str(), 0700);
-        sockaddr_un address{};
-        address.sun_family = AF_UNIX;
-        std::string path = home + "/.tolvera/live.sock";
-        std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
-        descriptor_ = socket(AF_UNIX, SOCK_STREAM, 0);
-        bind(descriptor_, reinterpret_cast<sockaddr*>(&address), sizeof address);
-        listen(descriptor_, backlog);
-        if (backlog == 0) {
-            for (int filled = 0; filled < 64; ++filled) {
-                int client = socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK, 0);
-                if (connect(client, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
-                    close(client);
-                    break;
-                }
-                fillers_.push_back(client);
-            }
-        }
-    }
-    ~Listener() {
-        for (int client : fillers_) close(client);
-        close(descriptor_);
-    }
-
-    // The first line a client sent, waiting up to two seconds for one.
-    std::string firstLine() {
-        pollfd ready{descriptor_, POLLIN, 0};
-        if (poll(&ready, 1, 2000) != 1) return "";
-        int client = accept(descriptor_, nullptr, nullptr);
-        std::string line;
-        char byte;
-        while (read(client, &byte, 1) == 1 && byte != '\n') line += byte;
-        close(client);
-        return line;
-    }
-
-private:
-    int descriptor_ = -1;
-    std::vector<int> fillers_;
-};
+std::string socketOf(const TempDirectory& home) { return home.file(".tolvera/live.sock"); }
 
 // What the agent sees: exit 0, and on standard output nothing, or `{}` for the agents that
 // read JSON back, whatever the payload.
@@ -102,7 +53,7 @@ TEST(HookCommand, NeverGetsInTheAgentsWay) {
 // The hook speaks for the agent process that ran it through a shell: here, this test.
 TEST(HookCommand, DeliversToTheSaverForTheAgentProcess) {
     TempDirectory home;
-    Listener saver(home.path());
+    fixtures::LocalListener saver(socketOf(home));
     auto run = runFloodmark("hook --from claude-code < " + fixture("claude-code-prompt-m.json"),
                             home.path());
     EXPECT_EQ(run.status, 0);
@@ -122,7 +73,7 @@ TEST(HookCommand, DeliversToTheSaverForTheAgentProcess) {
 // A saver that never accepts does not hold the agent up: the signal is held for later.
 TEST(HookCommand, AStuckSocketDoesNotHoldTheHook) {
     TempDirectory home;
-    Listener stuck(home.path(), 0);
+    fixtures::LocalListener stuck(socketOf(home), true);
     auto started = std::chrono::steady_clock::now();
     auto run = runFloodmark("hook --from codex < " + fixture("codex-pre-tool-use.json"),
                             home.path());
