@@ -79,7 +79,10 @@ void drawSector(DrawingContext& context, const Sizes& sizes, const SustainSeries
 
 void draw(DrawingContext& context, Size size, double frameTime, const SustainSeries& sustain,
           double depth, bool reduceMotion) {
-    const auto [time, burst] = CalmClock::moment(frameTime, reduceMotion);
+    // Named copies rather than a structured binding: lambdas below capture them.
+    const CalmClock::Moment moment = CalmClock::moment(frameTime, reduceMotion);
+    const double time = moment.time;
+    const double burst = moment.burst;
     const SustainSeries values = sustain.size() == 5 ? sustain : absentSustain();
 
     context.save();

@@ -18,10 +18,11 @@ std::string path(const std::string& socketPath) {
 
 std::vector<HeldSignal> read(const std::string& path, double now) {
     auto content = readSmallFile(path, maxFileBytes);
-    if (!content) {
-        return {};
-    }
-    auto file = parseJsonText(*content);
+    return content ? fromText(*content, now) : std::vector<HeldSignal>();
+}
+
+std::vector<HeldSignal> fromText(std::string_view text, double now) {
+    auto file = parseJsonText(text);
     const auto* version = member(file, "schema");
     if (version == nullptr || !version->is_number() || version->get<double>() != schema) {
         return {};

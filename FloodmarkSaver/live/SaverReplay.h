@@ -3,6 +3,7 @@
 #include "FloodmarkSaver/live/LiveSignal.h"
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace floodmark {
@@ -26,6 +27,8 @@ std::string path(const std::string& socketPath);
 // The held signals of the last `window` before `now`, oldest first. Never fails: a missing or
 // broken file reads as empty, a broken entry is skipped. The file is left as it is.
 std::vector<HeldSignal> read(const std::string& path, double now);
+// The same for the file's bytes.
+std::vector<HeldSignal> fromText(std::string_view text, double now);
 
 }  // namespace SaverReplay
 

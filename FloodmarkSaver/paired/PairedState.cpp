@@ -63,10 +63,11 @@ const std::string& PairedState::defaultPath() {
 
 std::optional<PairedState> PairedState::read(const std::string& path, double now) {
     auto content = readSmallFile(path, maxFileBytes);
-    if (!content) {
-        return std::nullopt;
-    }
-    auto file = parseJsonText(*content);
+    return content ? fromText(*content, now) : std::nullopt;
+}
+
+std::optional<PairedState> PairedState::fromText(std::string_view text, double now) {
+    auto file = parseJsonText(text);
     if (!file.is_object()) {
         return std::nullopt;
     }

@@ -6,6 +6,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace floodmark {
 
@@ -34,6 +35,8 @@ struct PairedState {
 
     // The file at `path` if it is well formed and fresh at `now`; absent otherwise. Only reads.
     static std::optional<PairedState> read(const std::string& path, double now);
+    // The same for the file's bytes.
+    static std::optional<PairedState> fromText(std::string_view text, double now);
 
     bool operator==(const PairedState&) const = default;
 };
