@@ -20,5 +20,6 @@ int signalCommand(std::span<char* const> words);
 int statusCommand(std::span<char* const> words);
 int awayCommand(std::span<char* const> words);
 int demoCommand(std::span<char* const> words);
+int installHackCommand(std::span<char* const> words);
 
 }  // namespace floodmark::app

@@ -1,4 +1,5 @@
 #include "app/Commands.h"
+#include "app/Usage.h"
 
 #include <iostream>
 #include <span>
@@ -6,22 +7,23 @@
 
 namespace {
 
-constexpr std::string_view usage =
-    "usage: floodmark [--window-id ID | --root | --fullscreen] [--geometry WxH] [--scale K]\n"
-    "                [--cpu | --gpu]\n"
-    "       floodmark frames [--count N] [--interval S] [--simulated]\n"
-    "       floodmark snapshot --out FILE.png [--size WxH] [--scale K] [--y Y] [--x X]\n"
-    "                [--severity N] [--style NAME] [--time T] [--ripple AGE:POS]...\n"
-    "                [--pop AGE:POS]... [--clock TEXT] [--message TEXT]\n"
-    "                [--chrome-alpha A] [--sustain V,V,V,V,V] [--depth D]\n"
-    "                [--reduce-motion] [--cpu | --gpu] [--gpu-diff FILE.png]\n"
-    "       floodmark render --out DIR [--view WxH[@K][,preview]]... [--seconds S]\n"
-    "                [--simulated] [--fps F] [--locked] [--reduce-motion] [--cpu | --gpu]\n";
+bool asksForHelp(std::span<char* const> words) {
+    for (std::string_view word : words) {
+        if (word == "--help" || word == "-h") {
+            return true;
+        }
+    }
+    return false;
+}
 
 }  // namespace
 
 int main(int argc, char** argv) {
     std::span<char* const> words(argv, static_cast<std::size_t>(argc));
+    if (asksForHelp(words.subspan(1))) {
+        std::cout << floodmark::app::usage;
+        return 0;
+    }
     if (words.size() < 2 || words[1][0] == '-') {
         return floodmark::app::saverCommand(words.subspan(1));
     }
@@ -35,6 +37,6 @@ int main(int argc, char** argv) {
     if (command == "snapshot") {
         return floodmark::app::snapshotCommand(words.subspan(2));
     }
-    std::cerr << "floodmark: unknown command '" << command << "'\n" << usage;
+    std::cerr << "floodmark: unknown command '" << command << "'\n" << floodmark::app::usage;
     return 2;
 }

@@ -16,7 +16,7 @@ std::optional<std::string> saverProgramPath() {
         return std::nullopt;
     }
     std::string directory = parentDirectory(std::string(self.data(), static_cast<std::size_t>(length)));
-    for (const char* relative : {"/floodmark-saver", "/../libexec/floodmark/floodmark-saver"}) {
+    for (const char* relative : {"/floodmark-saver", "/../libexec/floodmark-saver"}) {
         std::string candidate = directory + relative;
         if (access(candidate.c_str(), X_OK) == 0) {
             return candidate;

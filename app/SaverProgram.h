@@ -5,8 +5,8 @@
 
 namespace floodmark::app {
 
-// The program that draws: beside this one in a build tree, in ../libexec/floodmark once
-// installed. Absent when neither is there.
+// The program that draws: beside this one in a build tree, in ../libexec once installed.
+// Absent when neither is there.
 std::optional<std::string> saverProgramPath();
 
 }  // namespace floodmark::app

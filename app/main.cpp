@@ -1,5 +1,6 @@
 #include "app/Commands.h"
 #include "app/SaverProgram.h"
+#include "app/Usage.h"
 
 #include <unistd.h>
 
@@ -10,26 +11,6 @@
 
 namespace {
 
-constexpr std::string_view usage =
-    "usage: floodmark [--window-id ID | --root | --fullscreen] [--geometry WxH] [--scale K]\n"
-    "                [--cpu | --gpu]\n"
-    "       floodmark hook --from AGENT [--event NAME] | --print-config AGENT\n"
-    "       floodmark signal --event E --tool T --session S [--size-bucket B]\n"
-    "                [--background-tasks N] [--error-kind K] [--resumes-at T] [--pid N]\n"
-    "       floodmark signal --ping --session S\n"
-    "       floodmark status [--json]\n"
-    "       floodmark away --y Y [--x X] [--severity N] [--awaiting N] [--style S]\n"
-    "                [--depth D] [--sustain V,V,V,V,V] [--impulse KIND] [--for SECONDS]\n"
-    "       floodmark demo [--seconds S]\n"
-    "       floodmark frames [--count N] [--interval S] [--simulated]\n"
-    "       floodmark snapshot --out FILE.png [--size WxH] [--scale K] [--y Y] [--x X]\n"
-    "                [--severity N] [--style NAME] [--time T] [--ripple AGE:POS]...\n"
-    "                [--pop AGE:POS]... [--clock TEXT] [--message TEXT]\n"
-    "                [--chrome-alpha A] [--sustain V,V,V,V,V] [--depth D]\n"
-    "                [--reduce-motion] [--cpu | --gpu] [--gpu-diff FILE.png]\n"
-    "       floodmark render --out DIR [--view WxH[@K][,preview]]... [--seconds S]\n"
-    "                [--simulated] [--fps F] [--locked] [--reduce-motion] [--cpu | --gpu]\n"
-    "Every command answers --help.\n";
 
 using Command = int (*)(std::span<char* const>);
 
@@ -41,7 +22,7 @@ struct Tool {
 constexpr Tool tools[] = {
     {"hook", floodmark::app::hookCommand},     {"signal", floodmark::app::signalCommand},
     {"status", floodmark::app::statusCommand}, {"away", floodmark::app::awayCommand},
-    {"demo", floodmark::app::demoCommand},
+    {"demo", floodmark::app::demoCommand},     {"install-hack", floodmark::app::installHackCommand},
 };
 
 }  // namespace
@@ -56,7 +37,11 @@ int main(int argc, char** argv) {
             }
         }
         if (first == "--help" || first == "-h" || first == "help") {
-            std::cout << usage;
+            std::cout << floodmark::app::usage;
+            return 0;
+        }
+        if (first == "--version") {
+            std::cout << "floodmark " << FLOODMARK_VERSION << "\n";
             return 0;
         }
     }
@@ -65,7 +50,7 @@ int main(int argc, char** argv) {
     auto saver = floodmark::app::saverProgramPath();
     if (!saver) {
         std::cerr << "floodmark: the drawing program floodmark-saver is missing beside "
-                     "this one or in ../libexec/floodmark\n";
+                     "this one or in ../libexec\n";
         return 1;
     }
     execv(saver->c_str(), argv);

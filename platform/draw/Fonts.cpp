@@ -101,8 +101,9 @@ std::shared_ptr<const FontFace> defaultSans() {
     return match ? faceFromPattern(match) : nullptr;
 }
 
-// Where the shipped fonts are: installed beside the program, or the source tree it was
-// built from.
+// Where the shipped fonts are: share/floodmark/fonts beside the program's folder, both where
+// it is installed (bin/ or libexec/) and in a build tree, which holds a copy there. No path of
+// the machine that built it is compiled in.
 std::vector<std::filesystem::path> fontDirectories() {
     std::vector<std::filesystem::path> directories;
     std::error_code error;
@@ -110,7 +111,6 @@ std::vector<std::filesystem::path> fontDirectories() {
     if (!error) {
         directories.push_back(program.parent_path().parent_path() / "share/floodmark/fonts");
     }
-    directories.emplace_back(FLOODMARK_SOURCE_FONTS);
     return directories;
 }
 
