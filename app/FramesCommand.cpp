@@ -1,6 +1,7 @@
 #include "FloodmarkSaver/feed/SharedFloodmarkFeed.h"
 #include "FloodmarkSaver/status/SaverStatus.h"
-#include "app/Arguments.h"
+#include "app/CommandLine.h"
+#include "app/OptionValues.h"
 #include "app/Commands.h"
 #include "app/FrameJson.h"
 #include "platform/kit/MainLoop.h"
@@ -19,20 +20,18 @@ struct FramesOptions {
     bool simulated = false;
 };
 
-FramesOptions parseFramesOptions(Arguments& arguments) {
-    FramesOptions options;
-    arguments.readEach([&](std::string_view word) {
-        if (word == "--count") {
-            options.count = arguments.positiveInteger(word);
-        } else if (word == "--interval") {
-            options.interval = arguments.positiveNumber(word).value_or(0);
-        } else if (word == "--simulated") {
-            options.simulated = true;
-        } else {
-            arguments.fail("unknown option '" + std::string(word) + "'");
-        }
-    });
-    return options;
+// Absent when the command should end at once with that status.
+std::optional<int> parseFramesOptions(std::span<char* const> words, FramesOptions& options) {
+    CLI::App parser("Runs the saver's feed and prints one frame of the water per step as one "
+                    "JSON object per line.",
+                    "floodmark frames");
+    addOption(parser, "--count", "Frames to print (default: until stopped)",
+              [&](const std::string& text) { options.count = OptionValues::positiveInteger("--count", text); });
+    addOption(parser, "--interval", "Seconds between steps (default 1/30)",
+              [&](const std::string& text) { options.interval = OptionValues::positiveNumber("--interval", text); });
+    parser.add_flag("--simulated", options.simulated,
+                    "Step back to back on a clock advanced by the interval per step");
+    return parseCommandLine(parser, words);
 }
 
 // Steps the lease and prints each frame; false once enough frames are out or nobody reads.
@@ -57,10 +56,9 @@ private:
 }  // namespace
 
 int framesCommand(std::span<char* const> words) {
-    Arguments arguments(words);
-    auto options = parseFramesOptions(arguments);
-    if (arguments.error()) {
-        return arguments.reportError("frames");
+    FramesOptions options;
+    if (auto exit = parseFramesOptions(words, options)) {
+        return *exit;
     }
 
     // A reader that goes away (frames | head) ends the output like SIGTERM, not the process.

@@ -1,5 +1,6 @@
 #include "FloodmarkSaver/host/FloodmarkSaverView.h"
-#include "app/Arguments.h"
+#include "app/CommandLine.h"
+#include "app/OptionValues.h"
 #include "app/Commands.h"
 #include "app/GpuChoice.h"
 #include "platform/headless/HeadlessHost.h"
@@ -61,42 +62,34 @@ std::optional<HeadlessHost::ViewLayout> parseView(std::string_view text) {
     return layout;
 }
 
-RenderOptions parseRenderOptions(Arguments& arguments) {
-    RenderOptions options;
-    arguments.readEach([&](std::string_view word) {
-        if (word == "--out") {
-            options.out = std::string(arguments.valueOf(word).value_or(""));
-        } else if (word == "--view") {
-            auto text = arguments.valueOf(word);
-            auto layout = text ? parseView(*text) : std::nullopt;
-            if (layout) {
-                options.views.push_back(*layout);
-            } else if (text) {
-                arguments.fail("--view wants WxH[@K][,preview], as 1280x720@2, not '" +
-                               std::string(*text) + "'");
-            }
-        } else if (word == "--seconds") {
-            options.seconds = arguments.positiveNumber(word).value_or(0);
-        } else if (word == "--simulated") {
-            options.simulated = true;
-        } else if (word == "--fps") {
-            options.fps = arguments.positiveNumber(word);
-        } else if (word == "--locked") {
-            options.locked = true;
-        } else if (word == "--reduce-motion") {
-            options.reduceMotion = true;
-        } else if (readGpuChoice(word, options.gpu)) {
-        } else {
-            arguments.fail("unknown option '" + std::string(word) + "'");
-        }
-    });
-    if (!arguments.error() && options.out.empty()) {
-        arguments.fail("--out DIR is required");
-    }
+// Absent when the command should end at once with that status.
+std::optional<int> parseRenderOptions(std::span<char* const> words, RenderOptions& options) {
+    CLI::App parser("Runs saver views without a display, on the real feed, and writes each "
+                    "picture they draw as DIR/viewN-NNNNN.png.",
+                    "floodmark render");
+    parser.add_option("--out", options.out, "The folder of the pictures")->required();
+    addOption(parser, "--view", "A view: WxH[@K][,preview] (default one of 1280x720)",
+              [&](const std::string& text) {
+                  auto layout = parseView(text);
+                  if (!layout) {
+                      OptionValues::reject("--view wants WxH[@K][,preview], as 1280x720@2, not '" + text + "'");
+                  }
+                  options.views.push_back(*layout);
+              })
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+    addOption(parser, "--seconds", "How long to run (default 5)",
+              [&](const std::string& text) { options.seconds = OptionValues::positiveNumber("--seconds", text); });
+    parser.add_flag("--simulated", options.simulated, "A clock that jumps from tick to tick");
+    addOption(parser, "--fps", "At most this many pictures a second of the run's clock",
+              [&](const std::string& text) { options.fps = OptionValues::positiveNumber("--fps", text); });
+    parser.add_flag("--locked", options.locked, "As if the session were locked");
+    parser.add_flag("--reduce-motion", options.reduceMotion, "As if the desktop asked for less motion");
+    addGpuChoice(parser, options.gpu);
+    auto exit = parseCommandLine(parser, words);
     if (options.views.empty()) {
         options.views.push_back({.size = {1280, 720}, .scale = 1});
     }
-    return options;
+    return exit;
 }
 
 std::string describe(const HeadlessHost::ViewLayout& layout) {
@@ -109,10 +102,9 @@ std::string describe(const HeadlessHost::ViewLayout& layout) {
 }  // namespace
 
 int renderCommand(std::span<char* const> words) {
-    Arguments arguments(words);
-    auto options = parseRenderOptions(arguments);
-    if (arguments.error()) {
-        return arguments.reportError("render");
+    RenderOptions options;
+    if (auto exit = parseRenderOptions(words, options)) {
+        return *exit;
     }
     GpuDevice::setPolicy(options.gpu);
     if (!createDirectories(options.out, 0755)) {

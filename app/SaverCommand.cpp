@@ -1,5 +1,6 @@
 #include "FloodmarkSaver/host/FloodmarkSaverView.h"
-#include "app/Arguments.h"
+#include "app/CommandLine.h"
+#include "app/OptionValues.h"
 #include "app/Commands.h"
 #include "app/GpuChoice.h"
 #include "platform/gl/GpuDevice.h"
@@ -68,40 +69,49 @@ std::optional<Size> parseGeometry(std::string_view text) {
     return Size{static_cast<double>(*width), static_cast<double>(*height)};
 }
 
-SaverOptions parseSaverOptions(Arguments& arguments) {
-    SaverOptions options;
-    arguments.readEach([&](std::string_view word) {
-        // The hosts write the X toolkit's single-dash forms; both are heard.
-        if (word == "--window-id" || word == "-window-id") {
-            auto text = arguments.valueOf(word);
-            options.windowId = text ? parseWindowId(*text) : std::nullopt;
-            if (text && !options.windowId) {
-                arguments.fail("--window-id wants a window id, as 0x1c00007 or 29360135, not '" +
-                               std::string(*text) + "'");
-            }
-        } else if (word == "--root" || word == "-root") {
-            options.root = true;
-        } else if (word == "--fullscreen") {
-            options.fullscreen = true;
-        } else if (word == "--geometry") {
-            auto text = arguments.valueOf(word);
-            if (auto size = text ? parseGeometry(*text) : std::nullopt) {
-                options.geometry = *size;
-            } else if (text) {
-                arguments.fail("--geometry wants WxH, as 1280x720, not '" + std::string(*text) +
-                               "'");
-            }
-        } else if (word == "--scale") {
-            options.scale = arguments.positiveNumber(word);
-            if (options.scale && *options.scale > X11Services::maxScale) {
-                arguments.fail("--scale wants a scale up to 8");
-            }
-        } else if (readGpuChoice(word, options.gpu)) {
-        } else {
-            arguments.fail("unknown option '" + std::string(word) + "'");
-        }
-    });
-    return options;
+// Absent when the command should go on; otherwise its exit status.
+std::optional<int> parseSaverOptions(std::span<char* const> words, SaverOptions& options) {
+    using namespace OptionValues;
+    CLI::App parser("Draws the water on the X display of DISPLAY: into the window a screen-saver "
+                    "host names (XSCREENSAVER_WINDOW), else as the options say, else in a window "
+                    "of its own.",
+                    "floodmark");
+    addOption(parser, "--window-id", "Draw into that window as a preview (hex 0x... or decimal)",
+              [&](const std::string& text) {
+                  options.windowId = parseWindowId(text);
+                  if (!options.windowId) {
+                      reject("--window-id wants a window id, as 0x1c00007 or 29360135, not '" + text + "'");
+                  }
+              });
+    parser.add_flag("--root", options.root, "Draw into the root window");
+    parser.add_flag("--fullscreen", options.fullscreen, "One borderless window on every monitor");
+    addOption(parser, "--geometry", "The size of its own window, WxH (default 1280x720)",
+              [&](const std::string& text) {
+                  auto size = parseGeometry(text);
+                  if (!size) {
+                      reject("--geometry wants WxH, as 1280x720, not '" + text + "'");
+                  }
+                  options.geometry = *size;
+              });
+    addOption(parser, "--scale", "Pixels per point instead of Xft.dpi's (up to 8)",
+              [&](const std::string& text) {
+                  options.scale = positiveNumber("--scale", text);
+                  if (*options.scale > X11Services::maxScale) {
+                      reject("--scale wants a scale up to 8");
+                  }
+              });
+    addGpuChoice(parser, options.gpu);
+    // The hosts write the X toolkit's single-dash forms; both are heard.
+    std::vector<std::string> spelled;
+    for (std::string_view word : words) {
+        spelled.emplace_back(word == "-root" || word == "-window-id" ? "-" + std::string(word)
+                                                                    : std::string(word));
+    }
+    std::vector<char*> pointers;
+    for (auto& word : spelled) {
+        pointers.push_back(word.data());
+    }
+    return parseCommandLine(parser, pointers);
 }
 
 // Puts the views where the options and the hosts' environment say, in the order the hosts
@@ -131,10 +141,9 @@ bool placeViews(X11Host& host, const SaverOptions& options, std::string& error) 
 }  // namespace
 
 int saverCommand(std::span<char* const> words) {
-    Arguments arguments(words);
-    auto options = parseSaverOptions(arguments);
-    if (arguments.error()) {
-        return arguments.reportError("saver");
+    SaverOptions options;
+    if (auto exit = parseSaverOptions(words, options)) {
+        return *exit;
     }
     // xsecurelock may send it; the saver keeps drawing.
     std::signal(SIGUSR1, SIG_IGN);

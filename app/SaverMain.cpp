@@ -5,25 +5,8 @@
 #include <span>
 #include <string_view>
 
-namespace {
-
-bool asksForHelp(std::span<char* const> words) {
-    for (std::string_view word : words) {
-        if (word == "--help" || word == "-h") {
-            return true;
-        }
-    }
-    return false;
-}
-
-}  // namespace
-
 int main(int argc, char** argv) {
     std::span<char* const> words(argv, static_cast<std::size_t>(argc));
-    if (asksForHelp(words.subspan(1))) {
-        std::cout << floodmark::app::usage;
-        return 0;
-    }
     if (words.size() < 2 || words[1][0] == '-') {
         return floodmark::app::saverCommand(words.subspan(1));
     }

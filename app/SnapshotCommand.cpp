@@ -1,6 +1,7 @@
 #include "FloodmarkSaver/gpu/GpuPicture.h"
 #include "FloodmarkSaver/scene/FloodmarkRenderer.h"
-#include "app/Arguments.h"
+#include "app/CommandLine.h"
+#include "app/OptionValues.h"
 #include "app/Commands.h"
 #include "app/GpuChoice.h"
 #include "platform/draw/CairoCanvas.h"
@@ -26,35 +27,24 @@ struct SnapshotOptions {
     FloodmarkFrame frame = FloodmarkFrame::resting();
 };
 
-std::optional<SurfaceMark> markOf(Arguments& arguments, std::string_view option) {
-    auto pair = arguments.numberPair(option, ':');
-    if (!pair) {
-        return std::nullopt;
-    }
-    return SurfaceMark{.age = pair->first, .position = pair->second};
+SurfaceMark markOf(std::string_view option, const std::string& text) {
+    auto [age, position] = OptionValues::numberPair(option, text, ':');
+    return SurfaceMark{.age = age, .position = position};
 }
 
-void readSize(Arguments& arguments, std::string_view option, Size& size) {
-    auto pair = arguments.numberPair(option, 'x');
-    if (!pair) {
-        return;
-    }
+Size sizeOf(const std::string& text) {
+    auto [width, height] = OptionValues::numberPair("--size", text, 'x');
     auto whole = [](double value) { return std::trunc(value) == value && value >= 1; };
-    if (!whole(pair->first) || !whole(pair->second)) {
-        arguments.fail(std::string(option) + " wants whole numbers of points, as 1280x720");
-        return;
+    if (!whole(width) || !whole(height)) {
+        OptionValues::reject("--size wants whole numbers of points, as 1280x720");
     }
-    size = {pair->first, pair->second};
+    return {width, height};
 }
 
 // Five values joined by commas; "-" stands for an absent one.
-void readSustain(Arguments& arguments, std::string_view option, SustainSeries& sustain) {
-    auto text = arguments.valueOf(option);
-    if (!text) {
-        return;
-    }
+SustainSeries sustainOf(const std::string& text) {
     SustainSeries values;
-    std::string_view rest = *text;
+    std::string_view rest = text;
     while (values.size() < 6) {
         auto comma = rest.find(',');
         std::string item(rest.substr(0, comma));
@@ -74,75 +64,62 @@ void readSustain(Arguments& arguments, std::string_view option, SustainSeries& s
         rest.remove_prefix(comma + 1);
     }
     if (values.size() != 5 || !rest.empty()) {
-        arguments.fail(std::string(option) + " wants five values joined by commas, '-' for none");
-        return;
+        OptionValues::reject("--sustain wants five values joined by commas, '-' for none");
     }
-    sustain = values;
+    return values;
 }
 
-void readOption(Arguments& arguments, std::string_view word, SnapshotOptions& options) {
+// Absent when the command should end at once with that status.
+std::optional<int> parseSnapshotOptions(std::span<char* const> words, SnapshotOptions& options) {
+    using namespace OptionValues;
     FloodmarkFrame& frame = options.frame;
-    if (word == "--out") {
-        options.out = std::string(arguments.valueOf(word).value_or(""));
-    } else if (word == "--size") {
-        readSize(arguments, word, options.size);
-    } else if (word == "--scale") {
-        options.scale = arguments.positiveNumber(word).value_or(1);
-    } else if (word == "--y") {
-        frame.y = arguments.number(word).value_or(0);
-    } else if (word == "--x") {
-        frame.x = arguments.number(word).value_or(0);
-    } else if (word == "--severity") {
-        auto severity = arguments.integer(word).value_or(-1);
-        frame.severity = static_cast<int>(std::clamp<long long>(severity, -1, 1000));
-    } else if (word == "--style") {
-        auto name = arguments.valueOf(word).value_or("");
-        if (auto style = SaverStyle::fromRawValue(name)) {
-            frame.style = *style;
-        } else {
-            arguments.fail("--style wants standard, still, bloom, unfold, mosaic or splinter");
-        }
-    } else if (word == "--time") {
-        frame.time = arguments.number(word).value_or(0);
-    } else if (word == "--ripple") {
-        if (auto mark = markOf(arguments, word)) {
-            frame.ripples.push_back(*mark);
-        }
-    } else if (word == "--pop") {
-        if (auto mark = markOf(arguments, word)) {
-            frame.pops.push_back(*mark);
-        }
-    } else if (word == "--clock") {
-        frame.clock = std::string(arguments.valueOf(word).value_or(""));
-    } else if (word == "--message") {
-        frame.message = std::string(arguments.valueOf(word).value_or(""));
-    } else if (word == "--chrome-alpha") {
-        frame.chromeAlpha = arguments.number(word).value_or(1);
-    } else if (word == "--sustain") {
-        readSustain(arguments, word, frame.sustain);
-    } else if (word == "--depth") {
-        frame.depth = arguments.number(word).value_or(0);
-    } else if (readGpuChoice(word, options.gpu)) {
-    } else if (word == "--gpu-diff") {
-        options.gpuDifference = std::string(arguments.valueOf(word).value_or(""));
-    } else if (word == "--reduce-motion") {
-        frame.reduceMotion = true;
-    } else {
-        arguments.fail("unknown option '" + std::string(word) + "'");
+    CLI::App parser("Draws one frame of the water, described by the options, to a PNG.",
+                    "floodmark snapshot");
+    parser.add_option("--out", options.out, "The PNG to write")->required();
+    addOption(parser, "--size", "Points, WxH (default 1280x720)",
+              [&](const std::string& text) { options.size = sizeOf(text); });
+    addOption(parser, "--scale", "Pixels per point (default 1)",
+              [&](const std::string& text) { options.scale = positiveNumber("--scale", text); });
+    addOption(parser, "--y", "Water level", [&](const std::string& text) { frame.y = number("--y", text); });
+    addOption(parser, "--x", "Surface activity", [&](const std::string& text) { frame.x = number("--x", text); });
+    addOption(parser, "--severity", "Severity code (tint)", [&](const std::string& text) {
+        frame.severity = static_cast<int>(std::clamp<long long>(integer("--severity", text), -1, 1000));
+    });
+    addOption(parser, "--style", "standard, still, bloom, unfold, mosaic or splinter",
+              [&](const std::string& text) {
+                  auto style = SaverStyle::fromRawValue(text);
+                  if (!style) {
+                      reject("--style wants standard, still, bloom, unfold, mosaic or splinter");
+                  }
+                  frame.style = *style;
+              });
+    addOption(parser, "--time", "Seconds of the scene's clock",
+              [&](const std::string& text) { frame.time = number("--time", text); });
+    addOption(parser, "--ripple", "A ripple, AGE:POS (repeatable)",
+              [&](const std::string& text) { frame.ripples.push_back(markOf("--ripple", text)); })
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+    addOption(parser, "--pop", "A pop, AGE:POS (repeatable)",
+              [&](const std::string& text) { frame.pops.push_back(markOf("--pop", text)); })
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+    addOption(parser, "--clock", "The clock's text", [&](const std::string& text) { frame.clock = text; });
+    addOption(parser, "--message", "The away message", [&](const std::string& text) { frame.message = text; });
+    addOption(parser, "--chrome-alpha", "Opacity of the clock and message",
+              [&](const std::string& text) { frame.chromeAlpha = number("--chrome-alpha", text); });
+    addOption(parser, "--sustain", "Five values V,V,V,V,V ('-' for none)",
+              [&](const std::string& text) { frame.sustain = sustainOf(text); });
+    addOption(parser, "--depth", "Depth of work", [&](const std::string& text) { frame.depth = number("--depth", text); });
+    parser.add_flag("--reduce-motion", frame.reduceMotion, "As if the desktop asked for less motion");
+    addGpuChoice(parser, options.gpu);
+    parser.add_option("--gpu-diff", options.gpuDifference,
+                      "Also write |GPU - Cairo| of each pixel to this PNG");
+    if (auto exit = parseCommandLine(parser, words)) {
+        return exit;
     }
-}
-
-SnapshotOptions parseSnapshotOptions(Arguments& arguments) {
-    SnapshotOptions options;
-    arguments.readEach([&](std::string_view word) { readOption(arguments, word, options); });
-    if (!arguments.error() && options.out.empty()) {
-        arguments.fail("--out FILE.png is required");
+    if (options.size.width * options.scale > maxPixels || options.size.height * options.scale > maxPixels) {
+        std::cerr << "floodmark snapshot: the picture may be at most 16384 pixels on a side\n";
+        return 2;
     }
-    if (!arguments.error() && (options.size.width * options.scale > maxPixels ||
-                               options.size.height * options.scale > maxPixels)) {
-        arguments.fail("the picture may be at most 16384 pixels on a side");
-    }
-    return options;
+    return std::nullopt;
 }
 
 // The scene drawn by both renderers, and |GPU − Cairo| of each channel as a picture.
@@ -181,10 +158,9 @@ bool writeGpuDifference(const SnapshotOptions& options) {
 }  // namespace
 
 int snapshotCommand(std::span<char* const> words) {
-    Arguments arguments(words);
-    auto options = parseSnapshotOptions(arguments);
-    if (arguments.error()) {
-        return arguments.reportError("snapshot");
+    SnapshotOptions options;
+    if (auto exit = parseSnapshotOptions(words, options)) {
+        return *exit;
     }
     registerBundledFonts();
     CairoCanvas canvas(options.size, options.scale);
