@@ -17,6 +17,7 @@ inline constexpr std::string_view usage =
     "                [--depth D] [--sustain V,V,V,V,V] [--impulse KIND] [--for SECONDS]\n"
     "       floodmark demo [--seconds S]\n"
     "       floodmark install-hack [--user]\n"
+    "       floodmark options\n"
     "       floodmark frames [--count N] [--interval S] [--simulated]\n"
     "       floodmark snapshot --out FILE.png [--size WxH] [--scale K] [--y Y] [--x X]\n"
     "                [--severity N] [--style NAME] [--time T] [--ripple AGE:POS]...\n"

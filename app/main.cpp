@@ -1,5 +1,5 @@
 #include "app/Commands.h"
-#include "app/SaverProgram.h"
+#include "app/HelperProgram.h"
 #include "app/Usage.h"
 
 #include <unistd.h>
@@ -45,15 +45,16 @@ int main(int argc, char** argv) {
             return 0;
         }
     }
-    // Everything else draws: hand over to the program that has the graphics stack, in this
-    // same process, so that a saver host's signals still reach it.
-    auto saver = floodmark::app::saverProgramPath();
-    if (!saver) {
-        std::cerr << "floodmark: the drawing program floodmark-saver is missing beside "
-                     "this one or in ../libexec\n";
+    // The options sheet is GTK's, everything else draws: hand over to the program that has what
+    // it needs, in this same process, so that a saver host's signals still reach it.
+    bool options = words.size() >= 2 && std::string_view(words[1]) == "options";
+    std::string helper = options ? "floodmark-options" : "floodmark-saver";
+    auto program = floodmark::app::helperProgramPath(helper);
+    if (!program) {
+        std::cerr << "floodmark: " << helper << " is missing beside this program or in ../libexec\n";
         return 1;
     }
-    execv(saver->c_str(), argv);
-    std::cerr << "floodmark: cannot run " << *saver << ": " << std::strerror(errno) << "\n";
+    execv(program->c_str(), argv);
+    std::cerr << "floodmark: cannot run " << *program << ": " << std::strerror(errno) << "\n";
     return 1;
 }

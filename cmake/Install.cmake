@@ -5,7 +5,7 @@ set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
 
 install(TARGETS floodmark RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 # floodmark finds it in ../libexec, and the fonts in ../share from either.
-install(TARGETS floodmark-saver RUNTIME DESTINATION ${CMAKE_INSTALL_LIBEXECDIR})
+install(TARGETS floodmark-saver floodmark-options RUNTIME DESTINATION ${CMAKE_INSTALL_LIBEXECDIR})
 install(FILES
   resources/fonts/IBMPlexMono-Regular.ttf
   resources/fonts/IBMPlexSans-Medium.ttf
@@ -25,6 +25,10 @@ install(FILES resources/hosts/floodmark.xml DESTINATION ${CMAKE_INSTALL_DATADIR}
 configure_file(resources/hosts/floodmark.desktop.in ${CMAKE_BINARY_DIR}/floodmark.desktop @ONLY)
 install(FILES ${CMAKE_BINARY_DIR}/floodmark.desktop
   DESTINATION ${CMAKE_INSTALL_DATADIR}/applications/screensavers)
+# Desktop menus open the options sheet.
+set(FLOODMARK_BIN ${CMAKE_INSTALL_FULL_BINDIR}/floodmark)
+configure_file(resources/hosts/floodmark-options.desktop.in ${CMAKE_BINARY_DIR}/floodmark-options.desktop @ONLY)
+install(FILES ${CMAKE_BINARY_DIR}/floodmark-options.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES docs/floodmark.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 
 set(CPACK_PACKAGE_NAME floodmark)

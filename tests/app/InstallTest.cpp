@@ -52,7 +52,8 @@ TEST(Install, LaysOutEveryFileAndTheInstalledProgramFindsItsFonts) {
                   " --prefix /usr >/dev/null"),
               0);
     for (const char* file :
-         {"usr/bin/floodmark", "usr/libexec/floodmark-saver",
+         {"usr/bin/floodmark", "usr/libexec/floodmark-saver", "usr/libexec/floodmark-options",
+          "usr/share/applications/floodmark-options.desktop",
           "usr/share/floodmark/fonts/IBMPlexSans-Medium.ttf",
           "usr/share/floodmark/fonts/IBMPlexMono-Regular.ttf",
           "usr/share/floodmark/fonts/LICENSE.txt", "usr/share/xscreensaver/config/floodmark.xml",
@@ -77,7 +78,9 @@ TEST(Install, LaysOutEveryFileAndTheInstalledProgramFindsItsFonts) {
                   "and r.find('command').get('arg') == '--root' and "
                   "r.find('boolean').get('arg-set') == '--cpu' and r.find('_description') is not None\""),
               0);
-    EXPECT_EQ(run("desktop-file-validate " + root.file("usr/share/applications/screensavers/floodmark.desktop")), 0);
+    EXPECT_EQ(run("desktop-file-validate " + root.file("usr/share/applications/screensavers/floodmark.desktop") +
+                  " " + root.file("usr/share/applications/floodmark-options.desktop")),
+              0);
     // The hosts run only what lies in the hack folder of the prefix the build was made for.
     EXPECT_TRUE(std::regex_search(
         contentOf(root.file("usr/share/applications/screensavers/floodmark.desktop")),

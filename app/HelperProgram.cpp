@@ -1,4 +1,4 @@
-#include "app/SaverProgram.h"
+#include "app/HelperProgram.h"
 
 #include "platform/system/Files.h"
 
@@ -9,15 +9,14 @@
 
 namespace floodmark::app {
 
-std::optional<std::string> saverProgramPath() {
+std::optional<std::string> helperProgramPath(const std::string& name) {
     std::array<char, PATH_MAX> self{};
     ssize_t length = readlink("/proc/self/exe", self.data(), self.size() - 1);
     if (length <= 0) {
         return std::nullopt;
     }
     std::string directory = parentDirectory(std::string(self.data(), static_cast<std::size_t>(length)));
-    for (const char* relative : {"/floodmark-saver", "/../libexec/floodmark-saver"}) {
-        std::string candidate = directory + relative;
+    for (const std::string& candidate : {directory + "/" + name, directory + "/../libexec/" + name}) {
         if (access(candidate.c_str(), X_OK) == 0) {
             return candidate;
         }
