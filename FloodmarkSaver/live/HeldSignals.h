@@ -14,7 +14,7 @@ namespace HeldSignals {
 // The file is kept well under what the replay reader accepts; the oldest entries go first.
 inline constexpr std::size_t maxKeptBytes = 3 << 20;
 // How long a writer waits for the others, seconds: agents running side by side take turns.
-inline constexpr double writerLockTimeout = 2.0;
+inline constexpr double writerLockTimeout = 5.0;
 // How long the replaying feed waits for a writer: it must not stall the saver's frames.
 inline constexpr double readerLockTimeout = 0.2;
 
