@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 namespace floodmark::app {
 
@@ -30,6 +31,22 @@ CLI::Option* addOption(CLI::App& parser, const std::string& name, const std::str
                        Apply apply) {
     return parser.add_option_function<std::string>(
         name, [apply](const std::string& text) { apply(text); }, help);
+}
+
+// An option that may be given many times: `apply` reads each value, in the order given.
+template <typename Apply>
+CLI::Option* addRepeatedOption(CLI::App& parser, const std::string& name, const std::string& help,
+                               Apply apply) {
+    return parser
+        .add_option_function<std::vector<std::string>>(
+            name,
+            [apply](const std::vector<std::string>& texts) {
+                for (const auto& text : texts) {
+                    apply(text);
+                }
+            },
+            help)
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
 }
 
 }  // namespace floodmark::app

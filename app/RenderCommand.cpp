@@ -68,15 +68,16 @@ std::optional<int> parseRenderOptions(std::span<char* const> words, RenderOption
                     "picture they draw as DIR/viewN-NNNNN.png.",
                     "floodmark render");
     parser.add_option("--out", options.out, "The folder of the pictures")->required();
-    addOption(parser, "--view", "A view: WxH[@K][,preview] (default one of 1280x720)",
-              [&](const std::string& text) {
-                  auto layout = parseView(text);
-                  if (!layout) {
-                      OptionValues::reject("--view wants WxH[@K][,preview], as 1280x720@2, not '" + text + "'");
-                  }
-                  options.views.push_back(*layout);
-              })
-        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+    addRepeatedOption(
+        parser, "--view", "A view: WxH[@K][,preview] (default one of 1280x720)",
+        [&](const std::string& text) {
+            auto layout = parseView(text);
+            if (!layout) {
+                OptionValues::reject("--view wants WxH[@K][,preview], as 1280x720@2, not '" + text +
+                                     "'");
+            }
+            options.views.push_back(*layout);
+        });
     addOption(parser, "--seconds", "How long to run (default 5)",
               [&](const std::string& text) { options.seconds = OptionValues::positiveNumber("--seconds", text); });
     parser.add_flag("--simulated", options.simulated, "A clock that jumps from tick to tick");

@@ -95,12 +95,12 @@ std::optional<int> parseSnapshotOptions(std::span<char* const> words, SnapshotOp
               });
     addOption(parser, "--time", "Seconds of the scene's clock",
               [&](const std::string& text) { frame.time = number("--time", text); });
-    addOption(parser, "--ripple", "A ripple, AGE:POS (repeatable)",
-              [&](const std::string& text) { frame.ripples.push_back(markOf("--ripple", text)); })
-        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
-    addOption(parser, "--pop", "A pop, AGE:POS (repeatable)",
-              [&](const std::string& text) { frame.pops.push_back(markOf("--pop", text)); })
-        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+    addRepeatedOption(
+        parser, "--ripple", "A ripple, AGE:POS (repeatable)",
+        [&](const std::string& text) { frame.ripples.push_back(markOf("--ripple", text)); });
+    addRepeatedOption(parser, "--pop", "A pop, AGE:POS (repeatable)", [&](const std::string& text) {
+        frame.pops.push_back(markOf("--pop", text));
+    });
     addOption(parser, "--clock", "The clock's text", [&](const std::string& text) { frame.clock = text; });
     addOption(parser, "--message", "The away message", [&](const std::string& text) { frame.message = text; });
     addOption(parser, "--chrome-alpha", "Opacity of the clock and message",

@@ -33,17 +33,27 @@ TEST(RenderCommand, DrawsTheCompanionsWaterWithTheChromeOverIt) {
                         R"({"schema":1,"y":0.6,"x":0.3,"severity":4,"awaiting":2,"updatedAt":")" +
                             formatInternetTime(currentTime()) + R"("})");
     std::string out = home.file("pictures");
-    auto run = fixtures::runFloodmark("render --simulated --seconds 2 --view 400x300 --out " + out,
-                                      home.path());
+    // --view repeats: each view draws pictures of its own size.
+    auto run = fixtures::runFloodmark(
+        "render --simulated --seconds 2 --view 400x300 --view 160x90,preview --out " + out,
+        home.path());
     ASSERT_EQ(run.status, 0);
-    ASSERT_EQ(run.lines.size(), 1u);
+    ASSERT_EQ(run.lines.size(), 2u);
     EXPECT_TRUE(run.lines[0].starts_with("view 1 400x300@1: ")) << run.lines[0];
+    EXPECT_TRUE(run.lines[1].starts_with("view 2 160x90@1 preview: ")) << run.lines[1];
 
     std::vector<std::string> pictures;
     for (const auto& entry : std::filesystem::directory_iterator(out)) {
-        pictures.push_back(entry.path().string());
+        if (entry.path().filename().string().starts_with("view1-")) {
+            pictures.push_back(entry.path().string());
+        }
     }
     ASSERT_GE(pictures.size(), 2u);
+    cairo_surface_t* preview =
+        cairo_image_surface_create_from_png((out + "/view2-00000.png").c_str());
+    EXPECT_EQ(cairo_image_surface_get_width(preview), 160);
+    EXPECT_EQ(cairo_image_surface_get_height(preview), 90);
+    cairo_surface_destroy(preview);
     std::sort(pictures.begin(), pictures.end());
     cairo_surface_t* last = cairo_image_surface_create_from_png(pictures.back().c_str());
     ASSERT_EQ(cairo_surface_status(last), CAIRO_STATUS_SUCCESS);

@@ -7,6 +7,9 @@
 #include <cairo.h>
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
+
 namespace floodmark {
 namespace {
 
@@ -40,6 +43,19 @@ TEST_F(SnapshotCommand, DrawsAFrameAtItsSizeAndScale) {
         "--chrome-alpha 0.5 --reduce-motion");
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(pictureSize(), (std::pair{600, 400}));
+}
+
+// A repeated --ripple or --pop adds a mark: the second one changes the picture.
+TEST_F(SnapshotCommand, DrawsEveryRepeatedMark) {
+    auto picture = [&](const std::string& marks) {
+        EXPECT_EQ(snapshot("--size 320x180 --y 0.5 --cpu " + marks).status, 0) << marks;
+        std::ifstream file(out, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(file), {});
+    };
+    for (const char* mark : {"--ripple", "--pop"}) {
+        std::string one = std::string(mark) + " 0.3:0.25";
+        EXPECT_NE(picture(one), picture(one + " " + mark + " 0.3:0.75")) << mark;
+    }
 }
 
 TEST_F(SnapshotCommand, WritesTheDifferenceOfTheTwoRenderers) {
