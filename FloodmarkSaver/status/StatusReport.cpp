@@ -48,6 +48,21 @@ std::string text(const nlohmann::json& status, std::string_view key, std::string
     return value ? std::string(*value) : fallback;
 }
 
+bool flag(const nlohmann::json& status, std::string_view key) {
+    const auto* value = member(status, key);
+    return value && value->is_boolean() && value->get<bool>();
+}
+
+// A follower shows the water of the running process that owns the socket.
+std::string followedWater(const std::vector<StatusReport::Process>& processes) {
+    for (const auto& process : processes) {
+        if (process.status && !process.stale && flag(*process.status, "ownsBus")) {
+            return "following " + std::to_string(process.pid) + "'s water";
+        }
+    }
+    return "following the socket owner's water";
+}
+
 std::string ago(double now, double then) {
     char line[48];
     double seconds = std::max(0.0, now - then);
@@ -132,9 +147,10 @@ std::string StatusReport::toText(double now) const {
             out += ", updated " + ago(now, *process.updatedAt);
         }
         out += "\n  mode " + text(status, "mode", "none");
-        const auto* owns = member(status, "ownsBus");
-        if (owns && owns->is_boolean() && *owns) {
+        if (flag(status, "ownsBus")) {
             out += ", owns the socket " + text(status, "socketPath", "");
+        } else if (flag(status, "following")) {
+            out += ", " + followedWater(processes);
         } else {
             out += ", does not own the socket";
         }

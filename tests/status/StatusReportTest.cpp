@@ -64,6 +64,36 @@ TEST(StatusReport, JudgesEachProcessFile) {
     EXPECT_EQ(json["processes"].size(), 4u);
 }
 
+// A process that shows another's water names the running owner; with none running, the owner
+// goes unnamed.
+TEST(StatusReport, AFollowerNamesTheOwnerItFollows) {
+    TempDirectory directory;
+    const double now = 1796857200;  // 2026-12-09T23:00:00Z
+    const pid_t owner = getpid();
+    const pid_t follower = getppid();
+    auto write = [&](pid_t pid, const std::string& content) {
+        fixtures::writeFile(directory.file(std::to_string(pid) + ".json"), content);
+    };
+    write(
+        follower,
+        R"({"mode":"live","ownsBus":false,"following":true,"updatedAt":"2026-12-09T22:59:59.000Z"})");
+    const std::string followerLine =
+        "pid " + std::to_string(follower) + ": running, updated 1.0 s ago\n  mode live, ";
+
+    write(
+        owner,
+        R"({"mode":"live","ownsBus":true,"socketPath":"/h/.tolvera/live.sock","updatedAt":"2026-12-09T22:59:59.500Z"})");
+    std::string text = StatusReport::read(directory.path(), now).toText(now);
+    EXPECT_NE(text.find(followerLine + "following " + std::to_string(owner) + "'s water\n"),
+              std::string::npos)
+        << text;
+
+    write(owner, R"({"mode":"live","ownsBus":true,"updatedAt":"2026-12-09T22:50:00.000Z"})");
+    text = StatusReport::read(directory.path(), now).toText(now);
+    EXPECT_NE(text.find(followerLine + "following the socket owner's water\n"), std::string::npos)
+        << text;
+}
+
 TEST(StatusReport, SaysSoWhenNoSaverHasRun) {
     auto report = StatusReport::read("/nonexistent/status", 0);
     EXPECT_TRUE(report.processes.empty());
