@@ -1,11 +1,12 @@
 #include "FloodmarkSaver/feed/SharedFloodmarkFeed.h"
 #include "FloodmarkSaver/status/SaverStatus.h"
 #include "app/CommandLine.h"
-#include "app/OptionValues.h"
 #include "app/Commands.h"
 #include "app/FrameJson.h"
+#include "app/OptionValues.h"
 #include "platform/kit/MainLoop.h"
 #include "platform/kit/Time.h"
+#include "platform/system/ReduceMotion.h"
 
 #include <csignal>
 #include <iostream>
@@ -38,10 +39,13 @@ std::optional<int> parseFramesOptions(std::span<char* const> words, FramesOption
 class FramePrinter {
 public:
     FramePrinter(FloodmarkFeedLease& lease, std::optional<long long> count)
-        : lease_(lease), remaining_(count) {}
+        : lease_(lease), remaining_(count), reduceMotion_(ReduceMotion::systemReaders()) {}
 
     bool printNext(double now) {
-        std::cout << frameJson(lease_.step(now, false)).dump() << std::endl;
+        // The desktop's setting, as the saver reads it; asked by the wall clock, which a
+        // simulated run outpaces.
+        bool reduceMotion = reduceMotion_.value(currentTime());
+        std::cout << frameJson(lease_.step(now, reduceMotion)).dump() << std::endl;
         if (remaining_) {
             --*remaining_;
         }
@@ -51,6 +55,7 @@ public:
 private:
     FloodmarkFeedLease& lease_;
     std::optional<long long> remaining_;
+    ReduceMotionSetting reduceMotion_;
 };
 
 }  // namespace

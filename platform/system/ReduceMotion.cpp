@@ -4,11 +4,13 @@
 #include "platform/system/ReadFile.h"
 
 #include <gio/gio.h>
+#include <sys/stat.h>
 #include <systemd/sd-bus.h>
 
 #include <cstdint>
 #include <cstdlib>
 #include <sstream>
+#include <string_view>
 
 namespace floodmark {
 
@@ -28,10 +30,26 @@ std::string trimmed(const std::string& text) {
     return text.substr(first, text.find_last_not_of(" \t\r") - first + 1);
 }
 
+// Whether the session has a bus to ask. GSettings (through dconf) and GDBus would otherwise
+// autolaunch one, whose dbus-launch and dbus-daemon outlive us until the X server goes.
+bool sessionBusPresent() {
+    const char* address = std::getenv("DBUS_SESSION_BUS_ADDRESS");
+    if (address != nullptr && address[0] != '\0') {
+        return std::string_view(address).find("autolaunch:") == std::string_view::npos;
+    }
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    struct stat bus {};
+    return runtime != nullptr && runtime[0] == '/' &&
+           stat((std::string(runtime) + "/bus").c_str(), &bus) == 0 && S_ISSOCK(bus.st_mode);
+}
+
 // A GSettings value that the user set, or nothing when the schema or the key is not installed
 // (opening a schema that is missing would abort the process) or the key holds its default: the
 // defaults of GNOME's schemas are no answer on a desktop that merely has them installed.
 GVariant* gsettingsValue(const char* schemaId, const char* key) {
+    if (!sessionBusPresent()) {
+        return nullptr;
+    }
     GSettingsSchemaSource* source = g_settings_schema_source_get_default();
     if (source == nullptr) {
         return nullptr;
@@ -70,7 +88,7 @@ std::optional<bool> gsettingsAnswer(const char* schemaId, const char* key, const
 
 std::optional<bool> readPortal() {
     sd_bus* bus = nullptr;
-    if (sd_bus_open_user(&bus) < 0) {
+    if (!sessionBusPresent() || sd_bus_open_user(&bus) < 0) {
         return std::nullopt;
     }
     std::optional<bool> answer;

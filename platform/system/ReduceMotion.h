@@ -8,7 +8,9 @@
 namespace floodmark {
 
 // The desktop's "reduce motion" setting. Each reader answers true or false, or nothing when its
-// desktop has no say (no session bus, no such schema or key, no such file).
+// desktop has no say (no session bus, no such schema or key, no such file). Readers of the bus
+// and of GSettings never have a bus launched: with no DBUS_SESSION_BUS_ADDRESS and no
+// $XDG_RUNTIME_DIR/bus they give no answer.
 namespace ReduceMotion {
 
 using Reader = std::function<std::optional<bool>()>;

@@ -55,6 +55,23 @@ TEST_F(FramesCommand, PrintsRestingFramesOnASimulatedClock) {
     }
 }
 
+// The frames carry the desktop's reduce-motion setting as the saver reads it, here KDE's.
+TEST_F(FramesCommand, CarryTheDesktopsReduceMotionSetting) {
+    const std::string config = home.file("config");
+    mkdir(config.c_str(), 0700);
+    for (const auto& [factor, reduced] : {std::pair{"0", true}, std::pair{"1", false}}) {
+        fixtures::writeFile(config + "/kdeglobals",
+                            std::string("[KDE]\nAnimationDurationFactor=") + factor + "\n");
+        // No session bus: no other desktop has a say.
+        fixtures::RunningFloodmark frames(
+            {"frames", "--count", "1", "--simulated"}, home.path(),
+            {"XDG_CONFIG_HOME=" + config, "DBUS_SESSION_BUS_ADDRESS", "XDG_RUNTIME_DIR"});
+        std::string line;
+        ASSERT_TRUE(frames.nextLine(line));
+        EXPECT_EQ(nlohmann::json::parse(line)["reduceMotion"], reduced) << factor;
+    }
+}
+
 TEST_F(FramesCommand, NamesEveryFieldOfTheFrameInOrder) {
     CommandRun run = runFloodmark("frames --count 1 --simulated");
     ASSERT_EQ(run.lines.size(), 1u);

@@ -50,7 +50,11 @@ RunningFloodmark::RunningFloodmark(const std::vector<std::string>& arguments,
         setenv("HOME", home.c_str(), 1);
         unsetenv("XDG_STATE_HOME");
         for (const auto& variable : environment) {
-            putenv(const_cast<char*>(variable.c_str()));
+            if (variable.find('=') == std::string::npos) {
+                unsetenv(variable.c_str());
+            } else {
+                putenv(const_cast<char*>(variable.c_str()));
+            }
         }
         std::vector<char*> argv{const_cast<char*>(FLOODMARK_BINARY)};
         for (const auto& argument : arguments) {

@@ -19,7 +19,8 @@ CommandRun runFloodmark(const std::string& arguments, const std::string& home);
 // A floodmark process that runs while the test reads its output line by line.
 class RunningFloodmark {
 public:
-    // `environment` adds or replaces variables ("NAME=value") of the test's own.
+    // `environment` adds or replaces variables ("NAME=value") of the test's own; a bare "NAME"
+    // removes one.
     RunningFloodmark(const std::vector<std::string>& arguments, const std::string& home,
                      const std::vector<std::string>& environment = {});
     ~RunningFloodmark();

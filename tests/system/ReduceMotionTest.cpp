@@ -1,9 +1,20 @@
-#include "platform/system/ReduceMotion.h"
-#include "support/TempDirectory.h"
-
 #include <gtest/gtest.h>
 
+#include "platform/system/ReduceMotion.h"
+#include "support/RunFloodmark.h"
+#include "support/TempDirectory.h"
+#include "support/XServer.h"
+
+#include <dirent.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
 #include <cstdlib>
+#include <fstream>
+#include <thread>
 
 namespace floodmark {
 namespace {
@@ -41,6 +52,53 @@ TEST(ReduceMotion, DesktopsWithoutASayGiveNoAnswerAndNeverAbort) {
     EXPECT_EQ(ReduceMotion::readPortal(), std::nullopt);
     EXPECT_EQ(ReduceMotion::readGnomeReducedMotion(), std::nullopt);
     EXPECT_EQ(ReduceMotion::readGnomeAnimationsOff(), std::nullopt);
+}
+
+// Children of this process named dbus-daemon or dbus-launch, with their names.
+std::vector<std::pair<pid_t, std::string>> busProcessesBelowUs() {
+    std::vector<std::pair<pid_t, std::string>> found;
+    DIR* processes = opendir("/proc");
+    while (const dirent* entry = processes ? readdir(processes) : nullptr) {
+        std::ifstream stat(std::string("/proc/") + entry->d_name + "/stat");
+        std::string line;
+        if (!std::getline(stat, line) || line.find('(') == std::string::npos)
+            continue;
+        std::string name = line.substr(line.find('(') + 1, line.rfind(')') - line.find('(') - 1);
+        char state = 0;
+        int parent = 0;
+        if (std::sscanf(line.c_str() + line.rfind(')') + 1, " %c %d", &state, &parent) == 2 &&
+            parent == getpid() && (name == "dbus-daemon" || name == "dbus-launch")) {
+            found.emplace_back(std::atoi(entry->d_name), name);
+        }
+    }
+    if (processes)
+        closedir(processes);
+    return found;
+}
+
+// With no session bus, in an X session, no reader has one launched: GLib would autolaunch a
+// dbus-launch and a dbus-daemon that outlive the saver until the X server goes.
+TEST(ReduceMotion, WithoutASessionBusNoneIsLaunched) {
+    fixtures::XServer server("320x200x24");
+    ASSERT_TRUE(server.running());
+    fixtures::TempDirectory home;
+    // Whatever the saver leaves behind becomes ours to see.
+    ASSERT_EQ(prctl(PR_SET_CHILD_SUBREAPER, 1), 0);
+    {
+        fixtures::RunningFloodmark frames(
+            {"frames", "--count", "1", "--simulated"}, home.path(),
+            {"DISPLAY=" + server.name(), "DBUS_SESSION_BUS_ADDRESS", "XDG_RUNTIME_DIR",
+             "GSETTINGS_BACKEND", "GSETTINGS_SCHEMA_DIR"});
+        EXPECT_EQ(frames.waitForExit(30), 0);
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    auto left = busProcessesBelowUs();
+    for (const auto& [pid, name] : left) {
+        kill(pid, SIGKILL);
+        waitpid(pid, nullptr, 0);
+        ADD_FAILURE() << name << " " << pid << " was left running";
+    }
+    prctl(PR_SET_CHILD_SUBREAPER, 0);
 }
 
 TEST(ReduceMotion, TheFirstAnswerWinsAndIsAskedAtMostOnceASecond) {
