@@ -109,18 +109,21 @@ void FloodmarkOptionsController::build() {
     gtk_box_append(GTK_BOX(buttonRow), done);
     gtk_box_append(rows, buttonRow);
 
-    // Return presses "Done" wherever the focus is.
-    GtkEventController* keys = gtk_shortcut_controller_new();
-    gtk_shortcut_controller_set_scope(GTK_SHORTCUT_CONTROLLER(keys), GTK_SHORTCUT_SCOPE_GLOBAL);
-    gtk_shortcut_controller_add_shortcut(
-        GTK_SHORTCUT_CONTROLLER(keys),
-        gtk_shortcut_new(gtk_keyval_trigger_new(GDK_KEY_Return, GdkModifierType(0)),
-                         gtk_callback_action_new(
-                             +[](GtkWidget*, GVariant*, gpointer target) -> gboolean {
-                                 static_cast<FloodmarkOptionsController*>(target)->dismiss();
-                                 return TRUE;
-                             },
-                             this, nullptr)));
+    // Return and keypad Enter press "Done", Escape closes: caught on the way down to the focus,
+    // before a focused button takes Return as a press of its own.
+    GtkEventController* keys = gtk_event_controller_key_new();
+    gtk_event_controller_set_propagation_phase(keys, GTK_PHASE_CAPTURE);
+    g_signal_connect(keys, "key-pressed",
+                     G_CALLBACK(+[](GtkEventControllerKey*, guint key, guint, GdkModifierType,
+                                    gpointer doneButton) -> gboolean {
+                         if (key == GDK_KEY_Return || key == GDK_KEY_KP_Enter ||
+                             key == GDK_KEY_ISO_Enter || key == GDK_KEY_Escape) {
+                             gtk_widget_activate(GTK_WIDGET(doneButton));
+                             return TRUE;
+                         }
+                         return FALSE;
+                     }),
+                     done);
     gtk_widget_add_controller(GTK_WIDGET(window_), keys);
     gtk_window_set_default_widget(window_, done);
     gtk_window_set_child(window_, stack);

@@ -1,0 +1,47 @@
+#include "support/WindowManager.h"
+
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <csignal>
+#include <string>
+#include <thread>
+
+namespace floodmark::fixtures {
+
+WindowManager::WindowManager(Display* display) {
+    if (display == nullptr) {
+        return;
+    }
+    std::string name = DisplayString(display);
+    pid_ = fork();
+    if (pid_ == 0) {
+        int quiet = ::open("/dev/null", O_WRONLY);
+        dup2(quiet, STDOUT_FILENO);
+        dup2(quiet, STDERR_FILENO);
+        setenv("DISPLAY", name.c_str(), 1);
+        execlp("openbox", "openbox", "--sm-disable", static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    // A window manager announces itself by owning WM_Sn of the screen it manages.
+    Atom selection =
+        XInternAtom(display, ("WM_S" + std::to_string(DefaultScreen(display))).c_str(), False);
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!running_ && std::chrono::steady_clock::now() < deadline) {
+        running_ = XGetSelectionOwner(display, selection) != None;
+        if (!running_) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+    }
+}
+
+WindowManager::~WindowManager() {
+    if (pid_ > 0) {
+        kill(pid_, SIGTERM);
+        waitpid(pid_, nullptr, 0);
+    }
+}
+
+}  // namespace floodmark::fixtures
