@@ -14,9 +14,12 @@ install(FILES
   DESTINATION ${CMAKE_INSTALL_DATADIR}/floodmark/fonts)
 
 # XScreenSaver runs hacks from its own folder and finds their settings by the command's name;
-# xfce4- and mate-screensaver refuse an Exec anywhere but that folder.
+# xfce4- and mate-screensaver refuse an Exec anywhere but a few folders of their own, of which
+# /usr/libexec/xscreensaver is the one both know. Under the prefix /usr (the package) the link
+# and the settings land where the hosts look; any other prefix needs the two links that the
+# README names, printed again at the end of the install.
 set(FLOODMARK_HACK_DIR ${CMAKE_INSTALL_LIBEXECDIR}/xscreensaver)
-set(FLOODMARK_HACK ${CMAKE_INSTALL_FULL_LIBEXECDIR}/xscreensaver/floodmark)
+set(FLOODMARK_HOST_HACK /usr/libexec/xscreensaver/floodmark)
 install(CODE "
   file(MAKE_DIRECTORY \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${FLOODMARK_HACK_DIR}\")
   file(CREATE_LINK ../../${CMAKE_INSTALL_BINDIR}/floodmark
@@ -30,6 +33,12 @@ set(FLOODMARK_BIN ${CMAKE_INSTALL_FULL_BINDIR}/floodmark)
 configure_file(resources/hosts/floodmark-options.desktop.in ${CMAKE_BINARY_DIR}/floodmark-options.desktop @ONLY)
 install(FILES ${CMAKE_BINARY_DIR}/floodmark-options.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES docs/floodmark.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(CODE "
+  if(NOT \${CMAKE_INSTALL_PREFIX} STREQUAL /usr)
+    message(STATUS \"For xfce4-/mate-screensaver and XScreenSaver's settings (see README):
+  ln -s \${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/floodmark ${FLOODMARK_HOST_HACK}
+  ln -s \${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_DATADIR}/xscreensaver/config/floodmark.xml /usr/share/xscreensaver/config/\")
+  endif()")
 
 set(CPACK_PACKAGE_NAME floodmark)
 set(CPACK_PACKAGE_CONTACT "Floodmark developers <floodmark@example.org>")
