@@ -58,6 +58,10 @@ bool LiveConnection::arbitrate(double now) {
     if (!ownsBus_ && mayBind_ && isDue(now, lastBindAttempt_, FloodmarkFeed::bindRetryInterval)) {
         attemptBind(now);
         bound = ownsBus_;
+    } else if (ownsBus_ && exists(replayPath_)) {
+        // Held while this owner could not take them (stopped, or too slow to read): replayed
+        // now rather than at the next bind.
+        replayAgain(now);
     }
     // A display feed that another process's owner keeps from the socket shows that owner's
     // water, so that every monitor shows the same.
@@ -170,6 +174,20 @@ long long LiveConnection::replayHeld(double now) {
     double ticked = replayInto(*aggregator_, held, held.front().at, replayTickStep);
     aggregator_->tick(now, now - ticked);
     return static_cast<long long>(held.size());
+}
+
+void LiveConnection::replayAgain(double now) {
+    auto held = takeHeld(now);
+    if (held.empty()) {
+        return;
+    }
+    // Signals held before the last tick count from it, so that no time decays twice; the
+    // next tick carries the aggregator on to the present.
+    double from = lastTick_ == distantPast ? held.front().at : lastTick_;
+    lastTick_ = replayInto(*aggregator_, held, from, replayTickStep);
+    if (const auto& status = settings_.status) {
+        status->replayed += static_cast<std::int64_t>(held.size());
+    }
 }
 
 std::optional<ImpulseKind> LiveConnection::advance(double now) {

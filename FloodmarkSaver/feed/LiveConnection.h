@@ -42,8 +42,8 @@ public:
     void stop();
     // Gives the socket up, as a fresh away-state file asks, and follows no one.
     void release();
-    // Once a second: binds when allowed and due (true when it bound just now), and decides
-    // whether to follow another owner.
+    // Once a second: binds when allowed and due (true when it bound just now), replays a held
+    // file found while owning, and decides whether to follow another owner.
     bool arbitrate(double now);
     // Each step: ticks the aggregator while owning the socket (at most every
     // FloodmarkFeed::aggregatorTickInterval) or reads the followed owner's reading. Gives the
@@ -60,6 +60,7 @@ public:
 private:
     void attemptBind(double now);
     long long replayHeld(double now);
+    void replayAgain(double now);
     std::optional<ImpulseKind> tickAggregator(double now);
     void publishReading(double now);
     void withdrawReading();
