@@ -58,9 +58,10 @@ bool withinParseBounds(std::string_view text) {
         }
         ++at;
     }
-    // Strings hold their text a second time, and the overflow pass copies it once more.
-    return values <= (maxJsonParseBytes - 2 * std::min(text.size(), maxJsonParseBytes / 2)) /
-                         jsonBytesPerValue;
+    // The lexer gathers a string in a buffer that grows by doubling, then copies it into the
+    // value: up to three times the text besides the values.
+    std::size_t textCost = 3 * std::min(text.size(), maxJsonParseBytes / 3);
+    return values <= (maxJsonParseBytes - textCost) / jsonBytesPerValue;
 }
 
 // The text with every number token that overflows a double replaced by null. Strings are

@@ -13,7 +13,7 @@ namespace floodmark {
 // jsonBytesPerValue besides its text.
 inline constexpr std::size_t maxJsonDepth = 64;
 inline constexpr std::size_t maxJsonParseBytes = 64 << 20;
-inline constexpr std::size_t jsonBytesPerValue = 128;
+inline constexpr std::size_t jsonBytesPerValue = 96;
 
 // Parses text from outside (a socket line, a file) as one JSON value, every byte of it: a NUL
 // anywhere makes it invalid, where the parser alone would stop there and take the prefix. A

@@ -33,15 +33,9 @@ LiveConnection::~LiveConnection() = default;
 
 void LiveConnection::stop() {
     mayBind_ = false;
-    if (bus_) {
-        bus_->stop();
-        bus_.reset();
-    }
-    if (ownsBus_) {
-        ownsBus_ = false;
-        withdrawReading();
-    }
-    following_ = false;
+    release();
+    // The bus, which stops as it goes, and its queue's thread.
+    bus_.reset();
 }
 
 void LiveConnection::release() {
@@ -137,9 +131,12 @@ void LiveConnection::attemptBind(double now) {
     }
 }
 
-std::vector<SaverReplay::HeldSignal> LiveConnection::takeHeld(double now) {
+std::vector<SaverReplay::HeldSignal> LiveConnection::takeHeld(double now, bool evenUnlocked) {
     // Hooks add to the file under this lock: none is half way through while it is taken.
     FileLock lock(HeldSignals::lockPath(replayPath_), HeldSignals::readerLockTimeout);
+    if (!lock.held() && !evenUnlocked) {
+        return {};
+    }
     auto held = SaverReplay::read(replayPath_, now);
     unlink(replayPath_.c_str());
     return held;
@@ -167,7 +164,7 @@ double replayInto(LiveDemandAggregator& aggregator,
 }  // namespace
 
 long long LiveConnection::replayHeld(double now) {
-    auto held = takeHeld(now);
+    auto held = takeHeld(now, true);
     if (held.empty()) {
         return 0;
     }
@@ -177,7 +174,8 @@ long long LiveConnection::replayHeld(double now) {
 }
 
 void LiveConnection::replayAgain(double now) {
-    auto held = takeHeld(now);
+    // A writer that holds the lock long is left alone: the file is looked for again in a second.
+    auto held = takeHeld(now, false);
     if (held.empty()) {
         return;
     }

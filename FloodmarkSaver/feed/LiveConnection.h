@@ -66,7 +66,9 @@ private:
     void withdrawReading();
     const std::optional<SharedReading>& followedReading(double now);
     std::optional<ImpulseKind> followOwner(double now);
-    std::vector<SaverReplay::HeldSignal> takeHeld(double now);
+    // Reads and removes the held signals under the writers' lock; without it only when
+    // `evenUnlocked` (at a bind, as a writer stopped with the lock must not hold them back).
+    std::vector<SaverReplay::HeldSignal> takeHeld(double now, bool evenUnlocked);
 
     Settings settings_;
     std::shared_ptr<LiveDemandAggregator> aggregator_;

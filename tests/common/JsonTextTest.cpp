@@ -52,16 +52,16 @@ TEST(JsonText, NestingPast64LevelsIsRefused) {
 }
 
 TEST(JsonText, TextWhoseValuesWouldTakeMoreThan64MBIsRefused) {
-    // 64 MiB at 128 bytes a value, less twice the text: about half a million values.
+    // 64 MiB at 96 bytes a value, less three times the text: about 650,000 values.
     EXPECT_FALSE(parseJsonText(repeated("0", 500000)).is_discarded());
-    EXPECT_TRUE(parseJsonText(repeated("0", 600000)).is_discarded());
+    EXPECT_TRUE(parseJsonText(repeated("0", 800000)).is_discarded());
     EXPECT_TRUE(parseJsonText(repeated("{}", 600000)).is_discarded());
     EXPECT_TRUE(parseJsonText(repeated("{\"a\":{}}", 300000)).is_discarded());
     // A long string is few values: 16 MiB of text parses.
     auto longText = parseJsonText("\"" + std::string(16 << 20, 'x') + "\"");
     ASSERT_TRUE(longText.is_string());
     EXPECT_EQ(longText.get_ref<const std::string&>().size(), std::size_t{16} << 20);
-    EXPECT_TRUE(parseJsonText("\"" + std::string(33 << 20, 'x') + "\"").is_discarded());
+    EXPECT_TRUE(parseJsonText("\"" + std::string(22 << 20, 'x') + "\"").is_discarded());
 }
 
 // Every reader of outside JSON parses through the bounds: a signal line carrying a member
