@@ -1,3 +1,4 @@
+#include "FloodmarkSaver/common/JsonText.h"
 #include "FloodmarkSaver/live/LiveBus.h"
 #include "FloodmarkSaver/live/LiveDemandAggregator.h"
 #include "FloodmarkSaver/live/LiveLine.h"
@@ -34,6 +35,30 @@ void BM_ClassifyLine(benchmark::State& state) {
     state.counters["bytes"] = static_cast<double>(typicalLine.size());
 }
 BENCHMARK(BM_ClassifyLine);
+
+// Hostile JSON as a hook or a socket peer may send it, refused within the bounds: 16 MiB of
+// '[' (0), 5 M balanced nested arrays (1), 16 MiB of a flat array of zeros (2).
+void BM_ParseHostileJson(benchmark::State& state) {
+    std::string text;
+    switch (state.range(0)) {
+        case 0:
+            text.assign(16 << 20, '[');
+            break;
+        case 1:
+            text = std::string(5000000, '[') + std::string(5000000, ']');
+            break;
+        default:
+            text = "[0";
+            while (text.size() < (16 << 20) - 3)
+                text += ",0";
+            text += "]";
+    }
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(parseJsonText(text));
+    }
+    state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(text.size()));
+}
+BENCHMARK(BM_ParseHostileJson)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
 
 int connectTo(const std::string& path) {
     int descriptor = socket(AF_UNIX, SOCK_STREAM, 0);

@@ -1,12 +1,12 @@
 #pragma once
 
-#include "FloodmarkSaver/feed/BoundedHandOff.h"
+#include "FloodmarkSaver/feed/CalibrationKeeper.h"
 #include "FloodmarkSaver/feed/FeedMode.h"
 #include "FloodmarkSaver/feed/FloodmarkFrame.h"
 #include "FloodmarkSaver/feed/ImpulseKind.h"
+#include "FloodmarkSaver/feed/LiveConnection.h"
 #include "FloodmarkSaver/feed/SaverStyle.h"
 #include "FloodmarkSaver/live/LiveDemandAggregator.h"
-#include "FloodmarkSaver/live/SharedReading.h"
 #include "FloodmarkSaver/paired/PairedState.h"
 #include "platform/kit/Time.h"
 
@@ -19,7 +19,6 @@
 
 namespace floodmark {
 
-class LiveBus;
 class SaverStatus;
 
 // The object behind the water: decides which source drives it (the companion's away-state
@@ -94,14 +93,14 @@ public:
     void consumeImpulse(ImpulseKind kind, double at, double now);
 
     FeedMode mode() const { return mode_; }
-    bool ownsBus() const { return ownsBus_; }
+    bool ownsBus() const { return live_.ownsBus(); }
     // Steps toward the socket owner's published reading, as a saver of another monitor.
-    bool isFollowing() const { return following_; }
+    bool isFollowing() const { return live_.isFollowing(); }
     bool isPreview() const { return settings_.preview; }
-    bool mayBind() const { return mayBind_; }
+    bool mayBind() const { return live_.mayBind(); }
     double epoch() const { return epoch_; }
     const Settings& settings() const { return settings_; }
-    const LiveDemandAggregator& aggregator() const { return aggregator_; }
+    const LiveDemandAggregator& aggregator() const { return *aggregator_; }
     const std::vector<Mark>& ripples() const { return ripples_; }
     const std::vector<Mark>& pops() const { return pops_; }
 
@@ -114,14 +113,9 @@ private:
 
     void arbitrate(double now);
     const std::optional<PairedState>& pairedReading(double now);
-    void attemptBind(double now);
-    long long replayHeld(double now);
-    void persistCalibration(double now);
-    void tickAggregator(double now);
-    void publishReading(double now);
-    void withdrawReading();
-    const std::optional<SharedReading>& followedReading(double now);
-    void followOwner(double now);
+    void report(double now);
+    void ease(const Targets& target, double now);
+    FloodmarkFrame frame(const Targets& target, double now, bool reduceMotion);
 
     Targets targets(double now);
     void resetPaired();
@@ -129,31 +123,11 @@ private:
 
     Settings settings_;
     FeedMode mode_ = FeedMode::ambient;
-    LiveDemandAggregator aggregator_;
-    std::unique_ptr<LiveBus> bus_;
-    // Lines waiting for the main thread; beyond this many they are dropped.
-    static constexpr std::size_t maxWaitingLines = 10000;
-    // The coarsest step at which held signals are replayed into the aggregator, seconds.
-    static constexpr double replayTickStep = 1.0;
-    std::shared_ptr<BoundedHandOff> handOff_ = std::make_shared<BoundedHandOff>(maxWaitingLines);
-    bool ownsBus_ = false;
-    bool everOwnedBus_ = false;  // only then has the calibration learned anything to keep
-    bool mayBind_ = false;
-    double calibrationSavedAt_ = distantPast;
-
-    // The owner's readings for the other monitors' savers, and the one this feed follows.
-    std::string readingPath_;
-    SharedReading published_;
-    double publishedAt_ = distantPast;
-    bool following_ = false;
-    std::optional<SharedReading> followedCache_;
-    double followReadAt_ = distantPast;
-    std::optional<std::int64_t> seenImpulseSerial_;
+    CalibrationKeeper calibration_;
+    std::shared_ptr<LiveDemandAggregator> aggregator_;
+    LiveConnection live_;
 
     double lastArbitration_ = distantPast;
-    double lastTick_ = distantPast;
-    double lastBindAttempt_ = distantPast;
-    LiveDemandReading lastReading_;
     double pairedReadAt_ = distantPast;
     std::optional<PairedState> pairedCache_;
 

@@ -1,6 +1,7 @@
 #include "FloodmarkSaver/live/LiveBus.h"
 
 #include "FloodmarkSaver/live/LiveLine.h"
+#include "platform/system/Descriptors.h"
 #include "platform/system/Files.h"
 #include "platform/system/HomeDirectory.h"
 #include "platform/system/LocalSocket.h"
@@ -95,7 +96,8 @@ struct LiveBus::Core : std::enable_shared_from_this<LiveBus::Core> {
     asio::steady_timer backoff;
     std::unordered_map<std::uint64_t, std::shared_ptr<Client>> clients;
     std::uint64_t nextClientId = 0;
-    std::size_t unfinishedBytes = 0;  // of every client's unfinished line together
+    std::size_t clientBound = maxClients;  // set at each start
+    std::size_t unfinishedBytes = 0;       // of every client's unfinished line together
     std::atomic<long long> evictedClients{0};
     // Each stop begins a new generation; completions of an older one do nothing.
     std::uint64_t generation = 0;
@@ -145,6 +147,7 @@ bool LiveBus::Core::start() {
         unlink(path.c_str());
         return false;
     }
+    clientBound = clientBoundFor(descriptorLimit(), openDescriptorCount());
     acceptNext();
     return true;
 }
@@ -265,19 +268,20 @@ void LiveBus::Core::evict(std::uint64_t id) {
 // Idle connections must never use up the descriptors that real hooks need: the one heard
 // from longest ago makes room.
 void LiveBus::Core::makeRoomForClient() {
-    while (clients.size() >= maxClients) {
-        auto idlest = std::min_element(clients.begin(), clients.end(), [](const auto& a, const auto& b) {
-            return a.second->lastHeard < b.second->lastHeard;
-        });
+    while (!clients.empty() && clients.size() >= clientBound) {
+        auto idlest = std::min_element(
+            clients.begin(), clients.end(),
+            [](const auto& a, const auto& b) { return a.second->lastHeard < b.second->lastHeard; });
         evict(idlest->first);
     }
 }
 
 void LiveBus::Core::boundUnfinishedLines() {
     while (unfinishedBytes > maxUnfinishedBytes && !clients.empty()) {
-        auto longest = std::max_element(clients.begin(), clients.end(), [](const auto& a, const auto& b) {
-            return a.second->buffer.size() < b.second->buffer.size();
-        });
+        auto longest =
+            std::max_element(clients.begin(), clients.end(), [](const auto& a, const auto& b) {
+                return a.second->buffer.size() < b.second->buffer.size();
+            });
         evict(longest->first);
     }
 }
@@ -359,6 +363,12 @@ bool LiveBus::start() {
 
 void LiveBus::stop() {
     runOnQueue([core = core_] { core->stop(); });
+}
+
+std::size_t LiveBus::clientBoundFor(std::size_t descriptorLimit, std::size_t openDescriptors) {
+    std::size_t taken = openDescriptors + descriptorReserve;
+    std::size_t free = descriptorLimit > taken ? descriptorLimit - taken : 0;
+    return std::clamp<std::size_t>(free, 1, maxClients);
 }
 
 long long LiveBus::takeEvictedClients() {

@@ -25,7 +25,10 @@ public:
     static constexpr std::size_t maxLineBytes = 1 << 20;
     static constexpr std::size_t readChunkBytes = 4096;
     // At most this many clients at once; a new one closes the one heard from longest ago.
+    // Fewer when the descriptor limit is low: the bus leaves the saver descriptorReserve
+    // descriptors beyond those open when it starts, for its own files.
     static constexpr std::size_t maxClients = 256;
+    static constexpr std::size_t descriptorReserve = 16;
     // Unfinished lines of all clients together; past it the client with the longest is closed.
     static constexpr std::size_t maxUnfinishedBytes = 16 << 20;
 
@@ -44,6 +47,9 @@ public:
     void stop();
 
     const std::string& path() const { return path_; }
+    // The client bound for a descriptor limit and the descriptors open besides the bus's
+    // clients: at least one client, so that a hook is always heard.
+    static std::size_t clientBoundFor(std::size_t descriptorLimit, std::size_t openDescriptors);
     // Clients closed to keep the bounds since the last call; any thread.
     long long takeEvictedClients();
 

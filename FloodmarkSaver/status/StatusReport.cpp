@@ -2,12 +2,14 @@
 
 #include "FloodmarkSaver/common/JsonText.h"
 #include "FloodmarkSaver/common/JsonValue.h"
+#include "FloodmarkSaver/common/Utf8Text.h"
 #include "FloodmarkSaver/status/SaverStatus.h"
 #include "platform/kit/InternetTime.h"
 #include "platform/system/ReadFile.h"
 
 #include <dirent.h>
 #include <signal.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -18,8 +20,6 @@
 namespace floodmark {
 
 namespace {
-
-constexpr std::size_t maxStatusBytes = 1 << 20;
 
 std::optional<std::int64_t> pidOfName(std::string_view name) {
     if (!name.ends_with(".json")) {
@@ -45,7 +45,7 @@ std::int64_t count(const nlohmann::json& status, std::string_view key) {
 
 std::string text(const nlohmann::json& status, std::string_view key, std::string fallback) {
     auto value = textOf(member(status, key));
-    return value ? std::string(*value) : fallback;
+    return value ? printableText(*value) : fallback;
 }
 
 bool flag(const nlohmann::json& status, std::string_view key) {
@@ -76,69 +76,121 @@ std::string ago(double now, double then) {
     return line;
 }
 
+// The status files in `directory` by pid, at most StatusReport::maxListed of them, and how
+// many more there are; absent when the directory cannot be listed.
+struct Listing {
+    std::vector<std::pair<std::int64_t, std::string>> files;
+    std::size_t unlisted = 0;
+};
+
+std::optional<Listing> listStatusFiles(const std::string& directory) {
+    DIR* stream = opendir(directory.c_str());
+    if (stream == nullptr) {
+        return std::nullopt;
+    }
+    Listing listing;
+    while (const dirent* entry = readdir(stream)) {
+        if (auto pid = pidOfName(entry->d_name)) {
+            if (listing.files.size() < StatusReport::maxListed) {
+                listing.files.emplace_back(*pid, entry->d_name);
+            } else {
+                ++listing.unlisted;
+            }
+        }
+    }
+    closedir(stream);
+    std::sort(listing.files.begin(), listing.files.end());
+    return listing;
+}
+
+// The status object of one file, its size taken from `budget`; absent with the reason when
+// the file is not read or is not a status file.
+std::optional<nlohmann::json> readStatus(const std::string& file, std::size_t& budget,
+                                         std::optional<std::string>& unreadable) {
+    struct stat attributes {};
+    if (stat(file.c_str(), &attributes) != 0 || !S_ISREG(attributes.st_mode)) {
+        unreadable = "not a status file";
+        return std::nullopt;
+    }
+    auto size = static_cast<std::size_t>(attributes.st_size);
+    if (size > StatusReport::maxFileBytes) {
+        unreadable = "larger than 64 KiB";
+        return std::nullopt;
+    }
+    if (size > budget) {
+        unreadable = "not read: the status files before it passed 1 MiB";
+        return std::nullopt;
+    }
+    budget -= size;
+    // A file that grew since is refused rather than read past its share.
+    if (auto content = readSmallFile(file, size)) {
+        auto parsed = parseJsonText(*content);
+        if (parsed.is_object()) {
+            return parsed;
+        }
+    }
+    unreadable = "not a status file";
+    return std::nullopt;
+}
+
 }  // namespace
 
-double StatusReport::staleAfter() { return 2 * SaverStatus::heartbeatInterval; }
+double StatusReport::staleAfter() {
+    return 2 * SaverStatus::heartbeatInterval;
+}
 
 StatusReport StatusReport::read(const std::string& directory, double now) {
     StatusReport report{directory, {}};
-    DIR* listing = opendir(directory.c_str());
-    if (listing == nullptr) {
+    auto listing = listStatusFiles(directory);
+    if (!listing) {
         return report;
     }
-    while (const dirent* entry = readdir(listing)) {
-        auto pid = pidOfName(entry->d_name);
-        if (!pid) {
-            continue;
-        }
-        Process process{directory + "/" + entry->d_name, *pid, std::nullopt, std::nullopt,
-                        std::nullopt};
-        if (auto content = readSmallFile(process.file, maxStatusBytes)) {
-            auto parsed = parseJsonText(*content);
-            if (parsed.is_object()) {
-                process.status = std::move(parsed);
-            }
-        }
+    report.unlisted = listing->unlisted;
+    std::size_t budget = maxTotalBytes;
+    for (const auto& [pid, name] : listing->files) {
+        Process process{.file = directory + "/" + name, .pid = pid};
+        process.status = readStatus(process.file, budget, process.unreadable);
         if (process.status) {
             if (auto stamp = textOf(member(*process.status, "updatedAt"))) {
                 process.updatedAt = parseInternetTime(*stamp);
             }
         }
-        if (!processExists(*pid)) {
+        if (!processExists(pid)) {
             process.stale = "process gone";
         } else if (!process.updatedAt || now - *process.updatedAt > staleAfter()) {
             process.stale = "no heartbeat";
         }
         report.processes.push_back(std::move(process));
     }
-    closedir(listing);
-    std::sort(report.processes.begin(), report.processes.end(),
-              [](const Process& a, const Process& b) { return a.pid < b.pid; });
     return report;
 }
 
 nlohmann::json StatusReport::toJson() const {
     auto processList = nlohmann::json::array();
     for (const auto& process : processes) {
-        processList.push_back({{"pid", process.pid},
-                               {"file", process.file},
-                               {"stale", process.stale.has_value()},
-                               {"staleReason", process.stale ? nlohmann::json(*process.stale)
-                                                             : nlohmann::json(nullptr)},
-                               {"status", process.status.value_or(nullptr)}});
+        processList.push_back(
+            {{"pid", process.pid},
+             {"file", process.file},
+             {"stale", process.stale.has_value()},
+             {"staleReason",
+              process.stale ? nlohmann::json(*process.stale) : nlohmann::json(nullptr)},
+             {"status", process.status.value_or(nullptr)},
+             {"unreadable",
+              process.unreadable ? nlohmann::json(*process.unreadable) : nlohmann::json(nullptr)}});
     }
-    return {{"directory", directory}, {"processes", processList}};
+    return {{"directory", directory}, {"processes", processList}, {"unlisted", unlisted}};
 }
 
 std::string StatusReport::toText(double now) const {
     if (processes.empty()) {
-        return "No saver has run here: no status files in " + directory + "\n";
+        return "No saver has run here: no status files in " + printableText(directory) + "\n";
     }
     std::string out;
     for (const auto& process : processes) {
         out += "pid " + std::to_string(process.pid) + ": ";
         if (!process.status) {
-            out += "unreadable status file " + process.file + "\n";
+            out += "unreadable status file " + printableText(process.file) + " (" +
+                   process.unreadable.value_or("") + ")\n";
             continue;
         }
         const auto& status = *process.status;
@@ -158,11 +210,14 @@ std::string StatusReport::toText(double now) const {
                std::to_string(count(status, "previewViews")) + " preview";
         out += "\n  signals " + std::to_string(count(status, "signals"));
         if (auto event = textOf(member(status, "lastSignalEvent"))) {
-            out += " (last " + std::string(*event) + ")";
+            out += " (last " + printableText(*event) + ")";
         }
         out += ", replayed " + std::to_string(count(status, "replayed")) + ", unknown events " +
                std::to_string(count(status, "unknownEvents")) + ", GPU fall-backs " +
                std::to_string(count(status, "metalFallbacks")) + "\n";
+    }
+    if (unlisted > 0) {
+        out += std::to_string(unlisted) + " more status files not shown\n";
     }
     return out;
 }

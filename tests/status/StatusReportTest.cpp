@@ -13,7 +13,8 @@ using fixtures::TempDirectory;
 
 pid_t finishedProcess() {
     pid_t child = fork();
-    if (child == 0) _exit(0);
+    if (child == 0)
+        _exit(0);
     waitpid(child, nullptr, 0);
     return child;
 }
@@ -28,9 +29,11 @@ TEST(StatusReport, JudgesEachProcessFile) {
     auto write = [&](pid_t pid, const std::string& content) {
         fixtures::writeFile(directory.file(std::to_string(pid) + ".json"), content);
     };
-    write(live, R"({"mode":"live","ownsBus":true,"socketPath":"/h/.tolvera/live.sock",)"
-                R"("saverViews":2,"previewViews":0,"signals":12,"lastSignalEvent":"tool_call",)"
-                R"("replayed":3,"unknownEvents":1,"metalFallbacks":0,"updatedAt":"2026-12-09T22:59:58.500Z"})");
+    write(
+        live,
+        R"({"mode":"live","ownsBus":true,"socketPath":"/h/.tolvera/live.sock",)"
+        R"("saverViews":2,"previewViews":0,"signals":12,"lastSignalEvent":"tool_call",)"
+        R"("replayed":3,"unknownEvents":1,"metalFallbacks":0,"updatedAt":"2026-12-09T22:59:58.500Z"})");
     write(silent, R"({"mode":"ambient","ownsBus":false,"updatedAt":"2026-12-09T22:59:55.000Z"})");
     write(gone, R"({"mode":"live","ownsBus":true,"updatedAt":"2026-12-09T22:59:59.000Z"})");
     write(1, "{not json");
@@ -40,7 +43,8 @@ TEST(StatusReport, JudgesEachProcessFile) {
     ASSERT_EQ(report.processes.size(), 4u);
     auto find = [&](pid_t pid) -> const StatusReport::Process& {
         for (const auto& process : report.processes) {
-            if (process.pid == pid) return process;
+            if (process.pid == pid)
+                return process;
         }
         throw std::runtime_error("missing " + std::to_string(pid));
     };
@@ -98,6 +102,61 @@ TEST(StatusReport, SaysSoWhenNoSaverHasRun) {
     auto report = StatusReport::read("/nonexistent/status", 0);
     EXPECT_TRUE(report.processes.empty());
     EXPECT_EQ(report.toText(0), "No saver has run here: no status files in /nonexistent/status\n");
+}
+
+// No file, and no number of files, makes the report read without bound: a file over 64 KiB
+// is skipped, the files are read until 1 MiB has been, and past 4,096 files they are counted.
+TEST(StatusReport, ReadsWithinBounds) {
+    TempDirectory directory;
+    auto padded = [](std::size_t size) {
+        std::string text = R"({"mode":"live"})";
+        return text + std::string(size - text.size(), ' ');
+    };
+    fixtures::writeFile(directory.file("100.json"), padded((64 << 10) + 1));
+    for (int pid = 101; pid <= 118; ++pid) {
+        fixtures::writeFile(directory.file(std::to_string(pid) + ".json"), padded(64 << 10));
+    }
+    auto report = StatusReport::read(directory.path(), 0);
+    ASSERT_EQ(report.processes.size(), 19u);
+    EXPECT_EQ(report.processes[0].unreadable, "larger than 64 KiB");
+    for (std::size_t index = 1; index <= 16; ++index) {
+        ASSERT_TRUE(report.processes[index].status) << index;  // 16 × 64 KiB = 1 MiB
+        EXPECT_EQ((*report.processes[index].status)["mode"], "live");
+    }
+    EXPECT_EQ(report.processes[17].unreadable, "not read: the status files before it passed 1 MiB");
+    EXPECT_FALSE(report.processes[18].status);
+    EXPECT_NE(report.toText(0).find("pid 100: unreadable status file " + directory.path() +
+                                    "/100.json (larger than 64 KiB)\n"),
+              std::string::npos);
+
+    TempDirectory crowded;
+    for (int pid = 1; pid <= 4100; ++pid) {
+        fixtures::writeFile(crowded.file(std::to_string(pid) + ".json"), "{}");
+    }
+    report = StatusReport::read(crowded.path(), 0);
+    EXPECT_EQ(report.processes.size(), 4096u);
+    EXPECT_EQ(report.unlisted, 4u);
+    EXPECT_EQ(report.toJson()["unlisted"], 4);
+    EXPECT_NE(report.toText(0).find("\n4 more status files not shown\n"), std::string::npos);
+}
+
+// A status file's text reaches the terminal only as printable text: escape sequences, line
+// breaks and bytes that are not UTF-8 show as U+FFFD.
+TEST(StatusReport, PrintsOnlyPrintableText) {
+    TempDirectory directory;
+    fixtures::writeFile(
+        directory.file(std::to_string(getpid()) + ".json"),
+        R"({"mode":"\u001b[2J\u001b]0;owned\u0007live","ownsBus":true,"socketPath":"a\nb",)"
+        R"("lastSignalEvent":"\u009b31mstop \u00e9"})");
+    std::string text = StatusReport::read(directory.path(), 0).toText(0);
+    const std::string mark = "\xEF\xBF\xBD";
+    EXPECT_NE(text.find("mode " + mark + "[2J" + mark + "]0;owned" + mark +
+                        "live, owns the socket a" + mark + "b\n"),
+              std::string::npos)
+        << text;
+    EXPECT_NE(text.find("(last " + mark + "31mstop \xC3\xA9)"), std::string::npos) << text;
+    EXPECT_EQ(text.find('\x1b'), std::string::npos);
+    EXPECT_EQ(text.find('\x07'), std::string::npos);
 }
 
 }  // namespace
