@@ -77,7 +77,8 @@ void relay(const std::string& agentName, const std::string& event,
     if (!agentPid) {
         agentPid = getppid();
     }
-    auto line = AgentHook::lineFor({*agent, parseJsonText(payload), event, agentPid});
+    auto line =
+        AgentHook::lineFor({*agent, parseJsonText(payload), event, agentPid, currentTime()});
     if (line) {
         SignalSender(LiveBus::defaultPath()).send(*line, currentTime());
     }
@@ -86,21 +87,25 @@ void relay(const std::string& agentName, const std::string& event,
 }  // namespace
 
 int hookCommand(std::span<char* const> words) {
-    CLI::App parser("Relays a coding agent's hook payload to the saver. Always exits 0 and "
-                    "prints nothing (an empty JSON object for agents that read one).",
-                    "floodmark hook");
+    CLI::App parser(
+        "Relays a coding agent's hook payload to the saver. Always exits 0 and "
+        "prints nothing (an empty JSON object for agents that read one).",
+        "floodmark hook");
     std::string agent;
     std::string event;
     std::string configFor;
     std::vector<std::string> arguments;
-    parser.add_option("--from", agent, "The agent that runs the hook: claude-code, codex, "
-                                       "gemini-cli, cursor or copilot-cli");
-    parser.add_option("--event", event, "The hook's event, for agents whose payload does not "
-                                        "name it (Copilot CLI)");
+    parser.add_option("--from", agent,
+                      "The agent that runs the hook: claude-code, codex, "
+                      "gemini-cli, cursor or copilot-cli");
+    parser.add_option("--event", event,
+                      "The hook's event, for agents whose payload does not "
+                      "name it (Copilot CLI)");
     parser.add_option("--print-config", configFor,
                       "Print the settings that make AGENT run this hook, then exit");
-    parser.add_option("payload", arguments, "The payload, where the agent passes it as an "
-                                            "argument (Codex's notify)");
+    parser.add_option("payload", arguments,
+                      "The payload, where the agent passes it as an "
+                      "argument (Codex's notify)");
     bool wantsConfig = false;
     for (char* word : words) {
         wantsConfig = wantsConfig || std::string_view(word).starts_with("--print-config");
