@@ -5,6 +5,7 @@
 #include "FloodmarkSaver/live/SaverReplay.h"
 #include "platform/system/AtomicWrite.h"
 #include "platform/system/ReadFile.h"
+#include "platform/system/TailRewrite.h"
 
 #include <nlohmann/json.hpp>
 
@@ -53,24 +54,19 @@ std::deque<Entry> keptEntries(const std::string& replayPath, double nowMs) {
     return entries;
 }
 
-}  // namespace
+constexpr std::string_view head = R"({"schema":1,"signals":[)";
+constexpr std::string_view tail = "]}\n";
 
-std::string lockPath(const std::string& replayPath) { return replayPath + ".lock"; }
-
-bool add(const std::string& replayPath, const nlohmann::json& signal, double now) {
-    double nowMs = std::floor(now * 1000);
+// Rewrites the file with what is still worth replaying plus `entry`, the oldest going first
+// until it fits in `compactedBytes`: the next appends then have room before the next rewrite.
+bool compact(const std::string& replayPath, Entry entry, double nowMs) {
     auto entries = keptEntries(replayPath, nowMs);
-    nlohmann::json stamped = signal;
-    stamped["at"] = static_cast<std::int64_t>(nowMs);
-    entries.push_back({nowMs, stamped.dump()});
-
-    constexpr std::string_view head = R"({"schema":1,"signals":[)";
-    constexpr std::string_view tail = "]}\n";
+    entries.push_back(std::move(entry));
     std::size_t bytes = head.size() + tail.size();
-    for (const auto& entry : entries) {
-        bytes += entry.text.size() + 1;
+    for (const auto& kept : entries) {
+        bytes += kept.text.size() + 1;
     }
-    while (bytes > maxKeptBytes && entries.size() > 1) {
+    while (bytes > compactedBytes && entries.size() > 1) {
         bytes -= entries.front().text.size() + 1;
         entries.pop_front();
     }
@@ -84,7 +80,26 @@ bool add(const std::string& replayPath, const nlohmann::json& signal, double now
     }
     file += tail;
     // Not flushed to disk: held signals matter for half an hour, and a hook must stay quick.
-    return writeFileAtomically(replayPath, file, false);
+    return writeFileAtomically(replayPath, file, false, 0600);
+}
+
+}  // namespace
+
+std::string lockPath(const std::string& replayPath) {
+    return replayPath + ".lock";
+}
+
+bool add(const std::string& replayPath, const nlohmann::json& signal, double now) {
+    double nowMs = std::floor(now * 1000);
+    nlohmann::json stamped = signal;
+    stamped["at"] = static_cast<std::int64_t>(nowMs);
+    Entry entry{nowMs, stamped.dump()};
+    // The closing bracket is written over with ",ENTRY]}\n" (no comma in an empty list).
+    auto appended = [&](char before) {
+        return (before == '[' ? "" : ",") + entry.text + std::string(tail);
+    };
+    return rewriteTail(replayPath, head, tail, appended, maxKeptBytes) ||
+           compact(replayPath, std::move(entry), nowMs);
 }
 
 }  // namespace floodmark::HeldSignals

@@ -37,7 +37,8 @@ std::string randomSuffix() {
     unsigned char bytes[suffixLength] = {};
     if (getrandom(bytes, sizeof bytes, 0) != static_cast<ssize_t>(sizeof bytes)) {
         static unsigned counter = 0;  // still unique enough with O_EXCL retrying
-        for (auto& byte : bytes) byte = static_cast<unsigned char>(++counter * 37 + getpid());
+        for (auto& byte : bytes)
+            byte = static_cast<unsigned char>(++counter * 37 + getpid());
     }
     std::string suffix;
     for (unsigned char byte : bytes) {
@@ -54,8 +55,10 @@ bool isTemporaryOf(std::string_view entry, std::string_view name) {
         return false;
     }
     auto suffix = entry.substr(name.size() + 1);
-    return std::all_of(suffix.begin(), suffix.end(), [](unsigned char c) { return std::isalnum(c); }) &&
-           std::any_of(suffix.begin(), suffix.end(), [](unsigned char c) { return !std::islower(c); });
+    return std::all_of(suffix.begin(), suffix.end(),
+                       [](unsigned char c) { return std::isalnum(c); }) &&
+           std::any_of(suffix.begin(), suffix.end(),
+                       [](unsigned char c) { return !std::islower(c); });
 }
 
 // Once per directory and name in a process: a crash of an earlier process is all that leaves
@@ -67,7 +70,8 @@ void removeStaleTemporariesOnce(int directory, const std::string& name) {
     if (fstat(directory, &folder) != 0) {
         return;
     }
-    std::string key = std::to_string(folder.st_dev) + ":" + std::to_string(folder.st_ino) + "/" + name;
+    std::string key =
+        std::to_string(folder.st_dev) + ":" + std::to_string(folder.st_ino) + "/" + name;
     {
         std::lock_guard guard(lock);
         if (!swept.insert(key).second) {
@@ -77,7 +81,8 @@ void removeStaleTemporariesOnce(int directory, const std::string& name) {
     int listingDescriptor = openat(directory, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     DIR* listing = listingDescriptor >= 0 ? fdopendir(listingDescriptor) : nullptr;
     if (listing == nullptr) {
-        if (listingDescriptor >= 0) close(listingDescriptor);
+        if (listingDescriptor >= 0)
+            close(listingDescriptor);
         return;
     }
     double now = static_cast<double>(std::time(nullptr));
@@ -95,7 +100,7 @@ void removeStaleTemporariesOnce(int directory, const std::string& name) {
 }  // namespace
 
 bool writeFileAtomicallyAt(int directory, const std::string& name, std::string_view bytes,
-                           bool durable) {
+                           bool durable, unsigned mode) {
     removeStaleTemporariesOnce(directory, name);
     std::string temporary;
     int descriptor = -1;
@@ -107,7 +112,8 @@ bool writeFileAtomicallyAt(int directory, const std::string& name, std::string_v
     if (descriptor < 0) {
         return false;
     }
-    bool written = writeAll(descriptor, bytes) && fchmod(descriptor, 0644) == 0 &&
+    bool written = writeAll(descriptor, bytes) &&
+                   fchmod(descriptor, static_cast<mode_t>(mode)) == 0 &&
                    (!durable || fsync(descriptor) == 0);
     written = close(descriptor) == 0 && written;
     if (!written || renameat(directory, temporary.c_str(), directory, name.c_str()) != 0) {
@@ -117,15 +123,17 @@ bool writeFileAtomicallyAt(int directory, const std::string& name, std::string_v
     return true;
 }
 
-bool writeFileAtomically(const std::string& path, std::string_view bytes, bool durable) {
+bool writeFileAtomically(const std::string& path, std::string_view bytes, bool durable,
+                         unsigned mode) {
     auto slash = path.find_last_of('/');
     std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
     int directory = open(parentDirectory(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (directory < 0 || name.empty()) {
-        if (directory >= 0) close(directory);
+        if (directory >= 0)
+            close(directory);
         return false;
     }
-    bool written = writeFileAtomicallyAt(directory, name, bytes, durable);
+    bool written = writeFileAtomicallyAt(directory, name, bytes, durable, mode);
     close(directory);
     return written;
 }
