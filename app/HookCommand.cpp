@@ -4,12 +4,14 @@
 #include "FloodmarkSaver/common/JsonText.h"
 #include "FloodmarkSaver/hooks/AgentHook.h"
 #include "FloodmarkSaver/hooks/HookConfig.h"
+#include "FloodmarkSaver/hooks/JsonValueEnd.h"
 #include "FloodmarkSaver/live/LiveBus.h"
 #include "FloodmarkSaver/live/SignalSender.h"
 #include "platform/kit/Time.h"
 #include "platform/system/ProcessAncestry.h"
 
 #include <poll.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -21,7 +23,8 @@ namespace {
 
 // A payload is never kept larger than this; a larger one is not a payload this hook knows.
 constexpr std::size_t maxPayloadBytes = 16 << 20;
-// The agent writes its payload at once and closes the pipe; a pipe left open is not waited on.
+// The agent writes its payload at once; a pipe that stays open is read until one whole JSON
+// value has come, and is not waited on longer than this.
 constexpr auto payloadTimeout = std::chrono::milliseconds(1000);
 
 std::string readPayload() {
@@ -29,6 +32,7 @@ std::string readPayload() {
         return {};
     }
     std::string payload;
+    JsonValueEnd end;
     auto deadline = std::chrono::steady_clock::now() + payloadTimeout;
     char chunk[65536];
     while (payload.size() <= maxPayloadBytes) {
@@ -46,6 +50,9 @@ std::string readPayload() {
             return {};
         }
         payload.append(chunk, static_cast<std::size_t>(count));
+        if (end.feed({chunk, static_cast<std::size_t>(count)})) {
+            return payload;
+        }
     }
     return {};
 }
@@ -61,15 +68,14 @@ int printConfig(const std::string& agentName) {
     return 0;
 }
 
-// Everything an agent's hook does; whatever happens, the agent goes on.
+// Everything an agent's hook does; whatever happens, the agent goes on. The signal goes first
+// and the answer last: an agent that has closed its end of our output already (SIGPIPE is
+// ignored) must not cost the signal.
 void relay(const std::string& agentName, const std::string& event,
            const std::vector<std::string>& arguments) {
     auto agent = AgentHook::agentNamed(agentName);
     if (!agent) {
         return;
-    }
-    if (AgentHook::repliesWithJson(*agent)) {
-        std::cout << "{}" << std::endl;
     }
     // Codex's older `notify` passes its report as the last argument instead of on stdin.
     std::string payload = arguments.empty() ? readPayload() : arguments.back();
@@ -82,11 +88,15 @@ void relay(const std::string& agentName, const std::string& event,
     if (line) {
         SignalSender(LiveBus::defaultPath()).send(*line, currentTime());
     }
+    if (AgentHook::repliesWithJson(*agent)) {
+        (void)!write(STDOUT_FILENO, "{}\n", 3);
+    }
 }
 
 }  // namespace
 
 int hookCommand(std::span<char* const> words) {
+    signal(SIGPIPE, SIG_IGN);
     CLI::App parser(
         "Relays a coding agent's hook payload to the saver. Always exits 0 and "
         "prints nothing (an empty JSON object for agents that read one).",
