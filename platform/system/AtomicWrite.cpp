@@ -10,8 +10,12 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
+#include <charconv>
+#include <csignal>
 #include <ctime>
 #include <mutex>
+#include <optional>
 #include <set>
 
 namespace floodmark {
@@ -47,9 +51,35 @@ std::string randomSuffix() {
     return suffix;
 }
 
-// A temporary of ours: NAME, a dot and six letters or digits of which one at least is not a
-// small letter, so that a file a person named "NAME.backup" is never taken for one.
-bool isTemporaryOf(std::string_view entry, std::string_view name) {
+// Our temporaries are "NAME.fmtmp-PID-XXXXXX": the writer's process id, so that a sweeper can
+// tell one whose writer is gone, and a marker no person's file name has.
+constexpr std::string_view temporaryMarker = ".fmtmp-";
+
+std::string temporaryName(const std::string& name) {
+    return name + std::string(temporaryMarker) + std::to_string(getpid()) + "-" + randomSuffix();
+}
+
+// The writer of one of our temporaries of NAME, when `entry` is one.
+std::optional<pid_t> writerOfTemporary(std::string_view entry, std::string_view name) {
+    if (!entry.starts_with(name) || !entry.substr(name.size()).starts_with(temporaryMarker)) {
+        return std::nullopt;
+    }
+    auto rest = entry.substr(name.size() + temporaryMarker.size());
+    pid_t pid = 0;
+    auto [end, error] = std::from_chars(rest.data(), rest.data() + rest.size(), pid);
+    if (error != std::errc() || pid <= 0 || end == rest.data() + rest.size() || *end != '-') {
+        return std::nullopt;
+    }
+    return pid;
+}
+
+bool processIsGone(pid_t pid) {
+    return kill(pid, 0) != 0 && errno == ESRCH;
+}
+
+// Earlier versions named them "NAME.XXXXXX"; one at least not a small letter, so that a file a
+// person named "NAME.backup" is never taken for one. Those go after an hour.
+bool isLegacyTemporaryOf(std::string_view entry, std::string_view name) {
     if (entry.size() != name.size() + 1 + suffixLength || !entry.starts_with(name) ||
         entry[name.size()] != '.') {
         return false;
@@ -59,6 +89,13 @@ bool isTemporaryOf(std::string_view entry, std::string_view name) {
                        [](unsigned char c) { return std::isalnum(c); }) &&
            std::any_of(suffix.begin(), suffix.end(),
                        [](unsigned char c) { return !std::islower(c); });
+}
+
+bool isStaleTemporaryOf(std::string_view entry, std::string_view name, double age) {
+    if (auto writer = writerOfTemporary(entry, name)) {
+        return age > staleTemporaryAge && processIsGone(*writer);
+    }
+    return isLegacyTemporaryOf(entry, name) && age > legacyTemporaryAge;
 }
 
 // Once per directory and name in a process: a crash of an earlier process is all that leaves
@@ -88,9 +125,9 @@ void removeStaleTemporariesOnce(int directory, const std::string& name) {
     double now = static_cast<double>(std::time(nullptr));
     while (const dirent* entry = readdir(listing)) {
         struct stat file {};
-        if (isTemporaryOf(entry->d_name, name) &&
-            fstatat(directory, entry->d_name, &file, AT_SYMLINK_NOFOLLOW) == 0 &&
-            S_ISREG(file.st_mode) && now - static_cast<double>(file.st_mtime) > staleTemporaryAge) {
+        if (fstatat(directory, entry->d_name, &file, AT_SYMLINK_NOFOLLOW) == 0 &&
+            S_ISREG(file.st_mode) &&
+            isStaleTemporaryOf(entry->d_name, name, now - static_cast<double>(file.st_mtime))) {
             unlinkat(directory, entry->d_name, 0);
         }
     }
@@ -105,7 +142,7 @@ bool writeFileAtomicallyAt(int directory, const std::string& name, std::string_v
     std::string temporary;
     int descriptor = -1;
     for (int attempt = 0; attempt < 8 && descriptor < 0; ++attempt) {
-        temporary = name + "." + randomSuffix();
+        temporary = temporaryName(name);
         descriptor = openat(directory, temporary.c_str(),
                             O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     }

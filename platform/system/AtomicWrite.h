@@ -18,8 +18,11 @@ bool writeFileAtomically(const std::string& path, std::string_view bytes, bool d
 bool writeFileAtomicallyAt(int directory, const std::string& name, std::string_view bytes,
                            bool durable = true, unsigned mode = 0644);
 
-// Temporaries ("NAME.XXXXXX") that a write interrupted by a crash or a kill left are removed
-// once they are this old, the first time a process writes NAME in that directory.
-inline constexpr double staleTemporaryAge = 3600;
+// Temporaries ("NAME.fmtmp-PID-XXXXXX") that a write interrupted by a crash or a kill left are
+// removed once they are this old and their writer is gone, the first time a process writes NAME
+// in that directory.
+inline constexpr double staleTemporaryAge = 60;
+// Earlier versions' temporaries ("NAME.XXXXXX") name no writer: they wait an hour.
+inline constexpr double legacyTemporaryAge = 3600;
 
 }  // namespace floodmark
