@@ -7,6 +7,7 @@
 #include "FloodmarkSaver/hooks/JsonValueEnd.h"
 #include "FloodmarkSaver/live/LiveBus.h"
 #include "FloodmarkSaver/live/SignalSender.h"
+#include "app/HookSettings.h"
 #include "platform/kit/Time.h"
 #include "platform/system/ProcessAncestry.h"
 
@@ -57,17 +58,6 @@ std::string readPayload() {
     return {};
 }
 
-int printConfig(const std::string& agentName) {
-    auto agent = AgentHook::agentNamed(agentName);
-    if (!agent) {
-        std::cerr << "floodmark hook: unknown agent '" << agentName
-                  << "' (claude-code, codex, gemini-cli, cursor or copilot-cli)\n";
-        return 2;
-    }
-    std::cout << "# " << HookConfig::settingsFile(*agent) << "\n" << HookConfig::snippet(*agent);
-    return 0;
-}
-
 // Everything an agent's hook does; whatever happens, the agent goes on. The signal goes first
 // and the answer last: an agent that has closed its end of our output already (SIGPIPE is
 // ignored) must not cost the signal.
@@ -104,6 +94,10 @@ int hookCommand(std::span<char* const> words) {
     std::string agent;
     std::string event;
     std::string configFor;
+    std::string installFor;
+    std::string uninstallFor;
+    bool repository = false;
+    bool user = false;
     std::vector<std::string> arguments;
     parser.add_option("--from", agent,
                       "The agent that runs the hook: claude-code, codex, "
@@ -112,21 +106,43 @@ int hookCommand(std::span<char* const> words) {
                       "The hook's event, for agents whose payload does not "
                       "name it (Copilot CLI)");
     parser.add_option("--print-config", configFor,
-                      "Print the settings that make AGENT run this hook, then exit");
+                      "Print the settings that make AGENT run this hook (codex-notify: Codex's "
+                      "legacy notify line), then exit");
+    parser.add_option("--install", installFor,
+                      "Add this hook to AGENT's settings file, keeping everything else");
+    parser.add_option("--uninstall", uninstallFor, "Take this hook out of AGENT's settings file");
+    parser.add_flag("--user", user,
+                    "With --install/--uninstall: the user's settings (the default)");
+    parser.add_flag("--repo", repository,
+                    "With --install/--uninstall: the settings of the repository in the current "
+                    "directory");
     parser.add_option("payload", arguments,
                       "The payload, where the agent passes it as an "
                       "argument (Codex's notify)");
-    bool wantsConfig = false;
+    bool forPerson = false;
     for (char* word : words) {
-        wantsConfig = wantsConfig || std::string_view(word).starts_with("--print-config");
+        std::string_view text(word);
+        forPerson = forPerson || text.starts_with("--print-config") ||
+                    text.starts_with("--install") || text.starts_with("--uninstall");
     }
     try {
         if (auto exit = parseCommandLine(parser, words)) {
             // An agent is never blocked by a mistyped hook: only a person sees the mistake.
-            return wantsConfig || isatty(STDERR_FILENO) ? *exit : 0;
+            return forPerson || isatty(STDERR_FILENO) ? *exit : 0;
         }
         if (!configFor.empty()) {
-            return printConfig(configFor);
+            return printHookSettings(configFor);
+        }
+        if (!installFor.empty() || !uninstallFor.empty()) {
+            const std::string& name = installFor.empty() ? uninstallFor : installFor;
+            auto target = AgentHook::agentNamed(name);
+            if (!target) {
+                std::cerr << "floodmark hook: unknown agent '" << name << "'\n";
+                return 2;
+            }
+            return changeHookSettings(
+                *target, repository ? HookConfig::Scope::repository : HookConfig::Scope::user,
+                !installFor.empty());
         }
         relay(agent, event, arguments);
     } catch (...) {

@@ -1,5 +1,4 @@
 #include "FloodmarkSaver/hooks/AgentHook.h"
-#include "FloodmarkSaver/hooks/HookConfig.h"
 #include "FloodmarkSaver/hooks/RateLimitReset.h"
 #include "support/TempDirectory.h"
 
@@ -37,22 +36,18 @@ TEST(AgentHook, MapsEachAgentsRealPayloads) {
          R"({"event":"prompt_submitted","tool":"claude-code","session":"c0ffee-1","pid":4242,"sizeBucket":"m"})"},
         {Agent::claudeCode, "claude-code-pre-tool-use.json", "",
          R"({"event":"tool_call","tool":"claude-code","session":"c0ffee-1","pid":4242})"},
-        {Agent::claudeCode, "claude-code-post-tool-use.json", "",
-         ""},
+        {Agent::claudeCode, "claude-code-post-tool-use.json", "", ""},
         {Agent::claudeCode, "claude-code-tool-failure.json", "",
          R"({"event":"tool_failure","tool":"claude-code","session":"c0ffee-1","pid":4242})"},
-        {Agent::claudeCode, "claude-code-tool-interrupted.json", "",
-         ""},
+        {Agent::claudeCode, "claude-code-tool-interrupted.json", "", ""},
         {Agent::claudeCode, "claude-code-pre-compact.json", "",
          R"({"event":"compaction","tool":"claude-code","session":"c0ffee-1","pid":4242})"},
         {Agent::claudeCode, "claude-code-notification-permission.json", "",
          R"({"event":"awaiting","tool":"claude-code","session":"c0ffee-1","pid":4242})"},
         {Agent::claudeCode, "claude-code-notification-elicitation.json", "",
          R"({"event":"awaiting","tool":"claude-code","session":"c0ffee-1","pid":4242})"},
-        {Agent::claudeCode, "claude-code-notification-idle.json", "",
-         ""},
-        {Agent::claudeCode, "claude-code-notification-auth.json", "",
-         ""},
+        {Agent::claudeCode, "claude-code-notification-idle.json", "", ""},
+        {Agent::claudeCode, "claude-code-notification-auth.json", "", ""},
         {Agent::claudeCode, "claude-code-permission-request.json", "",
          R"({"event":"awaiting","tool":"claude-code","session":"c0ffee-1","pid":4242})"},
         {Agent::claudeCode, "claude-code-stop.json", "",
@@ -61,8 +56,7 @@ TEST(AgentHook, MapsEachAgentsRealPayloads) {
          R"({"event":"stop","tool":"claude-code","session":"c0ffee-1","pid":4242,"backgroundTasks":2})"},
         {Agent::claudeCode, "claude-code-interrupt.json", "",
          R"({"event":"stop","tool":"claude-code","session":"c0ffee-1","pid":4242})"},
-        {Agent::claudeCode, "claude-code-subagent-stop.json", "",
-         ""},
+        {Agent::claudeCode, "claude-code-subagent-stop.json", "", ""},
         {Agent::claudeCode, "claude-code-stop-failure-rate-limit.json", "",
          R"({"event":"halted","tool":"claude-code","session":"c0ffee-1","pid":4242,"errorKind":"rate_limit","resumesAt":1796857200.0})"},
         {Agent::claudeCode, "claude-code-stop-failure-rate-limit-day.json", "",
@@ -97,8 +91,7 @@ TEST(AgentHook, MapsEachAgentsRealPayloads) {
          R"({"event":"tool_call","tool":"gemini-cli","session":"gem-77","pid":4242})"},
         {Agent::geminiCli, "gemini-cli-after-tool-error.json", "",
          R"({"event":"tool_failure","tool":"gemini-cli","session":"gem-77","pid":4242})"},
-        {Agent::geminiCli, "gemini-cli-after-tool-ok.json", "",
-         ""},
+        {Agent::geminiCli, "gemini-cli-after-tool-ok.json", "", ""},
         {Agent::geminiCli, "gemini-cli-pre-compress.json", "",
          R"({"event":"compaction","tool":"gemini-cli","session":"gem-77","pid":4242})"},
         {Agent::geminiCli, "gemini-cli-notification.json", "",
@@ -107,8 +100,7 @@ TEST(AgentHook, MapsEachAgentsRealPayloads) {
          R"({"event":"stop","tool":"gemini-cli","session":"gem-77","pid":4242})"},
         {Agent::geminiCli, "gemini-cli-session-end.json", "",
          R"({"event":"stop","tool":"gemini-cli","session":"gem-77","pid":4242})"},
-        {Agent::cursor, "cursor-session-start.json", "",
-         R"({"event":"ping","session":"cur-5"})"},
+        {Agent::cursor, "cursor-session-start.json", "", R"({"event":"ping","session":"cur-5"})"},
         {Agent::cursor, "cursor-before-submit-prompt-s.json", "",
          R"({"event":"prompt_submitted","tool":"cursor","session":"cur-5","pid":4242,"sizeBucket":"s"})"},
         {Agent::cursor, "cursor-pre-tool-use.json", "",
@@ -117,8 +109,7 @@ TEST(AgentHook, MapsEachAgentsRealPayloads) {
          R"({"event":"tool_call","tool":"cursor","session":"cur-5","pid":4242})"},
         {Agent::cursor, "cursor-post-tool-use-failure.json", "",
          R"({"event":"tool_failure","tool":"cursor","session":"cur-5","pid":4242})"},
-        {Agent::cursor, "cursor-post-tool-use-interrupted.json", "",
-         ""},
+        {Agent::cursor, "cursor-post-tool-use-interrupted.json", "", ""},
         {Agent::cursor, "cursor-pre-compact.json", "",
          R"({"event":"compaction","tool":"cursor","session":"cur-5","pid":4242})"},
         {Agent::cursor, "cursor-stop-completed.json", "",
@@ -131,16 +122,14 @@ TEST(AgentHook, MapsEachAgentsRealPayloads) {
          R"({"event":"prompt_submitted","tool":"copilot-cli","session":"7f3a-copilot","pid":4242,"sizeBucket":"s"})"},
         {Agent::copilotCli, "copilot-cli-pre-tool-use.json", "preToolUse",
          R"({"event":"tool_call","tool":"copilot-cli","session":"7f3a-copilot","pid":4242})"},
-        {Agent::copilotCli, "copilot-cli-post-tool-success.json", "postToolUse",
-         ""},
+        {Agent::copilotCli, "copilot-cli-post-tool-success.json", "postToolUse", ""},
         {Agent::copilotCli, "copilot-cli-post-tool-use-failure.json", "postToolUseFailure",
          R"({"event":"tool_failure","tool":"copilot-cli","session":"7f3a-copilot","pid":4242})"},
         {Agent::copilotCli, "copilot-cli-post-tool-failure-old.json", "postToolUse",
          R"({"event":"tool_failure","tool":"copilot-cli","session":"pid:4242","pid":4242})"},
         {Agent::copilotCli, "copilot-cli-notification-permission.json", "notification",
          R"({"event":"awaiting","tool":"copilot-cli","session":"7f3a-copilot","pid":4242})"},
-        {Agent::copilotCli, "copilot-cli-notification-idle.json", "notification",
-         ""},
+        {Agent::copilotCli, "copilot-cli-notification-idle.json", "notification", ""},
         {Agent::copilotCli, "copilot-cli-agent-stop.json", "agentStop",
          R"({"event":"stop","tool":"copilot-cli","session":"7f3a-copilot","pid":4242})"},
         {Agent::copilotCli, "copilot-cli-session-end.json", "sessionEnd",
@@ -194,7 +183,8 @@ TEST(AgentHook, ReadsTheResetTimeClaudeCodeWrites) {
 TEST(AgentHook, SizeBucketsCountTrimmedCodePoints) {
     auto repeated = [](const std::string& unit, int count) {
         std::string text;
-        for (int index = 0; index < count; ++index) text += unit;
+        for (int index = 0; index < count; ++index)
+            text += unit;
         return text;
     };
     const std::pair<std::string, const char*> cases[] = {
@@ -210,23 +200,6 @@ TEST(AgentHook, SizeBucketsCountTrimmedCodePoints) {
     for (const auto& [prompt, bucket] : cases) {
         EXPECT_EQ(AgentHook::sizeBucket(prompt), bucket) << prompt.size() << " bytes";
     }
-}
-
-// Every snippet is JSON the agent can read and runs this hook for its own agent id.
-TEST(AgentHook, ConfigSnippetsRunTheHookForTheirAgent) {
-    for (Agent agent : AgentHook::agents) {
-        std::string snippet = HookConfig::snippet(agent);
-        std::string json = snippet.substr(0, snippet.find("\n\n"));
-        EXPECT_FALSE(nlohmann::json::parse(json, nullptr, false).is_discarded()) << snippet;
-        std::string command = "floodmark hook --from " + std::string(AgentHook::idOf(agent));
-        EXPECT_NE(snippet.find(command), std::string::npos) << snippet;
-        EXPECT_EQ(AgentHook::agentNamed(AgentHook::idOf(agent)), agent);
-    }
-    EXPECT_NE(HookConfig::snippet(Agent::claudeCode).find(R"("async": true)"), std::string::npos);
-    EXPECT_NE(HookConfig::snippet(Agent::codex).find("notify = [\"floodmark\""),
-              std::string::npos);
-    EXPECT_NE(HookConfig::snippet(Agent::copilotCli).find("--event preToolUse"),
-              std::string::npos);
 }
 
 }  // namespace
