@@ -94,6 +94,8 @@ bool add(const std::string& replayPath, const nlohmann::json& signal, double now
     nlohmann::json stamped = signal;
     stamped["at"] = static_cast<std::int64_t>(nowMs);
     Entry entry{nowMs, stamped.dump()};
+    // Rewrites are rare now: a rewrite a killed writer left half done is not left for them.
+    removeStaleTemporaries(replayPath);
     // The closing bracket is written over with ",ENTRY]}\n" (no comma in an empty list).
     auto appended = [&](char before) {
         return (before == '[' ? "" : ",") + entry.text + std::string(tail);

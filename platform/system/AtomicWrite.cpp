@@ -160,6 +160,19 @@ bool writeFileAtomicallyAt(int directory, const std::string& name, std::string_v
     return true;
 }
 
+void removeStaleTemporaries(const std::string& path) {
+    auto slash = path.find_last_of('/');
+    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    int directory = open(parentDirectory(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (directory < 0) {
+        return;
+    }
+    if (!name.empty()) {
+        removeStaleTemporariesOnce(directory, name);
+    }
+    close(directory);
+}
+
 bool writeFileAtomically(const std::string& path, std::string_view bytes, bool durable,
                          unsigned mode) {
     auto slash = path.find_last_of('/');

@@ -22,6 +22,8 @@ bool writeFileAtomicallyAt(int directory, const std::string& name, std::string_v
 // removed once they are this old and their writer is gone, the first time a process writes NAME
 // in that directory.
 inline constexpr double staleTemporaryAge = 60;
+// The same sweep for a file that is mostly changed in place, and rarely replaced.
+void removeStaleTemporaries(const std::string& path);
 // Earlier versions' temporaries ("NAME.XXXXXX") name no writer: they wait an hour.
 inline constexpr double legacyTemporaryAge = 3600;
 

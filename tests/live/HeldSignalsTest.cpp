@@ -8,7 +8,10 @@
 #include <nlohmann/json.hpp>
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <fstream>
@@ -87,6 +90,15 @@ TEST(HeldSignals, SixteenHoldsAtTheCapAllLand) {
     }
     file += "]}\n";
     fixtures::writeFile(path, file);
+    // A rewrite that a killed writer left half done goes too.
+    pid_t gone = fork();
+    if (gone == 0)
+        _exit(0);
+    waitpid(gone, nullptr, 0);
+    std::string leftover = path + ".fmtmp-" + std::to_string(gone) + "-abcdef";
+    fixtures::writeFile(leftover, file);
+    timespec twoMinutesAgo[2] = {{time(nullptr) - 120, 0}, {time(nullptr) - 120, 0}};
+    utimensat(AT_FDCWD, leftover.c_str(), twoMinutesAgo, 0);
 
     std::string command =
         "cd " + home.path() + " && for k in $(seq 1 16); do HOME=" + home.path() + " " +
@@ -106,6 +118,7 @@ TEST(HeldSignals, SixteenHoldsAtTheCapAllLand) {
     struct stat written {};
     ASSERT_EQ(stat(path.c_str(), &written), 0);
     EXPECT_LE(static_cast<std::size_t>(written.st_size), HeldSignals::maxKeptBytes);
+    EXPECT_FALSE(fixtures::fileExists(leftover));
 }
 
 // The file keeps the last half hour within its size cap, and a file the reader would reject
