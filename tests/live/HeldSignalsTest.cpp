@@ -138,6 +138,21 @@ TEST(HeldSignals, KeepsTheWindowAndTheCap) {
     EXPECT_EQ(held[1].signal.session, "new");
     EXPECT_DOUBLE_EQ(held[1].at, 4000);
 
+    // A full file of this writer's own is split without the parser: quotes, commas and
+    // brackets inside strings stay where they are, and the window still holds.
+    const std::string tricky = R"(a,\"b\"]},{)";
+    const std::string filler(HeldSignals::maxKeptBytes - 300, 'x');
+    fixtures::writeFile(
+        path, R"({"schema":1,"signals":[{"at":1000000,"event":"stop","note":")" + filler +
+                  R"(","session":"old","tool":"a"},{"at":2799000,"event":"stop","session":")" +
+                  tricky + R"(","tool":"a"}]})" + "\n");
+    ASSERT_TRUE(
+        HeldSignals::add(path, {{"event", "stop"}, {"tool", "a"}, {"session", "next"}}, now));
+    held = SaverReplay::read(path, now);
+    ASSERT_EQ(held.size(), 2u);
+    EXPECT_EQ(held[0].signal.session, R"(a,"b"]},{)");
+    EXPECT_EQ(held[1].signal.session, "next");
+
     // Big entries push the oldest out long before the reader's 4 MiB.
     const std::string big(100000, 'x');
     for (int index = 0; index < 40; ++index) {
