@@ -1,5 +1,6 @@
 // `floodmark hook` wall time per call, as an agent sees it on every tool call: with a saver
-// listening and with none (the signal is then held in the replay file).
+// listening, with none (the signal is then held in the replay file), and with none and the
+// held file at its size cap; one call at a time and sixteen at once.
 #include <benchmark/benchmark.h>
 
 #include <fcntl.h>
@@ -13,8 +14,11 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -30,7 +34,8 @@ constexpr std::string_view payload =
 // One hook call: the payload on standard input, the answer awaited.
 void runHook(const std::string& home) {
     int input[2];
-    if (pipe(input) != 0) return;
+    if (pipe(input) != 0)
+        return;
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, input[0], STDIN_FILENO);
@@ -48,7 +53,7 @@ void runHook(const std::string& home) {
     waitpid(child, nullptr, 0);
 }
 
-// A saver's socket that takes every line and forgets it.
+// A saver's socket that takes every line at once and forgets it.
 class Sink {
 public:
     explicit Sink(const std::string& home) {
@@ -63,10 +68,15 @@ public:
         thread_ = std::thread([this] {
             while (!stopping_) {
                 int client = accept(listener_, nullptr, nullptr);
-                char chunk[4096];
-                while (client >= 0 && read(client, chunk, sizeof chunk) > 0) {
-                }
-                if (client >= 0) close(client);
+                if (client < 0)
+                    continue;
+                // Each client read at once, as the saver's bus reads all of them.
+                std::thread([client] {
+                    char chunk[4096];
+                    while (read(client, chunk, sizeof chunk) > 0) {
+                    }
+                    close(client);
+                }).detach();
             }
         });
     }
@@ -83,20 +93,53 @@ private:
     std::thread thread_;
 };
 
+enum Mode { listening = 0, noSaver = 1, fullFile = 2 };
+
+// A held file just under its 3 MiB cap, of signals a minute old: the next holds overflow it.
+void fillHeldFile(const std::string& home) {
+    mkdir((home + "/.tolvera").c_str(), 0700);
+    long long atMs = static_cast<long long>(std::time(nullptr) - 60) * 1000;
+    std::string file = R"({"schema":1,"signals":[)";
+    for (int index = 0; file.size() < (3u << 20) - 400; ++index) {
+        if (index > 0)
+            file += ',';
+        file += R"({"event":"tool_call","tool":"agent","session":"s)" + std::to_string(index) +
+                R"(","at":)" + std::to_string(atMs) + "}";
+    }
+    file += "]}\n";
+    FILE* out = std::fopen((home + "/.tolvera/l.replay.json").c_str(), "w");
+    std::fwrite(file.data(), 1, file.size(), out);
+    std::fclose(out);
+}
+
+double millisecondsOf(const std::string& home) {
+    auto start = std::chrono::steady_clock::now();
+    runHook(home);
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+        .count();
+}
+
 void BM_HookCall(benchmark::State& state) {
     char pattern[] = "/tmp/floodmark-hook-bench-XXXXXX";
     std::string home = mkdtemp(pattern);
+    auto mode = static_cast<Mode>(state.range(0));
+    auto atOnce = static_cast<std::size_t>(state.range(1));
     std::unique_ptr<Sink> sink;
-    if (state.range(0) == 1) {
+    if (mode == listening) {
         sink = std::make_unique<Sink>(home);
+    } else if (mode == fullFile) {
+        fillHeldFile(home);
     }
     std::vector<double> milliseconds;
     for (auto _ : state) {
-        auto start = std::chrono::steady_clock::now();
-        runHook(home);
-        milliseconds.push_back(
-            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
-                .count());
+        std::vector<double> round(atOnce);
+        std::vector<std::thread> calls;
+        for (std::size_t index = 0; index < atOnce; ++index) {
+            calls.emplace_back([&, index] { round[index] = millisecondsOf(home); });
+        }
+        for (auto& call : calls)
+            call.join();
+        milliseconds.insert(milliseconds.end(), round.begin(), round.end());
     }
     std::sort(milliseconds.begin(), milliseconds.end());
     auto at = [&](double share) {
@@ -104,10 +147,24 @@ void BM_HookCall(benchmark::State& state) {
     };
     state.counters["p50_ms"] = at(0.5);
     state.counters["p99_ms"] = at(0.99);
+    state.counters["max_ms"] = milliseconds.back();
     sink.reset();
     std::system(("rm -rf " + home).c_str());
 }
-// 1: a saver listens; 0: none does, so every call holds its signal.
-BENCHMARK(BM_HookCall)->Arg(1)->Arg(0)->Iterations(1000)->Unit(benchmark::kMillisecond)->UseRealTime();
+// {mode, calls at once}: 1000 calls one at a time, 100 rounds of sixteen at once.
+BENCHMARK(BM_HookCall)
+    ->Args({listening, 1})
+    ->Args({noSaver, 1})
+    ->Args({fullFile, 1})
+    ->Iterations(1000)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK(BM_HookCall)
+    ->Args({listening, 16})
+    ->Args({noSaver, 16})
+    ->Args({fullFile, 16})
+    ->Iterations(100)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 }  // namespace

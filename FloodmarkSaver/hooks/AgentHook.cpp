@@ -1,9 +1,9 @@
 #include "FloodmarkSaver/hooks/AgentHook.h"
 
 #include "FloodmarkSaver/common/JsonValue.h"
-#include "platform/kit/InternetTime.h"
+#include "FloodmarkSaver/hooks/RateLimitReset.h"
 
-#include <cmath>
+#include <cctype>
 
 namespace floodmark::AgentHook {
 
@@ -30,7 +30,9 @@ Meaning prompt(const Payload& payload, std::string_view key) {
     return {"prompt_submitted", text ? std::optional(sizeBucket(*text)) : std::nullopt};
 }
 
-bool isTrue(const Payload* value) { return value != nullptr && value->is_boolean() && *value; }
+bool isTrue(const Payload* value) {
+    return value != nullptr && value->is_boolean() && *value;
+}
 
 // Something there and not null, false or empty: an error report.
 bool isPresent(const Payload* value) {
@@ -38,34 +40,38 @@ bool isPresent(const Payload* value) {
            !(value->is_string() && value->get_ref<const std::string&>().empty());
 }
 
-// When a rate limit lifts, if the payload says: seconds since 1970 or an internet date-time.
-std::optional<double> resetTime(const Payload& payload) {
-    for (const Payload* holder : {&payload, member(payload, "error_details")}) {
-        for (std::string_view key : {"resets_at", "reset_at", "resetsAt"}) {
-            const Payload* value = holder ? member(*holder, key) : nullptr;
-            if (value && value->is_number() && !value->is_boolean()) {
-                double seconds = value->get<double>();
-                if (std::isfinite(seconds) && seconds > 0) {
-                    return seconds;
-                }
-            } else if (auto text = textOf(value)) {
-                if (auto time = parseInternetTime(*text)) {
-                    return time;
-                }
-            }
+// Claude Code writes the reset time only into the text it shows; its raw API error
+// (`error_details`, a string) is read too, in case a later version carries it there.
+std::optional<double> resetTime(const Payload& payload, double now) {
+    for (std::string_view key : {"error_details", "last_assistant_message"}) {
+        if (auto text = textOf(member(payload, key))) {
+            if (auto reset = rateLimitResetIn(*text, now))
+                return reset;
         }
     }
     return std::nullopt;
 }
 
-std::optional<Meaning> claudeCode(std::string_view event, const Payload& payload) {
-    if (event == "UserPromptSubmit") return prompt(payload, "prompt");
-    if (event == "PreToolUse") return Meaning{"tool_call"};
+// Claude Code's notifications that leave the agent waiting on its user. "idle_prompt", a
+// minute after every finished turn, is not one: the Stop before it settled the session.
+bool waitsOnUser(std::string_view kind) {
+    return kind == "permission_prompt" || kind == "elicitation_dialog" ||
+           kind == "elicitation_url_dialog" || kind == "worker_permission_prompt" ||
+           kind == "agent_needs_input";
+}
+
+std::optional<Meaning> claudeCode(std::string_view event, const Payload& payload, double now) {
+    if (event == "UserPromptSubmit")
+        return prompt(payload, "prompt");
+    if (event == "PreToolUse")
+        return Meaning{"tool_call"};
     if (event == "PostToolUseFailure") {
-        if (isTrue(member(payload, "is_interrupt"))) return std::nullopt;
+        if (isTrue(member(payload, "is_interrupt")))
+            return std::nullopt;
         return Meaning{"tool_failure"};
     }
-    if (event == "PreCompact") return Meaning{"compaction"};
+    if (event == "PreCompact")
+        return Meaning{"compaction"};
     if (event == "Stop") {
         const Payload* tasks = member(payload, "background_tasks");
         Meaning stop{"stop"};
@@ -74,91 +80,155 @@ std::optional<Meaning> claudeCode(std::string_view event, const Payload& payload
         }
         return stop;
     }
-    if (event == "SessionEnd") return Meaning{"stop"};
+    // The user's interrupt ends the turn with Interrupt alone: Stop does not fire for it.
+    if (event == "SessionEnd" || event == "Interrupt")
+        return Meaning{"stop"};
     if (event == "Notification") {
-        auto kind = textAt(payload, "notification_type").value_or("");
-        if (kind == "permission_prompt" || kind == "idle_prompt" ||
-            kind == "elicitation_dialog" || kind == "agent_needs_input") {
+        if (waitsOnUser(textAt(payload, "notification_type").value_or(""))) {
             return Meaning{"awaiting"};
         }
         return std::nullopt;
     }
-    if (event == "PermissionRequest") return Meaning{"awaiting"};
+    if (event == "PermissionRequest")
+        return Meaning{"awaiting"};
     if (event == "StopFailure") {
-        auto error = textAt(payload, "error");
-        if (!error) error = textAt(payload, "error_type");
-        bool rateLimit = error == "rate_limit";
+        bool rateLimit = textAt(payload, "error") == "rate_limit";
         return Meaning{"halted", std::nullopt, std::nullopt, rateLimit ? "rate_limit" : "error",
-                       rateLimit ? resetTime(payload) : std::nullopt};
+                       rateLimit ? resetTime(payload, now) : std::nullopt};
     }
-    if (event == "SessionStart") return Meaning{"ping"};
+    if (event == "SessionStart")
+        return Meaning{"ping"};
     return std::nullopt;  // SubagentStart/SubagentStop among others: the parent's process
 }
 
 std::optional<Meaning> codex(std::string_view event, const Payload& payload) {
     // Older builds run a `notify` program with the turn's report instead of hooks.
-    if (event.empty() && textAt(payload, "type") == "agent-turn-complete") return Meaning{"stop"};
-    if (event == "UserPromptSubmit") return prompt(payload, "prompt");
-    if (event == "PreToolUse") return Meaning{"tool_call"};
-    if (event == "PreCompact") return Meaning{"compaction"};
-    if (event == "Stop" || event == "SessionEnd") return Meaning{"stop"};
-    if (event == "PermissionRequest") return Meaning{"awaiting"};
-    if (event == "SessionStart") return Meaning{"ping"};
+    if (event.empty() && textAt(payload, "type") == "agent-turn-complete")
+        return Meaning{"stop"};
+    if (event == "UserPromptSubmit")
+        return prompt(payload, "prompt");
+    if (event == "PreToolUse")
+        return Meaning{"tool_call"};
+    if (event == "PreCompact")
+        return Meaning{"compaction"};
+    // Interrupt fires once when the user stops a turn, in place of Stop.
+    if (event == "Stop" || event == "SessionEnd" || event == "Interrupt")
+        return Meaning{"stop"};
+    if (event == "PermissionRequest")
+        return Meaning{"awaiting"};
+    if (event == "SessionStart")
+        return Meaning{"ping"};
     return std::nullopt;
 }
 
 std::optional<Meaning> geminiCli(std::string_view event, const Payload& payload) {
-    if (event == "BeforeAgent") return prompt(payload, "prompt");
-    if (event == "BeforeTool") return Meaning{"tool_call"};
+    if (event == "BeforeAgent")
+        return prompt(payload, "prompt");
+    if (event == "BeforeTool")
+        return Meaning{"tool_call"};
     if (event == "AfterTool") {
         const Payload* response = member(payload, "tool_response");
-        if (response && isPresent(member(*response, "error"))) return Meaning{"tool_failure"};
+        if (response && isPresent(member(*response, "error")))
+            return Meaning{"tool_failure"};
         return std::nullopt;
     }
-    if (event == "PreCompress") return Meaning{"compaction"};
-    if (event == "AfterAgent" || event == "SessionEnd") return Meaning{"stop"};
-    if (event == "Notification") return Meaning{"awaiting"};
-    if (event == "SessionStart") return Meaning{"ping"};
+    if (event == "PreCompress")
+        return Meaning{"compaction"};
+    if (event == "AfterAgent" || event == "SessionEnd")
+        return Meaning{"stop"};
+    if (event == "Notification")
+        return Meaning{"awaiting"};
+    if (event == "SessionStart")
+        return Meaning{"ping"};
     return std::nullopt;
 }
 
 std::optional<Meaning> cursor(std::string_view event, const Payload& payload) {
-    if (event == "beforeSubmitPrompt") return prompt(payload, "prompt");
-    if (event == "preToolUse") return Meaning{"tool_call"};
-    if (event == "postToolUseFailure") return Meaning{"tool_failure"};
-    if (event == "preCompact") return Meaning{"compaction"};
+    if (event == "beforeSubmitPrompt")
+        return prompt(payload, "prompt");
+    // afterFileEdit is what a Cursor older than preToolUse tells of its tools.
+    if (event == "preToolUse" || event == "afterFileEdit")
+        return Meaning{"tool_call"};
+    if (event == "postToolUseFailure") {
+        if (isTrue(member(payload, "is_interrupt")))
+            return std::nullopt;  // the user's stop
+        return Meaning{"tool_failure"};
+    }
+    if (event == "preCompact")
+        return Meaning{"compaction"};
     if (event == "stop") {
         if (textAt(payload, "status") == "error") {
             return Meaning{"halted", std::nullopt, std::nullopt, "error"};
         }
         return Meaning{"stop"};
     }
-    if (event == "sessionStart") return Meaning{"ping"};
+    if (event == "sessionStart")
+        return Meaning{"ping"};
     return std::nullopt;
+}
+
+// A recoverable error is retried or reported to the model: the session goes on.
+std::optional<Meaning> copilotError(const Payload& payload) {
+    auto context = textAt(payload, "errorContext").value_or("");
+    if (isTrue(member(payload, "recoverable"))) {
+        if (context == "tool_execution")
+            return Meaning{"tool_failure"};
+        return std::nullopt;
+    }
+    std::string error = textAt(payload, "error").value_or("");
+    for (char& c : error)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    bool rateLimit =
+        context == "model_call" &&
+        (error.find("rate limit") != std::string::npos ||
+         error.find("rate_limit") != std::string::npos || error.find("429") != std::string::npos ||
+         error.find("too many requests") != std::string::npos);
+    return Meaning{"halted", std::nullopt, std::nullopt, rateLimit ? "rate_limit" : "error"};
 }
 
 std::optional<Meaning> copilotCli(std::string_view event, const Payload& payload) {
-    if (event == "userPromptSubmitted") return prompt(payload, "prompt");
-    if (event == "preToolUse") return Meaning{"tool_call"};
-    if (event == "postToolUse") {
+    if (event == "userPromptSubmitted")
+        return prompt(payload, "prompt");
+    if (event == "preToolUse")
+        return Meaning{"tool_call"};
+    if (event == "postToolUseFailure")
+        return Meaning{"tool_failure"};
+    if (event == "postToolUse") {  // before 1.0.15 failures came here too
         const Payload* result = member(payload, "toolResult");
-        if (result && textAt(*result, "resultType") == "failure") return Meaning{"tool_failure"};
+        if (result && textAt(*result, "resultType") == "failure")
+            return Meaning{"tool_failure"};
         return std::nullopt;
     }
-    if (event == "agentStop" || event == "sessionEnd") return Meaning{"stop"};
-    if (event == "notification") return Meaning{"awaiting"};
-    if (event == "errorOccurred") return Meaning{"halted", std::nullopt, std::nullopt, "error"};
-    if (event == "sessionStart") return Meaning{"ping"};
+    if (event == "agentStop" || event == "sessionEnd")
+        return Meaning{"stop"};
+    if (event == "notification") {
+        auto kind = textAt(payload, "notification_type");
+        if (!kind)
+            kind = textAt(payload, "notificationType");
+        if (kind == "permission_prompt" || kind == "elicitation_dialog")
+            return Meaning{"awaiting"};
+        return std::nullopt;  // a shell or agent finished, or the agent idles
+    }
+    if (event == "errorOccurred")
+        return copilotError(payload);
+    if (event == "sessionStart")
+        return Meaning{"ping"};
     return std::nullopt;
 }
 
-std::optional<Meaning> meaningOf(Agent agent, std::string_view event, const Payload& payload) {
+std::optional<Meaning> meaningOf(Agent agent, std::string_view event, const Payload& payload,
+                                 double now) {
     switch (agent) {
-        case Agent::claudeCode: return claudeCode(event, payload);
-        case Agent::codex: return codex(event, payload);
-        case Agent::geminiCli: return geminiCli(event, payload);
-        case Agent::cursor: return cursor(event, payload);
-        case Agent::copilotCli: return copilotCli(event, payload);
+        case Agent::claudeCode:
+            return claudeCode(event, payload, now);
+        case Agent::codex:
+            return codex(event, payload);
+        case Agent::geminiCli:
+            return geminiCli(event, payload);
+        case Agent::cursor:
+            return cursor(event, payload);
+        case Agent::copilotCli:
+            return copilotCli(event, payload);
     }
     return std::nullopt;
 }
@@ -166,14 +236,19 @@ std::optional<Meaning> meaningOf(Agent agent, std::string_view event, const Payl
 std::optional<std::string> sessionOf(const Call& call) {
     const Payload& payload = call.payload;
     switch (call.agent) {
-        case Agent::copilotCli:  // its hooks carry no session id: the agent process is one
-            if (call.agentPid) return "pid:" + std::to_string(*call.agentPid);
+        case Agent::copilotCli:  // older builds name no session: the agent process is one
+            if (auto session = textAt(payload, "sessionId"))
+                return session;
+            if (call.agentPid)
+                return "pid:" + std::to_string(*call.agentPid);
             return std::nullopt;
         case Agent::cursor:
-            if (auto conversation = textAt(payload, "conversation_id")) return conversation;
+            if (auto conversation = textAt(payload, "conversation_id"))
+                return conversation;
             return textAt(payload, "session_id");
         case Agent::codex:
-            if (auto session = textAt(payload, "session_id")) return session;
+            if (auto session = textAt(payload, "session_id"))
+                return session;
             return textAt(payload, "thread-id");
         default:
             return textAt(payload, "session_id");
@@ -184,11 +259,16 @@ std::optional<std::string> sessionOf(const Call& call) {
 
 std::string_view idOf(Agent agent) {
     switch (agent) {
-        case Agent::claudeCode: return "claude-code";
-        case Agent::codex: return "codex";
-        case Agent::geminiCli: return "gemini-cli";
-        case Agent::cursor: return "cursor";
-        case Agent::copilotCli: return "copilot-cli";
+        case Agent::claudeCode:
+            return "claude-code";
+        case Agent::codex:
+            return "codex";
+        case Agent::geminiCli:
+            return "gemini-cli";
+        case Agent::cursor:
+            return "cursor";
+        case Agent::copilotCli:
+            return "copilot-cli";
     }
     return "";
 }
@@ -202,7 +282,9 @@ std::optional<Agent> agentNamed(std::string_view id) {
     return std::nullopt;
 }
 
-bool repliesWithJson(Agent agent) { return agent == Agent::geminiCli || agent == Agent::cursor; }
+bool repliesWithJson(Agent agent) {
+    return agent == Agent::geminiCli || agent == Agent::cursor;
+}
 
 std::string sizeBucket(std::string_view prompt) {
     constexpr std::string_view blanks = " \t\n\r\f\v";
@@ -214,9 +296,12 @@ std::string sizeBucket(std::string_view prompt) {
             codePoints += (byte & 0xC0) != 0x80;  // continuation bytes belong to their lead
         }
     }
-    if (codePoints < 200) return "s";
-    if (codePoints < 2000) return "m";
-    if (codePoints < 10000) return "l";
+    if (codePoints < 200)
+        return "s";
+    if (codePoints < 2000)
+        return "m";
+    if (codePoints < 10000)
+        return "l";
     return "xl";
 }
 
@@ -228,7 +313,7 @@ std::optional<nlohmann::json> lineFor(const Call& call) {
     if (event.empty()) {
         event = textAt(call.payload, "hook_event_name").value_or("");
     }
-    auto meaning = meaningOf(call.agent, event, call.payload);
+    auto meaning = meaningOf(call.agent, event, call.payload, call.now);
     auto session = sessionOf(call);
     if (!meaning || !session || session->empty()) {
         return std::nullopt;
@@ -236,11 +321,16 @@ std::optional<nlohmann::json> lineFor(const Call& call) {
     nlohmann::json line{{"event", meaning->event}, {"session", *session}};
     if (meaning->event != "ping") {
         line["tool"] = idOf(call.agent);
-        if (call.agentPid) line["pid"] = *call.agentPid;
-        if (meaning->sizeBucket) line["sizeBucket"] = *meaning->sizeBucket;
-        if (meaning->backgroundTasks) line["backgroundTasks"] = *meaning->backgroundTasks;
-        if (meaning->errorKind) line["errorKind"] = *meaning->errorKind;
-        if (meaning->resumesAt) line["resumesAt"] = *meaning->resumesAt;
+        if (call.agentPid)
+            line["pid"] = *call.agentPid;
+        if (meaning->sizeBucket)
+            line["sizeBucket"] = *meaning->sizeBucket;
+        if (meaning->backgroundTasks)
+            line["backgroundTasks"] = *meaning->backgroundTasks;
+        if (meaning->errorKind)
+            line["errorKind"] = *meaning->errorKind;
+        if (meaning->resumesAt)
+            line["resumesAt"] = *meaning->resumesAt;
     }
     return line;
 }

@@ -38,6 +38,8 @@ struct Call {
     // are told it on their command line); empty to read it from the payload.
     std::string event;
     std::optional<std::int64_t> agentPid;
+    // When the hook runs, seconds since 1970: a reset time given without a day follows it.
+    double now = 0;
 };
 
 // The line (a JSON object as on the socket) that one hook call means; none for an event that

@@ -1,93 +1,186 @@
 #include "FloodmarkSaver/hooks/HookConfig.h"
 
-#include <nlohmann/json.hpp>
-
 #include <vector>
 
 namespace floodmark::HookConfig {
 
 namespace {
 
-using Json = nlohmann::ordered_json;
+// Seconds an agent waits for the hook before it gives up on it; the hook needs 20 ms.
+constexpr int timeoutSeconds = 5;
 
-std::string command(Agent agent) { return "floodmark hook --from " + std::string(AgentHook::idOf(agent)); }
-
-// Claude Code, Codex and Gemini CLI share one layout: event → matcher groups → command hooks.
-Json groupedHooks(Agent agent, const std::vector<std::string>& events, const Json& extra) {
-    Json hooks = Json::object();
-    for (const auto& event : events) {
-        Json hook{{"type", "command"}, {"command", command(agent)}};
-        hook.update(extra);
-        hooks[event] = Json::array({Json{{"matcher", ""}, {"hooks", Json::array({hook})}}});
-    }
-    return Json{{"hooks", hooks}};
+std::string marker(Agent agent) {
+    return "floodmark hook --from " + std::string(AgentHook::idOf(agent));
 }
 
-Json cursorHooks() {
-    Json hooks = Json::object();
-    for (const char* event : {"sessionStart", "beforeSubmitPrompt", "preToolUse",
-                              "postToolUseFailure", "preCompact", "stop"}) {
-        hooks[event] = Json::array({Json{{"command", command(Agent::cursor)}}});
-    }
-    return Json{{"version", 1}, {"hooks", hooks}};
+bool layoutIsGrouped(Agent agent) {
+    return agent == Agent::claudeCode || agent == Agent::codex || agent == Agent::geminiCli;
 }
 
-// Copilot CLI does not name the event in the payload: each hook says which it is.
-Json copilotHooks() {
-    Json hooks = Json::object();
-    for (const char* event : {"sessionStart", "userPromptSubmitted", "preToolUse", "postToolUse",
-                              "notification", "agentStop", "errorOccurred", "sessionEnd"}) {
-        hooks[event] = Json::array(
-            {Json{{"type", "command"},
-                  {"bash", command(Agent::copilotCli) + " --event " + event},
-                  {"timeoutSec", 5}}});
+std::vector<std::string> eventsOf(Agent agent) {
+    switch (agent) {
+        case Agent::claudeCode:
+            return {"SessionStart", "UserPromptSubmit", "PreToolUse",        "PostToolUseFailure",
+                    "PreCompact",   "Notification",     "PermissionRequest", "Stop",
+                    "StopFailure",  "Interrupt",        "SessionEnd"};
+        case Agent::codex:
+            return {"SessionStart", "UserPromptSubmit",  "PreToolUse",
+                    "PreCompact",   "PermissionRequest", "Stop",
+                    "Interrupt",    "SessionEnd"};
+        case Agent::geminiCli:
+            return {"SessionStart", "BeforeAgent",  "BeforeTool", "AfterTool",
+                    "PreCompress",  "Notification", "AfterAgent", "SessionEnd"};
+        case Agent::cursor:
+            // Cursor refuses a whole hooks file naming an event it does not know: only those
+            // every Cursor with hooks (1.7 on) knows.
+            return {"beforeSubmitPrompt", "afterFileEdit", "stop"};
+        case Agent::copilotCli:
+            return {"sessionStart", "userPromptSubmitted", "preToolUse",
+                    "postToolUse",  "postToolUseFailure",  "notification",
+                    "agentStop",    "errorOccurred",       "sessionEnd"};
     }
-    return Json{{"version", 1}, {"hooks", hooks}};
+    return {};
+}
+
+// One hook entry in the agent's own terms, its time-out included.
+Json hookEntry(Agent agent, const std::string& event) {
+    std::string command = guardedCommand(agent, event);
+    switch (agent) {
+        case Agent::claudeCode:  // asynchronous: never holds the agent up
+            return {{"type", "command"},
+                    {"command", command},
+                    {"timeout", timeoutSeconds},
+                    {"async", true}};
+        case Agent::codex:
+            return {{"type", "command"}, {"command", command}, {"timeout", timeoutSeconds}};
+        case Agent::geminiCli:  // milliseconds
+            return {{"name", "floodmark"},
+                    {"type", "command"},
+                    {"command", command},
+                    {"timeout", timeoutSeconds * 1000}};
+        case Agent::cursor:
+            return {{"command", command}, {"timeout", timeoutSeconds}};
+        case Agent::copilotCli:
+            return {{"type", "command"}, {"bash", command}, {"timeoutSec", timeoutSeconds}};
+    }
+    return Json::object();
+}
+
+bool isOurs(Agent agent, const Json& hook) {
+    for (const char* key : {"command", "bash"}) {
+        auto found = hook.find(key);
+        if (found != hook.end() && found->is_string() &&
+            found->get_ref<const std::string&>().find(marker(agent)) != std::string::npos) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Drops our hooks from one event's list; a group whose hooks were all ours goes with them.
+Json withoutOurs(Agent agent, const Json& list) {
+    Json kept = Json::array();
+    for (const auto& item : list) {
+        if (layoutIsGrouped(agent) && item.is_object() && item.contains("hooks") &&
+            item["hooks"].is_array()) {
+            Json group = item;
+            Json hooks = Json::array();
+            for (const auto& hook : item["hooks"]) {
+                if (!isOurs(agent, hook))
+                    hooks.push_back(hook);
+            }
+            if (hooks.empty() && !item["hooks"].empty())
+                continue;
+            group["hooks"] = hooks;
+            kept.push_back(group);
+        } else if (!isOurs(agent, item)) {
+            kept.push_back(item);
+        }
+    }
+    return kept;
 }
 
 }  // namespace
 
-std::string settingsFile(Agent agent) {
+std::string settingsFile(Agent agent, Scope scope) {
+    bool user = scope == Scope::user;
     switch (agent) {
-        case Agent::claudeCode: return "~/.claude/settings.json";
-        case Agent::codex: return "~/.codex/hooks.json";
-        case Agent::geminiCli: return "~/.gemini/settings.json";
-        case Agent::cursor: return "~/.cursor/hooks.json";
-        case Agent::copilotCli: return ".github/hooks/floodmark.json";
+        case Agent::claudeCode:
+            return user ? "~/.claude/settings.json" : ".claude/settings.json";
+        case Agent::codex:
+            return user ? "~/.codex/hooks.json" : ".codex/hooks.json";
+        case Agent::geminiCli:
+            return user ? "~/.gemini/settings.json" : ".gemini/settings.json";
+        case Agent::cursor:
+            return user ? "~/.cursor/hooks.json" : ".cursor/hooks.json";
+        case Agent::copilotCli:
+            return user ? "~/.copilot/hooks/floodmark.json" : ".github/hooks/floodmark.json";
     }
     return "";
 }
 
-std::string snippet(Agent agent) {
-    switch (agent) {
-        case Agent::claudeCode:
-            // Asynchronous hooks never hold the agent up, whatever the saver does.
-            return groupedHooks(agent,
-                                {"SessionStart", "UserPromptSubmit", "PreToolUse",
-                                 "PostToolUseFailure", "PreCompact", "Notification",
-                                 "PermissionRequest", "Stop", "StopFailure", "SessionEnd"},
-                                Json{{"async", true}})
-                       .dump(2) +
-                   "\n";
-        case Agent::codex:
-            return groupedHooks(agent,
-                                {"SessionStart", "UserPromptSubmit", "PreToolUse", "PreCompact",
-                                 "PermissionRequest", "Stop", "SessionEnd"},
-                                Json::object())
-                       .dump(2) +
-                   "\n\n# Codex builds without hooks: this line in ~/.codex/config.toml instead\n"
-                   "notify = [\"floodmark\", \"hook\", \"--from\", \"codex\"]\n";
-        case Agent::geminiCli:
-            return groupedHooks(agent,
-                                {"SessionStart", "BeforeAgent", "BeforeTool", "AfterTool",
-                                 "PreCompress", "Notification", "AfterAgent", "SessionEnd"},
-                                Json{{"name", "floodmark"}})
-                       .dump(2) +
-                   "\n";
-        case Agent::cursor: return cursorHooks().dump(2) + "\n";
-        case Agent::copilotCli: return copilotHooks().dump(2) + "\n";
+std::string guardedCommand(Agent agent, const std::string& event) {
+    std::string hook = marker(agent) + (event.empty() ? "" : " --event " + event);
+    return "command -v floodmark >/dev/null 2>&1 && " + hook + " || true";
+}
+
+Json settings(Agent agent) {
+    return installed(agent, Json::object());
+}
+
+std::string codexNotifyLine() {
+    // Codex appends its report as the last argument: "$1" of the guarded shell command.
+    return R"(notify = ["sh", "-c", "command -v floodmark >/dev/null 2>&1 && floodmark hook )"
+           R"(--from codex \"$1\" || true", "floodmark-notify"])"
+           "\n";
+}
+
+Json installed(Agent agent, Json existing) {
+    existing = uninstalled(agent, std::move(existing));
+    if (!layoutIsGrouped(agent) && !existing.contains("version")) {
+        existing["version"] = 1;
     }
-    return "";
+    if (!existing.contains("hooks") || !existing["hooks"].is_object()) {
+        existing["hooks"] = Json::object();
+    }
+    Json& hooks = existing["hooks"];
+    for (const auto& event : eventsOf(agent)) {
+        Json entry = hookEntry(agent, agent == Agent::copilotCli ? event : "");
+        if (layoutIsGrouped(agent)) {
+            entry = Json{{"matcher", ""}, {"hooks", Json::array({entry})}};
+        }
+        if (!hooks.contains(event) || !hooks[event].is_array()) {
+            hooks[event] = Json::array();
+        }
+        hooks[event].push_back(entry);
+    }
+    return existing;
+}
+
+Json uninstalled(Agent agent, Json existing) {
+    if (!existing.is_object() || !existing.contains("hooks") || !existing["hooks"].is_object()) {
+        return existing;
+    }
+    Json hooks = Json::object();
+    for (const auto& [event, list] : existing["hooks"].items()) {
+        if (!list.is_array()) {
+            hooks[event] = list;
+            continue;
+        }
+        Json kept = withoutOurs(agent, list);
+        if (!kept.empty() || list.empty())
+            hooks[event] = kept;
+    }
+    if (hooks.empty()) {
+        existing.erase("hooks");
+    } else {
+        existing["hooks"] = hooks;
+    }
+    return existing;
+}
+
+bool hasOurHooks(Agent agent, const Json& existing) {
+    return uninstalled(agent, existing) != existing;
 }
 
 }  // namespace floodmark::HookConfig

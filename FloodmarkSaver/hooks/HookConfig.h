@@ -2,13 +2,38 @@
 
 #include "FloodmarkSaver/hooks/AgentHook.h"
 
+#include <nlohmann/json.hpp>
+
+#include <optional>
 #include <string>
 
 namespace floodmark::HookConfig {
 
-// Where the agent reads its hooks from, as its user would write it.
-std::string settingsFile(Agent agent);
-// The text to paste into that file (merged by hand with what is there), ending in a newline.
-std::string snippet(Agent agent);
+using Json = nlohmann::ordered_json;
+
+enum class Scope { user, repository };
+
+// The file the agent reads its hooks from: under the home directory (`~/` prefix) for the
+// user, relative to the repository's root otherwise.
+std::string settingsFile(Agent agent, Scope scope);
+
+// The shell command each hook runs: it exits 0 even where floodmark is not installed (a
+// collaborator's machine reading a committed hooks file), so that no agent is ever blocked.
+std::string guardedCommand(Agent agent, const std::string& event = "");
+
+// The settings that make the agent run this hook, alone: a whole settings file's content.
+Json settings(Agent agent);
+
+// Codex's legacy `notify` line for ~/.codex/config.toml (never together with the hooks: each
+// stop would count twice).
+std::string codexNotifyLine();
+
+// `existing` (a settings file's JSON, an object) with our hooks added, any earlier ones of ours
+// replaced: every other key and hook is kept as it was.
+Json installed(Agent agent, Json existing);
+// `existing` without our hooks; events and groups left empty by that are removed.
+Json uninstalled(Agent agent, Json existing);
+// Whether `existing` holds any hook of ours.
+bool hasOurHooks(Agent agent, const Json& existing);
 
 }  // namespace floodmark::HookConfig

@@ -9,23 +9,37 @@
 
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
+#include <chrono>
+
 namespace floodmark {
 
 SignalSender::SignalSender(std::string socketPath) : socketPath_(std::move(socketPath)) {}
 
-bool SignalSender::deliverText(const std::string& text, double timeoutSeconds) const {
+SignalSender::Delivery SignalSender::deliverText(const std::string& text, double timeoutSeconds,
+                                                 double readTimeoutSeconds) const {
+    auto started = std::chrono::steady_clock::now();
+    auto left = [&](double budget) {
+        return budget -
+               std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    };
     LocalSocket socket;
-    return socket.connect(socketPath_, timeoutSeconds) == LocalSocket::Reach::connected &&
-           socket.sendAll(text, timeoutSeconds);
+    if (socket.connect(socketPath_, timeoutSeconds) != LocalSocket::Reach::connected ||
+        !socket.sendAll(text, left(timeoutSeconds))) {
+        return Delivery::notReached;
+    }
+    return socket.waitUntilRead(std::max(left(readTimeoutSeconds), 0.0)) ? Delivery::read
+                                                                         : Delivery::unread;
 }
 
 bool SignalSender::deliver(const nlohmann::json& line) const {
-    return deliverText(line.dump() + "\n", timeout);
+    return deliverText(line.dump() + "\n", timeout, timeout) == Delivery::read;
 }
 
 SignalSender::Outcome SignalSender::send(const nlohmann::json& line, double now) const {
     std::string text = line.dump() + "\n";
-    if (deliverText(text, timeout)) {
+    auto delivery = deliverText(text, timeout, timeout);
+    if (delivery == Delivery::read) {
         return Outcome::delivered;
     }
     if (!LiveSignal::fromJson(line)) {
@@ -38,7 +52,9 @@ SignalSender::Outcome SignalSender::send(const nlohmann::json& line, double now)
         return Outcome::lost;
     }
     // A saver that bound meanwhile has read the file already: hand it the signal directly.
-    if (deliverText(text, 0)) {
+    // (An owner that left the first line unread is not sent a second.)
+    if (delivery == Delivery::notReached &&
+        deliverText(text, 0, lateReadTimeout) == Delivery::read) {
         return Outcome::delivered;
     }
     return HeldSignals::add(replayPath, line, now) ? Outcome::held : Outcome::lost;

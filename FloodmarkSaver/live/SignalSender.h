@@ -13,7 +13,12 @@ class SignalSender {
 public:
     enum class Outcome { delivered, held, lost };
 
+    // How long a line may wait to be connected, written and read by the saver; a line the saver
+    // has not read by then is held as well (a saver that accepts but never reads must not
+    // swallow it; a slow one may replay it a second time, which is the lesser harm).
     static constexpr double timeout = 0.2;
+    // The same for the second try under the lock, for a saver that bound meanwhile.
+    static constexpr double lateReadTimeout = 0.05;
 
     explicit SignalSender(std::string socketPath);
 
@@ -23,7 +28,9 @@ public:
     bool deliver(const nlohmann::json& line) const;
 
 private:
-    bool deliverText(const std::string& text, double timeoutSeconds) const;
+    enum class Delivery { read, unread, notReached };
+    Delivery deliverText(const std::string& text, double timeoutSeconds,
+                         double readTimeoutSeconds) const;
 
     std::string socketPath_;
 };

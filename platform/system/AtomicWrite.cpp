@@ -10,8 +10,12 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
+#include <charconv>
+#include <csignal>
 #include <ctime>
 #include <mutex>
+#include <optional>
 #include <set>
 
 namespace floodmark {
@@ -37,7 +41,8 @@ std::string randomSuffix() {
     unsigned char bytes[suffixLength] = {};
     if (getrandom(bytes, sizeof bytes, 0) != static_cast<ssize_t>(sizeof bytes)) {
         static unsigned counter = 0;  // still unique enough with O_EXCL retrying
-        for (auto& byte : bytes) byte = static_cast<unsigned char>(++counter * 37 + getpid());
+        for (auto& byte : bytes)
+            byte = static_cast<unsigned char>(++counter * 37 + getpid());
     }
     std::string suffix;
     for (unsigned char byte : bytes) {
@@ -46,16 +51,51 @@ std::string randomSuffix() {
     return suffix;
 }
 
-// A temporary of ours: NAME, a dot and six letters or digits of which one at least is not a
-// small letter, so that a file a person named "NAME.backup" is never taken for one.
-bool isTemporaryOf(std::string_view entry, std::string_view name) {
+// Our temporaries are "NAME.fmtmp-PID-XXXXXX": the writer's process id, so that a sweeper can
+// tell one whose writer is gone, and a marker no person's file name has.
+constexpr std::string_view temporaryMarker = ".fmtmp-";
+
+std::string temporaryName(const std::string& name) {
+    return name + std::string(temporaryMarker) + std::to_string(getpid()) + "-" + randomSuffix();
+}
+
+// The writer of one of our temporaries of NAME, when `entry` is one.
+std::optional<pid_t> writerOfTemporary(std::string_view entry, std::string_view name) {
+    if (!entry.starts_with(name) || !entry.substr(name.size()).starts_with(temporaryMarker)) {
+        return std::nullopt;
+    }
+    auto rest = entry.substr(name.size() + temporaryMarker.size());
+    pid_t pid = 0;
+    auto [end, error] = std::from_chars(rest.data(), rest.data() + rest.size(), pid);
+    if (error != std::errc() || pid <= 0 || end == rest.data() + rest.size() || *end != '-') {
+        return std::nullopt;
+    }
+    return pid;
+}
+
+bool processIsGone(pid_t pid) {
+    return kill(pid, 0) != 0 && errno == ESRCH;
+}
+
+// Earlier versions named them "NAME.XXXXXX"; one at least not a small letter, so that a file a
+// person named "NAME.backup" is never taken for one. Those go after an hour.
+bool isLegacyTemporaryOf(std::string_view entry, std::string_view name) {
     if (entry.size() != name.size() + 1 + suffixLength || !entry.starts_with(name) ||
         entry[name.size()] != '.') {
         return false;
     }
     auto suffix = entry.substr(name.size() + 1);
-    return std::all_of(suffix.begin(), suffix.end(), [](unsigned char c) { return std::isalnum(c); }) &&
-           std::any_of(suffix.begin(), suffix.end(), [](unsigned char c) { return !std::islower(c); });
+    return std::all_of(suffix.begin(), suffix.end(),
+                       [](unsigned char c) { return std::isalnum(c); }) &&
+           std::any_of(suffix.begin(), suffix.end(),
+                       [](unsigned char c) { return !std::islower(c); });
+}
+
+bool isStaleTemporaryOf(std::string_view entry, std::string_view name, double age) {
+    if (auto writer = writerOfTemporary(entry, name)) {
+        return age > staleTemporaryAge && processIsGone(*writer);
+    }
+    return isLegacyTemporaryOf(entry, name) && age > legacyTemporaryAge;
 }
 
 // Once per directory and name in a process: a crash of an earlier process is all that leaves
@@ -67,7 +107,8 @@ void removeStaleTemporariesOnce(int directory, const std::string& name) {
     if (fstat(directory, &folder) != 0) {
         return;
     }
-    std::string key = std::to_string(folder.st_dev) + ":" + std::to_string(folder.st_ino) + "/" + name;
+    std::string key =
+        std::to_string(folder.st_dev) + ":" + std::to_string(folder.st_ino) + "/" + name;
     {
         std::lock_guard guard(lock);
         if (!swept.insert(key).second) {
@@ -77,15 +118,16 @@ void removeStaleTemporariesOnce(int directory, const std::string& name) {
     int listingDescriptor = openat(directory, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     DIR* listing = listingDescriptor >= 0 ? fdopendir(listingDescriptor) : nullptr;
     if (listing == nullptr) {
-        if (listingDescriptor >= 0) close(listingDescriptor);
+        if (listingDescriptor >= 0)
+            close(listingDescriptor);
         return;
     }
     double now = static_cast<double>(std::time(nullptr));
     while (const dirent* entry = readdir(listing)) {
         struct stat file {};
-        if (isTemporaryOf(entry->d_name, name) &&
-            fstatat(directory, entry->d_name, &file, AT_SYMLINK_NOFOLLOW) == 0 &&
-            S_ISREG(file.st_mode) && now - static_cast<double>(file.st_mtime) > staleTemporaryAge) {
+        if (fstatat(directory, entry->d_name, &file, AT_SYMLINK_NOFOLLOW) == 0 &&
+            S_ISREG(file.st_mode) &&
+            isStaleTemporaryOf(entry->d_name, name, now - static_cast<double>(file.st_mtime))) {
             unlinkat(directory, entry->d_name, 0);
         }
     }
@@ -95,19 +137,20 @@ void removeStaleTemporariesOnce(int directory, const std::string& name) {
 }  // namespace
 
 bool writeFileAtomicallyAt(int directory, const std::string& name, std::string_view bytes,
-                           bool durable) {
+                           bool durable, unsigned mode) {
     removeStaleTemporariesOnce(directory, name);
     std::string temporary;
     int descriptor = -1;
     for (int attempt = 0; attempt < 8 && descriptor < 0; ++attempt) {
-        temporary = name + "." + randomSuffix();
+        temporary = temporaryName(name);
         descriptor = openat(directory, temporary.c_str(),
                             O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     }
     if (descriptor < 0) {
         return false;
     }
-    bool written = writeAll(descriptor, bytes) && fchmod(descriptor, 0644) == 0 &&
+    bool written = writeAll(descriptor, bytes) &&
+                   fchmod(descriptor, static_cast<mode_t>(mode)) == 0 &&
                    (!durable || fsync(descriptor) == 0);
     written = close(descriptor) == 0 && written;
     if (!written || renameat(directory, temporary.c_str(), directory, name.c_str()) != 0) {
@@ -117,15 +160,30 @@ bool writeFileAtomicallyAt(int directory, const std::string& name, std::string_v
     return true;
 }
 
-bool writeFileAtomically(const std::string& path, std::string_view bytes, bool durable) {
+void removeStaleTemporaries(const std::string& path) {
+    auto slash = path.find_last_of('/');
+    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    int directory = open(parentDirectory(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (directory < 0) {
+        return;
+    }
+    if (!name.empty()) {
+        removeStaleTemporariesOnce(directory, name);
+    }
+    close(directory);
+}
+
+bool writeFileAtomically(const std::string& path, std::string_view bytes, bool durable,
+                         unsigned mode) {
     auto slash = path.find_last_of('/');
     std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
     int directory = open(parentDirectory(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (directory < 0 || name.empty()) {
-        if (directory >= 0) close(directory);
+        if (directory >= 0)
+            close(directory);
         return false;
     }
-    bool written = writeFileAtomicallyAt(directory, name, bytes, durable);
+    bool written = writeFileAtomicallyAt(directory, name, bytes, durable, mode);
     close(directory);
     return written;
 }

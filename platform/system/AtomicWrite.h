@@ -10,14 +10,21 @@ namespace floodmark {
 // disk, then renamed over it. False when any step fails; the old file is then untouched.
 // `durable` false skips the flush: a reader still never sees a part, but a power loss may
 // leave the old file, which is fine for what is rewritten often and matters briefly.
-bool writeFileAtomically(const std::string& path, std::string_view bytes, bool durable = true);
+// `mode` is the new file's permission bits.
+bool writeFileAtomically(const std::string& path, std::string_view bytes, bool durable = true,
+                         unsigned mode = 0644);
 
 // The same for the file `name` in the open directory `directory`.
 bool writeFileAtomicallyAt(int directory, const std::string& name, std::string_view bytes,
-                           bool durable = true);
+                           bool durable = true, unsigned mode = 0644);
 
-// Temporaries ("NAME.XXXXXX") that a write interrupted by a crash or a kill left are removed
-// once they are this old, the first time a process writes NAME in that directory.
-inline constexpr double staleTemporaryAge = 3600;
+// Temporaries ("NAME.fmtmp-PID-XXXXXX") that a write interrupted by a crash or a kill left are
+// removed once they are this old and their writer is gone, the first time a process writes NAME
+// in that directory.
+inline constexpr double staleTemporaryAge = 60;
+// The same sweep for a file that is mostly changed in place, and rarely replaced.
+void removeStaleTemporaries(const std::string& path);
+// Earlier versions' temporaries ("NAME.XXXXXX") name no writer: they wait an hour.
+inline constexpr double legacyTemporaryAge = 3600;
 
 }  // namespace floodmark

@@ -9,8 +9,8 @@ namespace floodmark {
 // removed lock file would let two processes lock two different files.
 class FileLock {
 public:
-    // Waits at most `timeoutSeconds` for a holder to let go: a stopped holder must not stop
-    // everyone else.
+    // Waits at most `timeoutSeconds` for a holder to let go (asleep, woken by a timer signal to
+    // this thread at the deadline): a stopped holder must not stop everyone else.
     FileLock(const std::string& path, double timeoutSeconds);
     ~FileLock();
     FileLock(const FileLock&) = delete;

@@ -1,10 +1,13 @@
 #include "platform/system/LocalSocket.h"
 
 #include <fcntl.h>
+#include <linux/sockios.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -33,7 +36,9 @@ constexpr auto busyRetryPause = std::chrono::milliseconds(2);
 
 }  // namespace
 
-LocalSocket::~LocalSocket() { close(); }
+LocalSocket::~LocalSocket() {
+    close();
+}
 
 LocalSocket::LocalSocket(LocalSocket&& other) noexcept
     : descriptor_(std::exchange(other.descriptor_, -1)) {}
@@ -116,6 +121,31 @@ bool LocalSocket::sendAll(std::string_view bytes, double timeoutSeconds) {
         }
     }
     return true;
+}
+
+bool LocalSocket::waitUntilRead(double timeoutSeconds) {
+    if (descriptor_ < 0) {
+        return false;
+    }
+    // There is nothing to wait on for "read by the peer": look again at a growing pace, from
+    // a quarter of a millisecond (a listening saver reads at once) to 8 ms.
+    auto deadline = deadlineAfter(timeoutSeconds);
+    auto pause = std::chrono::microseconds(250);
+    while (true) {
+        int unread = 0;
+        if (ioctl(descriptor_, SIOCOUTQ, &unread) != 0) {
+            return false;
+        }
+        if (unread == 0) {
+            return true;
+        }
+        auto now = Clock::now();
+        if (now >= deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::min<Clock::duration>(pause, deadline - now));
+        pause = std::min(pause * 2, std::chrono::microseconds(8000));
+    }
 }
 
 }  // namespace floodmark

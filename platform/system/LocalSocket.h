@@ -31,6 +31,11 @@ public:
     // Writes all of `bytes`, waiting at most `timeoutSeconds` for room; false on any failure.
     bool sendAll(std::string_view bytes, double timeoutSeconds);
 
+    // Whether the peer has read everything sent so far, waiting at most `timeoutSeconds` for
+    // it (Linux counts a stream socket's unread bytes against the sender: SIOCOUTQ). A peer that
+    // accepts and never reads is told from one that took the line.
+    bool waitUntilRead(double timeoutSeconds);
+
     // The address of a socket path; absent when the path does not fit the structure.
     static std::optional<sockaddr_un> address(const std::string& path);
 

@@ -1,10 +1,11 @@
 #include "FloodmarkSaver/hooks/AgentHook.h"
-#include "FloodmarkSaver/hooks/HookConfig.h"
+#include "FloodmarkSaver/hooks/RateLimitReset.h"
 #include "support/TempDirectory.h"
 
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <optional>
 #include <sstream>
 
 namespace floodmark {
@@ -24,8 +25,10 @@ struct HookCase {
     const char* expected;  // the line sent, or empty for none
 };
 
-// Payloads in the shapes the agents document, and the one line each must send (pid 4242).
-TEST(AgentHook, MapsEachAgentsDocumentedPayloads) {
+// Payloads in the shapes the agents' own schemas give (tests/hooks/payloads/SOURCES.md names
+// the version of each), and the one line each must send (pid 4242, at 2026-12-09 20:00 UTC).
+TEST(AgentHook, MapsEachAgentsRealPayloads) {
+    const double now = 1796846400;
     const HookCase cases[] = {
         {Agent::claudeCode, "claude-code-session-start.json", "",
          R"({"event":"ping","session":"c0ffee-1"})"},
@@ -41,26 +44,47 @@ TEST(AgentHook, MapsEachAgentsDocumentedPayloads) {
          R"({"event":"compaction","tool":"claude-code","session":"c0ffee-1","pid":4242})"},
         {Agent::claudeCode, "claude-code-notification-permission.json", "",
          R"({"event":"awaiting","tool":"claude-code","session":"c0ffee-1","pid":4242})"},
+        {Agent::claudeCode, "claude-code-notification-elicitation.json", "",
+         R"({"event":"awaiting","tool":"claude-code","session":"c0ffee-1","pid":4242})"},
+        {Agent::claudeCode, "claude-code-notification-idle.json", "", ""},
         {Agent::claudeCode, "claude-code-notification-auth.json", "", ""},
         {Agent::claudeCode, "claude-code-permission-request.json", "",
          R"({"event":"awaiting","tool":"claude-code","session":"c0ffee-1","pid":4242})"},
+        {Agent::claudeCode, "claude-code-stop.json", "",
+         R"({"event":"stop","tool":"claude-code","session":"c0ffee-1","pid":4242,"backgroundTasks":0})"},
         {Agent::claudeCode, "claude-code-stop-background.json", "",
          R"({"event":"stop","tool":"claude-code","session":"c0ffee-1","pid":4242,"backgroundTasks":2})"},
+        {Agent::claudeCode, "claude-code-interrupt.json", "",
+         R"({"event":"stop","tool":"claude-code","session":"c0ffee-1","pid":4242})"},
         {Agent::claudeCode, "claude-code-subagent-stop.json", "", ""},
         {Agent::claudeCode, "claude-code-stop-failure-rate-limit.json", "",
          R"({"event":"halted","tool":"claude-code","session":"c0ffee-1","pid":4242,"errorKind":"rate_limit","resumesAt":1796857200.0})"},
+        {Agent::claudeCode, "claude-code-stop-failure-rate-limit-day.json", "",
+         R"({"event":"halted","tool":"claude-code","session":"c0ffee-1","pid":4242,"errorKind":"rate_limit","resumesAt":1797085800.0})"},
         {Agent::claudeCode, "claude-code-stop-failure-server.json", "",
          R"({"event":"halted","tool":"claude-code","session":"c0ffee-1","pid":4242,"errorKind":"error"})"},
         {Agent::claudeCode, "claude-code-session-end.json", "",
          R"({"event":"stop","tool":"claude-code","session":"c0ffee-1","pid":4242})"},
+        {Agent::codex, "codex-session-start.json", "",
+         R"({"event":"ping","session":"019a-codex"})"},
         {Agent::codex, "codex-prompt-l.json", "",
          R"({"event":"prompt_submitted","tool":"codex","session":"019a-codex","pid":4242,"sizeBucket":"l"})"},
         {Agent::codex, "codex-pre-tool-use.json", "",
          R"({"event":"tool_call","tool":"codex","session":"019a-codex","pid":4242})"},
+        {Agent::codex, "codex-permission-request.json", "",
+         R"({"event":"awaiting","tool":"codex","session":"019a-codex","pid":4242})"},
+        {Agent::codex, "codex-pre-compact.json", "",
+         R"({"event":"compaction","tool":"codex","session":"019a-codex","pid":4242})"},
         {Agent::codex, "codex-stop.json", "",
+         R"({"event":"stop","tool":"codex","session":"019a-codex","pid":4242})"},
+        {Agent::codex, "codex-interrupt.json", "",
+         R"({"event":"stop","tool":"codex","session":"019a-codex","pid":4242})"},
+        {Agent::codex, "codex-session-end.json", "",
          R"({"event":"stop","tool":"codex","session":"019a-codex","pid":4242})"},
         {Agent::codex, "codex-notify.json", "",
          R"({"event":"stop","tool":"codex","session":"019a-thread","pid":4242})"},
+        {Agent::geminiCli, "gemini-cli-session-start.json", "",
+         R"({"event":"ping","session":"gem-77"})"},
         {Agent::geminiCli, "gemini-cli-before-agent-xl.json", "",
          R"({"event":"prompt_submitted","tool":"gemini-cli","session":"gem-77","pid":4242,"sizeBucket":"xl"})"},
         {Agent::geminiCli, "gemini-cli-before-tool.json", "",
@@ -72,21 +96,50 @@ TEST(AgentHook, MapsEachAgentsDocumentedPayloads) {
          R"({"event":"compaction","tool":"gemini-cli","session":"gem-77","pid":4242})"},
         {Agent::geminiCli, "gemini-cli-notification.json", "",
          R"({"event":"awaiting","tool":"gemini-cli","session":"gem-77","pid":4242})"},
+        {Agent::geminiCli, "gemini-cli-after-agent.json", "",
+         R"({"event":"stop","tool":"gemini-cli","session":"gem-77","pid":4242})"},
+        {Agent::geminiCli, "gemini-cli-session-end.json", "",
+         R"({"event":"stop","tool":"gemini-cli","session":"gem-77","pid":4242})"},
+        {Agent::cursor, "cursor-session-start.json", "", R"({"event":"ping","session":"cur-5"})"},
         {Agent::cursor, "cursor-before-submit-prompt-s.json", "",
          R"({"event":"prompt_submitted","tool":"cursor","session":"cur-5","pid":4242,"sizeBucket":"s"})"},
         {Agent::cursor, "cursor-pre-tool-use.json", "",
          R"({"event":"tool_call","tool":"cursor","session":"cur-5","pid":4242})"},
+        {Agent::cursor, "cursor-after-file-edit.json", "",
+         R"({"event":"tool_call","tool":"cursor","session":"cur-5","pid":4242})"},
+        {Agent::cursor, "cursor-post-tool-use-failure.json", "",
+         R"({"event":"tool_failure","tool":"cursor","session":"cur-5","pid":4242})"},
+        {Agent::cursor, "cursor-post-tool-use-interrupted.json", "", ""},
+        {Agent::cursor, "cursor-pre-compact.json", "",
+         R"({"event":"compaction","tool":"cursor","session":"cur-5","pid":4242})"},
         {Agent::cursor, "cursor-stop-completed.json", "",
          R"({"event":"stop","tool":"cursor","session":"cur-5","pid":4242})"},
         {Agent::cursor, "cursor-stop-error.json", "",
          R"({"event":"halted","tool":"cursor","session":"cur-5","pid":4242,"errorKind":"error"})"},
+        {Agent::copilotCli, "copilot-cli-session-start.json", "sessionStart",
+         R"({"event":"ping","session":"7f3a-copilot"})"},
         {Agent::copilotCli, "copilot-cli-user-prompt.json", "userPromptSubmitted",
-         R"({"event":"prompt_submitted","tool":"copilot-cli","session":"pid:4242","pid":4242,"sizeBucket":"s"})"},
-        {Agent::copilotCli, "copilot-cli-post-tool-failure.json", "postToolUse",
-         R"({"event":"tool_failure","tool":"copilot-cli","session":"pid:4242","pid":4242})"},
+         R"({"event":"prompt_submitted","tool":"copilot-cli","session":"7f3a-copilot","pid":4242,"sizeBucket":"s"})"},
+        {Agent::copilotCli, "copilot-cli-pre-tool-use.json", "preToolUse",
+         R"({"event":"tool_call","tool":"copilot-cli","session":"7f3a-copilot","pid":4242})"},
         {Agent::copilotCli, "copilot-cli-post-tool-success.json", "postToolUse", ""},
+        {Agent::copilotCli, "copilot-cli-post-tool-use-failure.json", "postToolUseFailure",
+         R"({"event":"tool_failure","tool":"copilot-cli","session":"7f3a-copilot","pid":4242})"},
+        {Agent::copilotCli, "copilot-cli-post-tool-failure-old.json", "postToolUse",
+         R"({"event":"tool_failure","tool":"copilot-cli","session":"pid:4242","pid":4242})"},
+        {Agent::copilotCli, "copilot-cli-notification-permission.json", "notification",
+         R"({"event":"awaiting","tool":"copilot-cli","session":"7f3a-copilot","pid":4242})"},
+        {Agent::copilotCli, "copilot-cli-notification-idle.json", "notification", ""},
+        {Agent::copilotCli, "copilot-cli-agent-stop.json", "agentStop",
+         R"({"event":"stop","tool":"copilot-cli","session":"7f3a-copilot","pid":4242})"},
+        {Agent::copilotCli, "copilot-cli-session-end.json", "sessionEnd",
+         R"({"event":"stop","tool":"copilot-cli","session":"7f3a-copilot","pid":4242})"},
+        {Agent::copilotCli, "copilot-cli-error-tool-recoverable.json", "errorOccurred",
+         R"({"event":"tool_failure","tool":"copilot-cli","session":"7f3a-copilot","pid":4242})"},
+        {Agent::copilotCli, "copilot-cli-error-rate-limit.json", "errorOccurred",
+         R"({"event":"halted","tool":"copilot-cli","session":"7f3a-copilot","pid":4242,"errorKind":"rate_limit"})"},
         {Agent::copilotCli, "copilot-cli-error.json", "errorOccurred",
-         R"({"event":"halted","tool":"copilot-cli","session":"pid:4242","pid":4242,"errorKind":"error"})"},
+         R"({"event":"halted","tool":"copilot-cli","session":"7f3a-copilot","pid":4242,"errorKind":"error"})"},
         // The event must come from somewhere: Copilot CLI's payloads never name it.
         {Agent::copilotCli, "copilot-cli-user-prompt.json", "", ""},
         // Another agent's payload, or a broken one, sends nothing.
@@ -96,7 +149,7 @@ TEST(AgentHook, MapsEachAgentsDocumentedPayloads) {
     for (const auto& hookCase : cases) {
         SCOPED_TRACE(hookCase.fixture);
         auto line = AgentHook::lineFor(
-            {hookCase.agent, payload(hookCase.fixture), hookCase.event, 4242});
+            {hookCase.agent, payload(hookCase.fixture), hookCase.event, 4242, now});
         if (*hookCase.expected == '\0') {
             EXPECT_FALSE(line.has_value()) << line->dump();
         } else {
@@ -106,11 +159,32 @@ TEST(AgentHook, MapsEachAgentsDocumentedPayloads) {
     }
 }
 
+// The reset time as Claude Code writes it into the message it stops with: a time alone is the
+// next one, a day without a year the next such day; anything else is no reset time.
+TEST(AgentHook, ReadsTheResetTimeClaudeCodeWrites) {
+    const double now = 1796846400;  // 2026-12-09 20:00 UTC, 21:00 in Berlin
+    const std::pair<const char*, std::optional<double>> cases[] = {
+        {"You've hit your limit \u00b7 resets 11pm (UTC)", 1796857200},
+        {"resets 10am (UTC)", 1796896800},               // tomorrow: 10am today has passed
+        {"resets 11:30pm (Europe/Berlin)", 1796855400},  // 22:30 UTC
+        {"resets Dec 12, 3:30pm (Europe/Berlin)", 1797085800},
+        {"resets Jan 2, 2028, 1am (UTC)", 1830387600},
+        {"resets 13pm (UTC)", std::nullopt},
+        {"resets 3pm (../../etc/passwd)", std::nullopt},
+        {"resets 3pm (No/Such_Zone)", std::nullopt},
+        {"Request rejected (429)", std::nullopt},
+    };
+    for (const auto& [text, expected] : cases) {
+        EXPECT_EQ(rateLimitResetIn(text, now), expected) << text;
+    }
+}
+
 // Code points after trimming, not bytes: 199 two-byte letters are still a short prompt.
 TEST(AgentHook, SizeBucketsCountTrimmedCodePoints) {
     auto repeated = [](const std::string& unit, int count) {
         std::string text;
-        for (int index = 0; index < count; ++index) text += unit;
+        for (int index = 0; index < count; ++index)
+            text += unit;
         return text;
     };
     const std::pair<std::string, const char*> cases[] = {
@@ -126,23 +200,6 @@ TEST(AgentHook, SizeBucketsCountTrimmedCodePoints) {
     for (const auto& [prompt, bucket] : cases) {
         EXPECT_EQ(AgentHook::sizeBucket(prompt), bucket) << prompt.size() << " bytes";
     }
-}
-
-// Every snippet is JSON the agent can read and runs this hook for its own agent id.
-TEST(AgentHook, ConfigSnippetsRunTheHookForTheirAgent) {
-    for (Agent agent : AgentHook::agents) {
-        std::string snippet = HookConfig::snippet(agent);
-        std::string json = snippet.substr(0, snippet.find("\n\n"));
-        EXPECT_FALSE(nlohmann::json::parse(json, nullptr, false).is_discarded()) << snippet;
-        std::string command = "floodmark hook --from " + std::string(AgentHook::idOf(agent));
-        EXPECT_NE(snippet.find(command), std::string::npos) << snippet;
-        EXPECT_EQ(AgentHook::agentNamed(AgentHook::idOf(agent)), agent);
-    }
-    EXPECT_NE(HookConfig::snippet(Agent::claudeCode).find(R"("async": true)"), std::string::npos);
-    EXPECT_NE(HookConfig::snippet(Agent::codex).find("notify = [\"floodmark\""),
-              std::string::npos);
-    EXPECT_NE(HookConfig::snippet(Agent::copilotCli).find("--event preToolUse"),
-              std::string::npos);
 }
 
 }  // namespace

@@ -7,9 +7,13 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <fcntl.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <fstream>
+#include <sstream>
 
 namespace floodmark {
 namespace {
@@ -21,7 +25,39 @@ std::string fixture(const std::string& name) {
     return std::string(FLOODMARK_HOOK_PAYLOADS) + "/" + name;
 }
 
-std::string socketOf(const TempDirectory& home) { return home.file(".tolvera/live.sock"); }
+std::string socketOf(const TempDirectory& home) {
+    return home.file(".tolvera/live.sock");
+}
+
+std::string contentOf(const std::string& path) {
+    std::ifstream file(path);
+    std::stringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+struct HookExit {
+    int status;      // exit status, or minus the signal that killed it
+    double seconds;  // how long it ran
+};
+
+// Runs `floodmark hook --from AGENT` on the given standard input and output, as an agent does.
+HookExit runHookOn(const TempDirectory& home, const char* agent, int input, int output) {
+    auto started = std::chrono::steady_clock::now();
+    pid_t child = fork();
+    if (child == 0) {
+        dup2(input, STDIN_FILENO);
+        dup2(output, STDOUT_FILENO);
+        setenv("HOME", home.path().c_str(), 1);
+        execl(FLOODMARK_BINARY, FLOODMARK_BINARY, "hook", "--from", agent, nullptr);
+        _exit(127);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status), seconds};
+}
 
 // What the agent sees: exit 0, and on standard output nothing, or `{}` for the agents that
 // read JSON back, whatever the payload.
@@ -75,12 +111,68 @@ TEST(HookCommand, AStuckSocketDoesNotHoldTheHook) {
     TempDirectory home;
     fixtures::LocalListener stuck(socketOf(home), true);
     auto started = std::chrono::steady_clock::now();
-    auto run = runFloodmark("hook --from codex < " + fixture("codex-pre-tool-use.json"),
-                            home.path());
-    double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    auto run =
+        runFloodmark("hook --from codex < " + fixture("codex-pre-tool-use.json"), home.path());
+    double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     EXPECT_EQ(run.status, 0);
     EXPECT_LT(seconds, 2.0);  // the time-out is 0.2 s; a blocking connect would never return
     EXPECT_EQ(SaverReplay::read(home.file(".tolvera/l.replay.json"), currentTime()).size(), 1u);
+}
+
+// An agent that closed its end of the hook's output before the hook answered: the hook is not
+// killed by SIGPIPE, and its signal still goes.
+TEST(HookCommand, AClosedOutputCostsNeitherTheSignalNorTheExitStatus) {
+    TempDirectory home;
+    fixtures::LocalListener saver(socketOf(home));
+    for (const char* agent : {"cursor", "gemini-cli"}) {
+        SCOPED_TRACE(agent);
+        std::string fixtureName = std::string(agent) == "cursor" ? "cursor-pre-tool-use.json"
+                                                                 : "gemini-cli-before-tool.json";
+        int input = open(fixture(fixtureName).c_str(), O_RDONLY | O_CLOEXEC);
+        int output[2];
+        ASSERT_EQ(pipe2(output, O_CLOEXEC), 0);
+        close(output[0]);
+        auto run = runHookOn(home, agent, input, output[1]);
+        close(output[1]);
+        close(input);
+        EXPECT_EQ(run.status, 0);
+        EXPECT_EQ(nlohmann::json::parse(saver.firstLine(), nullptr, false).value("event", ""),
+                  "tool_call");
+    }
+}
+
+// An agent that writes its payload and leaves the pipe open: one whole JSON value is enough.
+TEST(HookCommand, AWholePayloadIsReadWithoutWaitingForTheEndOfInput) {
+    TempDirectory home;
+    fixtures::LocalListener saver(socketOf(home));
+    int input[2];
+    ASSERT_EQ(pipe2(input, O_CLOEXEC), 0);
+    std::string payload = contentOf(fixture("claude-code-pre-tool-use.json"));
+    ASSERT_EQ(write(input[1], payload.data(), payload.size()),
+              static_cast<ssize_t>(payload.size()));
+    int output = open("/dev/null", O_WRONLY | O_CLOEXEC);
+    auto run = runHookOn(home, "claude-code", input[0], output);
+    close(input[0]);
+    close(input[1]);
+    close(output);
+    EXPECT_EQ(run.status, 0);
+    EXPECT_LT(run.seconds, 0.9);  // the wait for an end of input gives up after 1 s
+    EXPECT_EQ(nlohmann::json::parse(saver.firstLine(), nullptr, false).value("session", ""),
+              "c0ffee-1");
+}
+
+// A socket owner that takes connections but never reads them: the line is held as well, for
+// the next saver, rather than lost.
+TEST(HookCommand, ALineTheOwnerNeverReadsIsHeld) {
+    TempDirectory home;
+    fixtures::LocalListener neverReads(socketOf(home));
+    auto run =
+        runFloodmark("hook --from codex < " + fixture("codex-pre-tool-use.json"), home.path());
+    EXPECT_EQ(run.status, 0);
+    auto held = SaverReplay::read(home.file(".tolvera/l.replay.json"), currentTime());
+    ASSERT_EQ(held.size(), 1u);
+    EXPECT_EQ(held[0].signal.session, "019a-codex");
 }
 
 }  // namespace

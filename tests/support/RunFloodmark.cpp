@@ -12,8 +12,11 @@
 namespace floodmark::fixtures {
 
 CommandRun runFloodmark(const std::string& arguments, const std::string& home) {
-    std::string command =
-        "HOME='" + home + "' XDG_STATE_HOME= " + FLOODMARK_BINARY + " " + arguments + " 2>&1";
+    return runCommand("HOME='" + home + "' XDG_STATE_HOME= " + FLOODMARK_BINARY + " " + arguments +
+                      " 2>&1");
+}
+
+CommandRun runCommand(const std::string& command) {
     FILE* pipe = popen(command.c_str(), "r");
     if (pipe == nullptr) {
         return {};

@@ -15,6 +15,8 @@ struct CommandRun {
 // Runs the floodmark binary with `arguments` (shell words) in the home directory `home`, so
 // that it finds that home's files and socket and writes its state there, and waits for it.
 CommandRun runFloodmark(const std::string& arguments, const std::string& home);
+// Runs a shell command line and waits for it: its standard output, line by line.
+CommandRun runCommand(const std::string& command);
 
 // A floodmark process that runs while the test reads its output line by line.
 class RunningFloodmark {

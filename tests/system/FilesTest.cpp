@@ -8,6 +8,11 @@
 
 #include <filesystem>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 namespace floodmark {
 namespace {
 
@@ -21,6 +26,38 @@ TEST(AtomicWrite, ReplacesTheFileAndLeavesNothingElse) {
                             std::filesystem::directory_iterator()),
               1);
     EXPECT_FALSE(writeFileAtomically(directory.file("missing/data.json"), "x"));
+}
+
+// Temporaries a killed writer left go once a minute old, whatever their random letters; a
+// living writer's, a young one and a person's own file stay.
+TEST(AtomicWrite, SweepsTheTemporariesOfGoneWritersOnly) {
+    fixtures::TempDirectory directory;
+    pid_t gone = fork();
+    if (gone == 0)
+        _exit(0);
+    waitpid(gone, nullptr, 0);
+    std::string deadWriter = std::to_string(gone);
+    std::string living = std::to_string(getpid());
+    const std::pair<std::string, bool> files[] = {
+        // name, swept
+        {"data.json.fmtmp-" + deadWriter + "-abcdef", true},  // all small letters
+        {"data.json.fmtmp-" + deadWriter + "-Q9x0Zk", true},
+        {"data.json.fmtmp-" + living + "-abcdef", false},
+        {"data.json.fmtmp-" + deadWriter + "-young1", false},
+        {"data.json.backup", false},
+        {"other.json.fmtmp-" + deadWriter + "-abcdef", false},
+    };
+    timespec twoMinutesAgo[2] = {{time(nullptr) - 120, 0}, {time(nullptr) - 120, 0}};
+    for (const auto& [name, swept] : files) {
+        fixtures::writeFile(directory.file(name), "x");
+        if (name.find("young") == std::string::npos) {
+            utimensat(AT_FDCWD, directory.file(name).c_str(), twoMinutesAgo, 0);
+        }
+    }
+    ASSERT_TRUE(writeFileAtomically(directory.file("data.json"), "new"));
+    for (const auto& [name, swept] : files) {
+        EXPECT_EQ(std::filesystem::exists(directory.file(name)), !swept) << name;
+    }
 }
 
 TEST(ReadSmallFile, RefusesWhatIsTooLargeOrNotAFile) {
