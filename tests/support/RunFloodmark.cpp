@@ -11,9 +11,10 @@
 
 namespace floodmark::fixtures {
 
-CommandRun runFloodmark(const std::string& arguments, const std::string& home) {
-    std::string command =
-        "HOME='" + home + "' XDG_STATE_HOME= " + FLOODMARK_BINARY + " " + arguments + " 2>&1";
+CommandRun runFloodmark(const std::string& arguments, const std::string& home,
+                        const std::string& launcher) {
+    std::string command = launcher + " HOME='" + home + "' XDG_STATE_HOME= " + FLOODMARK_BINARY +
+                          " " + arguments + " 2>&1";
     FILE* pipe = popen(command.c_str(), "r");
     if (pipe == nullptr) {
         return {};
