@@ -135,25 +135,39 @@ std::vector<std::string> WaylandCompositor::outputNames() const {
     return names;
 }
 
-int WaylandCompositor::runAs(const std::string& command) const {
-    std::string line = "env XDG_RUNTIME_DIR=" + runtime_ + " WAYLAND_DISPLAY=" + socket_ +
-                       " SWAYSOCK=" + runtime_ + "/" + findEntry(runtime_, "sway-ipc.") + " " +
-                       command + " >/dev/null 2>&1";
-    int status = std::system(line.c_str());
+std::string WaylandCompositor::environmentWords() const {
+    return "env XDG_RUNTIME_DIR=" + runtime_ + " WAYLAND_DISPLAY=" + socket_ +
+           " SWAYSOCK=" + runtime_ + "/" + findEntry(runtime_, "sway-ipc.") + " ";
+}
+
+int WaylandCompositor::runWith(const std::string& command) const {
+    int status = std::system((environmentWords() + command + " >/dev/null 2>&1").c_str());
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 int WaylandCompositor::swaymsg(const std::string& command) const {
-    return runAs("swaymsg " + command);
+    return runWith("swaymsg " + command);
+}
+
+std::string WaylandCompositor::swayReply(const std::string& query) const {
+    std::string reply;
+    if (FILE* pipe = popen((environmentWords() + "swaymsg " + query).c_str(), "r")) {
+        char chunk[4096];
+        for (std::size_t count; (count = fread(chunk, 1, sizeof chunk, pipe)) > 0;) {
+            reply.append(chunk, count);
+        }
+        pclose(pipe);
+    }
+    return reply;
 }
 
 bool WaylandCompositor::screenshot(const std::string& output, const std::string& path) const {
     if (kind_ == Kind::sway) {
-        return runAs("grim -o " + output + " " + path) == 0 && fileExists(path);
+        return runWith("grim -o " + output + " " + path) == 0 && fileExists(path);
     }
     // weston-screenshooter writes wayland-screenshot-*.png where it runs.
     TempDirectory shots;
-    if (runAs("sh -c 'cd " + shots.path() + " && weston-screenshooter'") != 0) {
+    if (runWith("sh -c 'cd " + shots.path() + " && weston-screenshooter'") != 0) {
         return false;
     }
     std::string taken = findEntry(shots.path(), "wayland-screenshot");

@@ -30,6 +30,8 @@ public:
 
     // A sway command through swaymsg; its exit status.
     int swaymsg(const std::string& command) const;
+    // What swaymsg answers to a query such as "-t get_tree".
+    std::string swayReply(const std::string& query) const;
     // One output's picture (grim -o NAME; weston: weston-screenshooter of the whole screen)
     // into `path`; false when none was taken.
     bool screenshot(const std::string& output, const std::string& path) const;
@@ -40,7 +42,8 @@ public:
     void kill();
 
 private:
-    int runAs(const std::string& command) const;
+    std::string environmentWords() const;
+    int runWith(const std::string& command) const;
 
     Kind kind_;
     TempDirectory place_;

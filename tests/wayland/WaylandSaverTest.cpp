@@ -17,6 +17,8 @@
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
+#include <filesystem>
+#include <optional>
 #include <thread>
 
 namespace floodmark {
@@ -261,6 +263,55 @@ TEST(WaylandSaver, DrawsOnTheConnectionWaylandSocketGivesUntilTerminated) {
     auto [status, seconds] = stopTimed(saver, SIGTERM);
     EXPECT_EQ(status, 0);
     EXPECT_LT(seconds, 1.0);
+}
+
+// When its surface is not shown the saver draws nothing and is not even ticked, so its feed
+// gives the status file no heartbeat; when it is shown again it goes on.
+std::optional<timespec> statusWrittenAt(const TempDirectory& home) {
+    std::string folder = home.file(".local/state/TolveraFloodmarkSaver/status");
+    std::optional<timespec> latest;
+    std::error_code ignored;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, ignored)) {
+        struct stat status {};
+        if (stat(entry.path().c_str(), &status) == 0 &&
+            (!latest || status.st_mtim.tv_sec > latest->tv_sec ||
+             (status.st_mtim.tv_sec == latest->tv_sec &&
+              status.st_mtim.tv_nsec > latest->tv_nsec))) {
+            latest = status.st_mtim;
+        }
+    }
+    return latest;
+}
+
+bool sameTime(const std::optional<timespec>& first, const std::optional<timespec>& second) {
+    return first && second && first->tv_sec == second->tv_sec && first->tv_nsec == second->tv_nsec;
+}
+
+TEST(WaylandSaver, OwnWindowIsATitledToplevelAndIsNotTickedWhileHidden) {
+    WaylandCompositor sway(WaylandCompositor::Kind::sway, {"640x360"});
+    ASSERT_TRUE(sway.running());
+    TempDirectory home;
+    RunningFloodmark saver({"--window"}, home.path(), sway.environment());
+    std::string shot = home.file("shot.png");
+    std::string tree;
+    EXPECT_TRUE(fixtures::waitUntil([&] {
+        tree = sway.swayReply("-t get_tree");
+        return tree.find(R"("app_id": "floodmark")") != std::string::npos;
+    }));
+    EXPECT_NE(tree.find(R"("name": "Floodmark")"), std::string::npos);
+    ASSERT_TRUE(fixtures::waitUntil([&] { return showsCanvas(sway, "HEADLESS-1", shot); }));
+
+    ASSERT_EQ(sway.swaymsg("workspace 2"), 0);
+    // A second for the frame callback to be missed, then a heartbeat's time with none.
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    auto hiddenSince = statusWrittenAt(home);
+    std::this_thread::sleep_for(std::chrono::milliseconds(4500));
+    EXPECT_TRUE(sameTime(statusWrittenAt(home), hiddenSince));
+
+    ASSERT_EQ(sway.swaymsg("workspace 1"), 0);
+    EXPECT_TRUE(fixtures::waitUntil([&] { return !sameTime(statusWrittenAt(home), hiddenSince); },
+                                    std::chrono::seconds(5)));
+    EXPECT_EQ(stopTimed(saver, SIGTERM).first, 0);
 }
 
 TEST(WaylandSaver, WithoutLayerShellEachOutputGetsAFullScreenWindow) {
