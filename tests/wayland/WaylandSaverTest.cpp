@@ -53,10 +53,15 @@ bool showsWater(const WaylandCompositor& compositor, const std::string& output,
            std::abs(air.red - air.blue) < 12 && air.blue > 10;
 }
 
-// Whether a screenshot of one output shows the saver's dark blue canvas, not sway's black.
+// Whether a screenshot of one output shows the saver's dark canvas (about 22, 23, 25 near the
+// top left, below a window's title bar), not sway's grey background (63, 63, 63).
 bool showsCanvas(const WaylandCompositor& compositor, const std::string& output,
                  const std::string& path) {
-    return compositor.screenshot(output, path) && fixtures::pngPixel(path, 4, 4).blue > 10;
+    if (!compositor.screenshot(output, path)) {
+        return false;
+    }
+    auto canvas = fixtures::pngPixel(path, 40, 60);
+    return canvas.blue > 10 && canvas.blue < 45;
 }
 
 // Ends the saver with `signal`: its exit status and how long it took.
@@ -263,6 +268,38 @@ TEST(WaylandSaver, DrawsOnTheConnectionWaylandSocketGivesUntilTerminated) {
     auto [status, seconds] = stopTimed(saver, SIGTERM);
     EXPECT_EQ(status, 0);
     EXPECT_LT(seconds, 1.0);
+}
+
+// swaylock-plugin --command-each runs one process per output, naming it: each covers its own,
+// and both show the same water.
+TEST(WaylandSaver, OneProcessPerNamedOutputEachCoversItsOwnWithTheSameWater) {
+    WaylandCompositor sway(WaylandCompositor::Kind::sway, {"640x360", "480x320"});
+    ASSERT_TRUE(sway.running());
+    TempDirectory home;
+    writeCompanionState(home);
+    auto environmentFor = [&](const std::string& output) {
+        auto environment = sway.environment();
+        environment.push_back("SWAYLOCK_PLUGIN_OUTPUT_NAME=" + output);
+        return environment;
+    };
+    RunningFloodmark first({}, home.path(), environmentFor("HEADLESS-1"));
+    RunningFloodmark second({}, home.path(), environmentFor("HEADLESS-2"));
+    std::string shot = home.file("shot.png");
+    EXPECT_TRUE(
+        fixtures::waitUntil([&] { return showsWater(sway, "HEADLESS-1", shot, 640, 360); }));
+    EXPECT_TRUE(
+        fixtures::waitUntil([&] { return showsWater(sway, "HEADLESS-2", shot, 480, 320); }));
+    std::this_thread::sleep_for(std::chrono::milliseconds(800));
+    ASSERT_TRUE(sway.screenshot("HEADLESS-2", shot));
+    expectSameWater(shot, snapshotOfCompanionWater(home, "480x320", 1));
+
+    // The second output was the second process's alone.
+    EXPECT_EQ(stopTimed(second, SIGTERM).first, 0);
+    EXPECT_TRUE(fixtures::waitUntil([&] { return !showsCanvas(sway, "HEADLESS-2", shot); }));
+    writeCompanionState(home);
+    EXPECT_TRUE(
+        fixtures::waitUntil([&] { return showsWater(sway, "HEADLESS-1", shot, 640, 360); }));
+    EXPECT_EQ(stopTimed(first, SIGTERM).first, 0);
 }
 
 // When its surface is not shown the saver draws nothing and is not even ticked, so its feed
