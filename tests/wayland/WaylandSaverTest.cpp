@@ -95,6 +95,9 @@ TEST(WaylandSaver, ChoosesItsHostFromTheEnvironmentAndSaysWhatIsMissing) {
         {noSocket + " DISPLAY=:77", "--root", 1, "X display ':77'"},
         {noSocket, "--wayland --root", 2, "--wayland cannot draw into an X window"},
         {"", "", 2, "neither WAYLAND_DISPLAY nor DISPLAY is set"},
+        // swaylock-plugin's descriptor, when it is none, is named; it wins over DISPLAY.
+        {"WAYLAND_SOCKET=abc DISPLAY=:77", "", 2, "WAYLAND_SOCKET='abc'"},
+        {"WAYLAND_SOCKET=987", "", 2, "WAYLAND_SOCKET='987'"},
         {noSocket, "--x11 --wayland", 2, "--x11"},
     };
     for (const auto& test : cases) {
