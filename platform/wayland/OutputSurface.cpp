@@ -8,6 +8,7 @@
 #include "xdg-shell-client.h"
 
 #include <wayland-client.h>
+#include <wayland-egl.h>
 
 #include <algorithm>
 #include <climits>
@@ -104,6 +105,9 @@ OutputSurface::OutputSurface(WaylandConnection& connection, Role role, WaylandOu
 }
 
 OutputSurface::~OutputSurface() {
+    if (gpuWindow_ != nullptr) {
+        wl_egl_window_destroy(gpuWindow_);
+    }
     if (frameCallback_ != nullptr) {
         wl_callback_destroy(frameCallback_);
     }
@@ -233,6 +237,14 @@ bool OutputSurface::present(const CairoCanvas& picture, double now) {
         return false;
     }
     wl_surface_attach(surface_, buffer, 0, 0);
+    setBufferGeometry();
+    wl_surface_damage_buffer(surface_, 0, 0, INT32_MAX, INT32_MAX);
+    requestFrame(now);
+    wl_surface_commit(surface_);
+    return true;
+}
+
+void OutputSurface::setBufferGeometry() {
     if (viewport_ != nullptr) {
         // A buffer of device pixels shown at the surface's size: crisp at any scale.
         wp_viewport_set_destination(viewport_, static_cast<int32_t>(points_.width),
@@ -240,12 +252,38 @@ bool OutputSurface::present(const CairoCanvas& picture, double now) {
     } else {
         wl_surface_set_buffer_scale(surface_, bufferScale_);
     }
-    wl_surface_damage_buffer(surface_, 0, 0, INT32_MAX, INT32_MAX);
+}
+
+void OutputSurface::requestFrame(double now) {
     frameCallback_ = wl_surface_frame(surface_);
     wl_callback_add_listener(frameCallback_, &frameListener, this);
     frameRequestedAt_ = now;
-    wl_surface_commit(surface_);
-    return true;
+}
+
+wl_egl_window* OutputSurface::gpuWindow() {
+    if (gpuWindow_ == nullptr) {
+        gpuWindow_ = wl_egl_window_create(surface_, 1, 1);
+        prepareGpuFrame();
+    }
+    return gpuWindow_;
+}
+
+void OutputSurface::prepareGpuFrame() {
+    if (gpuWindow_ == nullptr || !configured_) {
+        return;
+    }
+    wl_egl_window_resize(gpuWindow_, static_cast<int>(std::lround(points_.width * scale_)),
+                         static_cast<int>(std::lround(points_.height * scale_)), 0, 0);
+    setBufferGeometry();
+}
+
+void OutputSurface::gpuPresented(double now) {
+    if (frameCallback_ == nullptr) {
+        // Rides on a commit of its own right after the swap's, so the compositor answers it
+        // with the swapped picture.
+        requestFrame(now);
+        wl_surface_commit(surface_);
+    }
 }
 
 double OutputSurface::frameWait(double now) const {

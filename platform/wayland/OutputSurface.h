@@ -9,6 +9,7 @@
 #include <vector>
 
 struct wl_callback;
+struct wl_egl_window;
 struct wl_surface;
 struct wp_fractional_scale_v1;
 struct wp_viewport;
@@ -47,6 +48,14 @@ public:
     bool present(const CairoCanvas& picture, double now);
     // How long the last picture's frame callback has been awaited; 0 when none is.
     double frameWait(double now) const;
+    bool framePending() const { return frameCallback_ != nullptr; }
+
+    // The surface as a wl_egl_window of its device pixels, for the GPU to swap into.
+    wl_egl_window* gpuWindow();
+    // Before a tick that may swap: the size and scale that the swap's commit is to carry.
+    void prepareGpuFrame();
+    // After a swap: asks for the next frame, as present() does for its own pictures.
+    void gpuPresented(double now);
 
     // Ordinary windows only: full screen on and off.
     void toggleFullScreen();
@@ -74,6 +83,8 @@ private:
     void applySize(Size points);
     void updateScale();
     Size outputPoints() const;
+    void requestFrame(double now);
+    void setBufferGeometry();
 
     WaylandConnection& connection_;
     Role role_;
@@ -86,6 +97,7 @@ private:
     wp_viewport* viewport_ = nullptr;
     wp_fractional_scale_v1* fractionalScale_ = nullptr;
     wl_callback* frameCallback_ = nullptr;
+    wl_egl_window* gpuWindow_ = nullptr;
     double frameRequestedAt_ = 0;
     std::optional<Size> pendingPoints_;
     std::vector<wl_output*> entered_;

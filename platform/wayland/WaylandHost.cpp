@@ -1,5 +1,8 @@
 #include "platform/wayland/WaylandHost.h"
 
+#include "platform/gl/GpuDevice.h"
+#include "platform/gl/GpuView.h"
+
 #include <linux/input-event-codes.h>
 
 #include <algorithm>
@@ -53,6 +56,8 @@ WaylandHost::WaylandHost(Settings settings, ViewFactory makeView,
       role_(role),
       services_(std::make_shared<WaylandServices>()) {
     ViewServices::install(services_);
+    // A hardware GPU draws straight into our surfaces, on this same connection.
+    GpuDevice::useWaylandDisplay(connection_->display());
     // swaylock-plugin's nested server has no seat: nothing but a signal ends the saver there.
     if (connection_->seat() != nullptr) {
         input_ = std::make_unique<WaylandInput>(connection_->seat(), isSaver(role_));
@@ -157,6 +162,10 @@ void WaylandHost::surfaceResized(Entry& entry) {
     if (!entry.view) {
         entry.view = makeView_(points, false);
         entry.window = std::make_unique<Window>(points, scale);
+        if (GpuDevice::systemDefault()) {
+            entry.window->setNativeWindow(
+                reinterpret_cast<unsigned long>(entry.surface->gpuWindow()), 0);
+        }
         entry.window->setContentView(entry.view);
         if (running_) {
             start(entry);
@@ -196,12 +205,24 @@ void WaylandHost::tick(Entry& entry) {
         entry.timer.reset();
         return;
     }
+    if (dynamic_cast<GpuView*>(entry.window->selfPresentingView()) &&
+        entry.surface->framePending()) {
+        // The GPU draws in the tick: no tick until the compositor took the last picture.
+        entry.nextTick = now + entry.view->animationTimeInterval();
+        scheduleTick(entry);
+        return;
+    }
+    entry.surface->prepareGpuFrame();
     entry.view->animateOneFrame();
     ++entry.stats.ticks;
     // Keep the view's beat, but never owe it ticks after a stall.
     entry.nextTick = std::max(entry.nextTick + entry.view->animationTimeInterval(), now);
     scheduleTick(entry);
-    if (entry.window->contentView() && entry.window->compose()) {
+    if (auto* gpu = dynamic_cast<GpuView*>(entry.window->selfPresentingView())) {
+        // The GPU swapped in the tick if the water moved; the chrome may still have changed.
+        gpu->presentAgain(false);
+        noteGpuSwaps(entry, now);
+    } else if (entry.window->contentView() && entry.window->compose()) {
         entry.pictureWaiting = true;
         entry.composedAt = now;
     }
@@ -218,6 +239,17 @@ void WaylandHost::presentWaiting(Entry& entry) {
         ++entry.stats.pictures;
         entry.stats.tickToScreenSeconds += steadySeconds() - entry.composedAt;
     }
+}
+
+void WaylandHost::noteGpuSwaps(Entry& entry, double tickStart) {
+    auto* gpu = dynamic_cast<GpuView*>(entry.window->selfPresentingView());
+    if (gpu == nullptr || gpu->swaps() == entry.gpuSwaps) {
+        return;
+    }
+    entry.stats.pictures += gpu->swaps() - entry.gpuSwaps;
+    entry.stats.tickToScreenSeconds += steadySeconds() - tickStart;
+    entry.gpuSwaps = gpu->swaps();
+    entry.surface->gpuPresented(steadySeconds());
 }
 
 void WaylandHost::frameDone(Entry& entry) {

@@ -74,6 +74,7 @@ private:
         double composedAt = 0;
         bool pictureWaiting = false;  // composed, not yet handed to the compositor
         bool hidden = false;          // not ticked until the compositor asks for a frame
+        long long gpuSwaps = 0;       // the GPU's swaps onto the surface, as last seen
         ViewStats stats;
     };
     struct PointerAnchor {
@@ -95,6 +96,7 @@ private:
     void scheduleTick(Entry& entry);
     void tick(Entry& entry);
     void presentWaiting(Entry& entry);
+    void noteGpuSwaps(Entry& entry, double tickStart);
     void frameDone(Entry& entry);
     void readCompositor();
     void keyPressed(std::uint32_t key);

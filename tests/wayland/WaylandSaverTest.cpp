@@ -183,6 +183,23 @@ TEST(WaylandSaver, DrawsAScaledOutputInItsDevicePixels) {
     EXPECT_EQ(stopTimed(saver, SIGTERM).first, 0);
 }
 
+// --gpu takes the GPU even though it is llvmpipe here: it swaps into a wl_egl_window of the
+// output's pixels, and the water is the one Cairo draws.
+TEST(WaylandSaver, TheGpuDrawsTheSameWaterIntoTheSurface) {
+    WaylandCompositor sway(WaylandCompositor::Kind::sway, {"640x360"});
+    ASSERT_TRUE(sway.running());
+    TempDirectory home;
+    writeCompanionState(home);
+    RunningFloodmark saver({"--gpu"}, home.path(), sway.environment());
+    std::string shot = home.file("shot.png");
+    EXPECT_TRUE(
+        fixtures::waitUntil([&] { return showsWater(sway, "HEADLESS-1", shot, 640, 360); }));
+    std::this_thread::sleep_for(std::chrono::milliseconds(800));
+    ASSERT_TRUE(sway.screenshot("HEADLESS-1", shot));
+    expectSameWater(shot, snapshotOfCompanionWater(home, "640x360", 1));
+    EXPECT_EQ(stopTimed(saver, SIGTERM).first, 0);
+}
+
 // Without the companion the saver owns the agents' socket: every ending lets it go and keeps
 // the calibration.
 TEST(WaylandSaver, TermIntOrHupEndItWithinASecondWithTheSocketLetGo) {
