@@ -18,7 +18,9 @@
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <optional>
+#include <regex>
 #include <thread>
 
 namespace floodmark {
@@ -62,6 +64,21 @@ bool showsCanvas(const WaylandCompositor& compositor, const std::string& output,
     }
     auto canvas = fixtures::pngPixel(path, 40, 60);
     return canvas.blue > 10 && canvas.blue < 45;
+}
+
+// How many views the saver's status file counts; −1 when there is none to read.
+int saverViews(const TempDirectory& home) {
+    std::string folder = home.file(".local/state/TolveraFloodmarkSaver/status");
+    std::error_code ignored;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, ignored)) {
+        std::ifstream file(entry.path());
+        std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+        std::smatch match;
+        if (std::regex_search(text, match, std::regex(R"("saverViews":(\d+))"))) {
+            return std::stoi(match[1]);
+        }
+    }
+    return -1;
 }
 
 // Ends the saver with `signal`: its exit status and how long it took.
@@ -147,11 +164,15 @@ TEST(WaylandSaver, CoversEveryOutputOfSwayFollowsNewOnesAndEndsPromptlyOnSignals
         fixtures::waitUntil([&] { return showsWater(sway, "HEADLESS-2", shot, 480, 320); }));
     expectSameWater(shot, snapshotOfCompanionWater(home, "480x320", 1));
 
-    // An output plugged in later gets its own surface.
+    EXPECT_TRUE(fixtures::waitUntil([&] { return saverViews(home) == 2; }));
+
+    // An output plugged in later gets its own surface. (Headless sway 1.7 cannot unplug one:
+    // a disabled output keeps its global and its layers.)
     ASSERT_EQ(sway.swaymsg("create_output"), 0);
     ASSERT_EQ(sway.swaymsg("output HEADLESS-3 mode 400x300"), 0);
     EXPECT_TRUE(
         fixtures::waitUntil([&] { return showsWater(sway, "HEADLESS-3", shot, 400, 300); }));
+    EXPECT_TRUE(fixtures::waitUntil([&] { return saverViews(home) == 3; }));
 
     auto [status, seconds] = stopTimed(saver, SIGTERM);
     EXPECT_EQ(status, 0);
