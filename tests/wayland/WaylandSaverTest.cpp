@@ -240,34 +240,45 @@ TEST(WaylandSaver, TermIntOrHupEndItWithinASecondWithTheSocketLetGo) {
     }
 }
 
-TEST(WaylandSaver, APointerMovedThroughTheCompositorEndsItUnlessToldNotTo) {
+TEST(WaylandSaver, APointerMovedOrClickedThroughTheCompositorEndsItUnlessToldNotTo) {
     WaylandCompositor sway(WaylandCompositor::Kind::sway, {"640x360"});
     ASSERT_TRUE(sway.running());
     TempDirectory place;
     pid_t pointer = sway.spawn({FLOODMARK_VIRTUAL_POINTER, place.file("pointer-ready")});
     ASSERT_TRUE(
         fixtures::waitUntil([&] { return fixtures::fileExists(place.file("pointer-ready")); }));
-    for (bool keepsRunning : {false, true}) {
-        SCOPED_TRACE(keepsRunning ? "--no-input-exit" : "a saver");
-        TempDirectory home;
+    struct Case {
         std::vector<std::string> arguments;
-        if (keepsRunning) {
-            arguments.push_back("--no-input-exit");
-        }
-        RunningFloodmark saver(arguments, home.path(), sway.environment());
+        std::vector<std::string> input;  // sway commands for seat0
+        bool ends;
+    };
+    const std::string move = "seat seat0 cursor move 40 30";
+    const std::string press = "seat seat0 cursor press button1";
+    const std::string release = "seat seat0 cursor release button1";
+    std::vector<Case> cases{
+        {{}, {move, move, move}, true},
+        {{}, {press, release}, true},
+        // A hand resting on the mouse drifts a pixel or two.
+        {{}, {"seat seat0 cursor move 2 1", "seat seat0 cursor move 1 2"}, false},
+        {{"--no-input-exit"}, {move, move, press, release}, false},
+    };
+    for (const auto& test : cases) {
+        SCOPED_TRACE(test.input.front() + (test.arguments.empty() ? "" : " --no-input-exit"));
+        TempDirectory home;
+        RunningFloodmark saver(test.arguments, home.path(), sway.environment());
         std::string shot = home.file("shot.png");
         ASSERT_TRUE(fixtures::waitUntil([&] { return showsCanvas(sway, "HEADLESS-1", shot); }));
         // What moves in the first second is the compositor settling; then the user's hand.
         std::this_thread::sleep_for(std::chrono::milliseconds(1200));
-        for (int step = 0; step < 3; ++step) {
-            sway.swaymsg("seat seat0 cursor move 40 30");
+        for (const auto& command : test.input) {
+            EXPECT_EQ(sway.swaymsg(command), 0);
         }
-        auto status = saver.waitForExit(3);
-        if (keepsRunning) {
+        auto status = saver.waitForExit(test.ends ? 3 : 1.5);
+        if (test.ends) {
+            EXPECT_EQ(status, 0);
+        } else {
             EXPECT_FALSE(status);
             EXPECT_EQ(stopTimed(saver, SIGTERM).first, 0);
-        } else {
-            EXPECT_EQ(status, 0);
         }
         EXPECT_TRUE(fixtures::fileExists(home.file(calibrationFile)));
     }
