@@ -10,7 +10,7 @@ namespace floodmark::app {
 int framesCommand(std::span<char* const> words);
 int snapshotCommand(std::span<char* const> words);
 int renderCommand(std::span<char* const> words);
-// No command: the saver on the X display.
+// No command: the saver on the Wayland compositor or the X display.
 int saverCommand(std::span<char* const> words);
 
 // The small tools, run by `floodmark` itself without loading any graphics library: agents run

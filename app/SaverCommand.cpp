@@ -1,9 +1,11 @@
 #include "FloodmarkSaver/host/FloodmarkSaverView.h"
 #include "app/CommandLine.h"
-#include "app/OptionValues.h"
 #include "app/Commands.h"
 #include "app/GpuChoice.h"
+#include "app/HostChoice.h"
+#include "app/OptionValues.h"
 #include "platform/gl/GpuDevice.h"
+#include "platform/wayland/WaylandHost.h"
 #include "platform/x11/X11Host.h"
 
 #include <charconv>
@@ -20,6 +22,10 @@ struct SaverOptions {
     std::optional<unsigned long> windowId;  // --window-id: a preview in that window
     bool root = false;
     bool fullscreen = false;
+    bool window = false;
+    bool x11 = false;
+    bool wayland = false;
+    bool noInputExit = false;
     Size geometry{1280, 720};
     std::optional<double> scale;
     GpuPolicy gpu = GpuPolicy::automatic;
@@ -72,19 +78,30 @@ std::optional<Size> parseGeometry(std::string_view text) {
 // Absent when the command should go on; otherwise its exit status.
 std::optional<int> parseSaverOptions(std::span<char* const> words, SaverOptions& options) {
     using namespace OptionValues;
-    CLI::App parser("Draws the water on the X display of DISPLAY: into the window a screen-saver "
-                    "host names (XSCREENSAVER_WINDOW), else as the options say, else in a window "
-                    "of its own.",
-                    "floodmark");
+    CLI::App parser(
+        "Draws the water. On Wayland (WAYLAND_DISPLAY, or WAYLAND_SOCKET under swaylock-plugin) "
+        "it covers every output until a key, a click or a moved pointer; on the X display of "
+        "DISPLAY it draws into the window a screen-saver host names (XSCREENSAVER_WINDOW), else "
+        "as the options say, else in a window of its own.",
+        "floodmark");
     addOption(parser, "--window-id", "Draw into that window as a preview (hex 0x... or decimal)",
               [&](const std::string& text) {
                   options.windowId = parseWindowId(text);
                   if (!options.windowId) {
-                      reject("--window-id wants a window id, as 0x1c00007 or 29360135, not '" + text + "'");
+                      reject("--window-id wants a window id, as 0x1c00007 or 29360135, not '" +
+                             text + "'");
                   }
               });
     parser.add_flag("--root", options.root, "Draw into the root window");
-    parser.add_flag("--fullscreen", options.fullscreen, "One borderless window on every monitor");
+    parser.add_flag("--fullscreen", options.fullscreen,
+                    "X11: one borderless window on every monitor (on Wayland, the default)");
+    parser.add_flag("--window", options.window,
+                    "One resizable window of its own (F11: full screen)");
+    auto* x11 = parser.add_flag("--x11", options.x11, "Draw on X11 even where Wayland is there");
+    auto* wayland = parser.add_flag("--wayland", options.wayland, "Draw on Wayland");
+    x11->excludes(wayland);
+    parser.add_flag("--no-input-exit", options.noInputExit,
+                    "Wayland: keep running on keys, clicks and pointer moves");
     addOption(parser, "--geometry", "The size of its own window, WxH (default 1280x720)",
               [&](const std::string& text) {
                   auto size = parseGeometry(text);
@@ -93,7 +110,7 @@ std::optional<int> parseSaverOptions(std::span<char* const> words, SaverOptions&
                   }
                   options.geometry = *size;
               });
-    addOption(parser, "--scale", "Pixels per point instead of Xft.dpi's (up to 8)",
+    addOption(parser, "--scale", "X11: pixels per point instead of Xft.dpi's (up to 8)",
               [&](const std::string& text) {
                   options.scale = positiveNumber("--scale", text);
                   if (*options.scale > X11Services::maxScale) {
@@ -105,7 +122,7 @@ std::optional<int> parseSaverOptions(std::span<char* const> words, SaverOptions&
     std::vector<std::string> spelled;
     for (std::string_view word : words) {
         spelled.emplace_back(word == "-root" || word == "-window-id" ? "-" + std::string(word)
-                                                                    : std::string(word));
+                                                                     : std::string(word));
     }
     std::vector<char*> pointers;
     for (auto& word : spelled) {
@@ -138,17 +155,23 @@ bool placeViews(X11Host& host, const SaverOptions& options, std::string& error) 
     return true;
 }
 
-}  // namespace
-
-int saverCommand(std::span<char* const> words) {
-    SaverOptions options;
-    if (auto exit = parseSaverOptions(words, options)) {
-        return *exit;
+int runOnWayland(const SaverOptions& options) {
+    const char* outputName = std::getenv("SWAYLOCK_PLUGIN_OUTPUT_NAME");
+    std::string error;
+    auto host = WaylandHost::open(
+        {.window = options.window,
+         .windowPoints = options.geometry,
+         .inputEnds = !options.noInputExit,
+         .outputName = outputName != nullptr ? std::string(outputName).substr(0, 256) : ""},
+        [](Size size, bool preview) { return FloodmarkSaverView::make(size, preview); }, error);
+    if (!host) {
+        std::cerr << "floodmark: " << error << "\n";
+        return 2;
     }
-    // xsecurelock may send it; the saver keeps drawing.
-    std::signal(SIGUSR1, SIG_IGN);
-    GpuDevice::setPolicy(options.gpu);
+    return host->run();
+}
 
+int runOnX11(const SaverOptions& options) {
     std::string error;
     auto host = X11Host::open(
         {.scale = options.scale},
@@ -162,6 +185,31 @@ int saverCommand(std::span<char* const> words) {
         return 2;
     }
     return host->run();
+}
+
+}  // namespace
+
+int saverCommand(std::span<char* const> words) {
+    SaverOptions options;
+    if (auto exit = parseSaverOptions(words, options)) {
+        return *exit;
+    }
+    // xsecurelock may send it; the saver keeps drawing.
+    std::signal(SIGUSR1, SIG_IGN);
+    GpuDevice::setPolicy(options.gpu);
+
+    const char* hostWindow = std::getenv("XSCREENSAVER_WINDOW");
+    std::string error;
+    auto host = chooseHost({.forceX11 = options.x11,
+                            .forceWayland = options.wayland,
+                            .hackProtocol = options.windowId || options.root ||
+                                            (hostWindow != nullptr && *hostWindow != '\0')},
+                           error);
+    if (!host) {
+        std::cerr << "floodmark: " << error << "\n";
+        return 2;
+    }
+    return *host == HostKind::wayland ? runOnWayland(options) : runOnX11(options);
 }
 
 }  // namespace floodmark::app

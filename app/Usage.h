@@ -6,8 +6,8 @@ namespace floodmark::app {
 
 // Every command and option, as `floodmark --help` prints it; the manual page lists the same.
 inline constexpr std::string_view usage =
-    "usage: floodmark [--window-id ID | --root | --fullscreen] [--geometry WxH] [--scale K]\n"
-    "                [--cpu | --gpu]\n"
+    "usage: floodmark [--window-id ID | --root | --fullscreen | --window] [--geometry WxH]\n"
+    "                [--scale K] [--x11 | --wayland] [--no-input-exit] [--cpu | --gpu]\n"
     "       floodmark hook --from AGENT [--event NAME] | --print-config AGENT\n"
     "       floodmark signal --event E --tool T --session S [--size-bucket B]\n"
     "                [--background-tasks N] [--error-kind K] [--resumes-at T] [--pid N]\n"

@@ -13,6 +13,7 @@ namespace {
 
 GpuPolicy policy = GpuPolicy::automatic;
 void* x11Display = nullptr;
+void* waylandDisplay = nullptr;
 std::string makeFailure;  // why the process's device could not be made
 
 EGLDisplay platformDisplay() {
@@ -23,6 +24,9 @@ EGLDisplay platformDisplay() {
     }
     if (x11Display != nullptr) {
         return getPlatformDisplay(EGL_PLATFORM_X11_KHR, x11Display, nullptr);
+    }
+    if (waylandDisplay != nullptr) {
+        return getPlatformDisplay(EGL_PLATFORM_WAYLAND_KHR, waylandDisplay, nullptr);
     }
     return getPlatformDisplay(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr);
 }
@@ -46,6 +50,10 @@ void GpuDevice::setPolicy(GpuPolicy chosen) {
 
 void GpuDevice::useX11Display(void* display) {
     x11Display = display;
+}
+
+void GpuDevice::useWaylandDisplay(void* display) {
+    waylandDisplay = display;
 }
 
 const std::shared_ptr<GpuDevice>& GpuDevice::made() {
@@ -98,7 +106,7 @@ std::shared_ptr<GpuDevice> GpuDevice::make(std::string& failure) {
     failure = "EGL has no OpenGL ES 3 context for this display";
     std::shared_ptr<GpuDevice> device(new GpuDevice);
     device->display_ = display;
-    device->onWindowSystem_ = x11Display != nullptr;
+    device->onWindowSystem_ = x11Display != nullptr || waylandDisplay != nullptr;
     // No config of its own: the one context draws into windows of any visual.
     const char* extensions = eglQueryString(display, EGL_EXTENSIONS);
     bool configless =
@@ -144,6 +152,9 @@ void* GpuDevice::makeWindowSurface(unsigned long window, unsigned long visualId)
     }
     std::vector<EGLConfig> configs(static_cast<std::size_t>(count));
     eglChooseConfig(display, wanted, configs.data(), count, &count);
+    if (waylandDisplay != nullptr) {
+        return makeWaylandSurface(configs, window);
+    }
     for (EGLConfig config : configs) {
         EGLint visual = 0;
         if (eglGetConfigAttrib(display, config, EGL_NATIVE_VISUAL_ID, &visual) &&
@@ -154,6 +165,44 @@ void* GpuDevice::makeWindowSurface(unsigned long window, unsigned long visualId)
         }
     }
     return nullptr;
+}
+
+void* GpuDevice::makeWaylandSurface(const std::vector<void*>& configs, unsigned long window) {
+    auto display = static_cast<EGLDisplay>(display_);
+    // Eight bits a channel, opaque where there is such a config: the compositor need not
+    // blend the water.
+    auto channels = [display](EGLConfig config, EGLint attribute) {
+        EGLint bits = 0;
+        eglGetConfigAttrib(display, config, attribute, &bits);
+        return bits;
+    };
+    EGLConfig chosen = nullptr;
+    for (EGLConfig config : configs) {
+        if (channels(config, EGL_RED_SIZE) != 8 || channels(config, EGL_GREEN_SIZE) != 8 ||
+            channels(config, EGL_BLUE_SIZE) != 8) {
+            continue;
+        }
+        if (chosen == nullptr || channels(config, EGL_ALPHA_SIZE) == 0) {
+            chosen = config;
+        }
+        if (channels(chosen, EGL_ALPHA_SIZE) == 0) {
+            break;
+        }
+    }
+    if (chosen == nullptr) {
+        return nullptr;
+    }
+    EGLSurface surface =
+        eglCreateWindowSurface(display, chosen, static_cast<EGLNativeWindowType>(window), nullptr);
+    if (surface == EGL_NO_SURFACE) {
+        return nullptr;
+    }
+    // A swap that waited for the compositor's frame callback would stall the main loop for as
+    // long as the surface is hidden.
+    if (makeCurrent(surface)) {
+        eglSwapInterval(display, 0);
+    }
+    return surface;
 }
 
 void GpuDevice::releaseWindowSurface(void* surface) {

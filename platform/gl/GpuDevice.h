@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace floodmark {
 
@@ -29,9 +30,13 @@ public:
     // Before the device is first made: draw on this X display (an Xlib Display*), which must
     // outlive the process's drawing.
     static void useX11Display(void* display);
+    // Before the device is first made: draw on this Wayland connection (a wl_display*), into
+    // wl_egl_window surfaces; swaps never wait for the compositor, whose host paces them.
+    static void useWaylandDisplay(void* display);
 
     // A surface over an X window of the device's display, for a config whose native visual is
-    // the window's; null when there is none (the window keeps its visual) or it cannot be made.
+    // the window's (on Wayland: over a wl_egl_window, the visual unused); null when there is
+    // none (the window keeps its visual) or it cannot be made.
     void* makeWindowSurface(unsigned long window, unsigned long visualId);
     void releaseWindowSurface(void* surface);
     bool drawsToWindows() const { return onWindowSystem_; }
@@ -48,6 +53,7 @@ private:
     // The device made on first use, whatever the policy; null when none could be made.
     static const std::shared_ptr<GpuDevice>& made();
     static std::shared_ptr<GpuDevice> make(std::string& failure);
+    void* makeWaylandSurface(const std::vector<void*>& configs, unsigned long window);
 
     void* display_ = nullptr;
     void* context_ = nullptr;

@@ -112,7 +112,9 @@ bool GpuView::presentOnScreen() {
         const CairoCanvas& picture = overlay->layer(scale);
         overlayPicture_.draw(picture, overlay->layerVersion());
     }
-    return device_->swap(surface_);
+    bool swapped = device_->swap(surface_);
+    swaps_ += swapped ? 1 : 0;
+    return swapped;
 }
 
 void GpuView::presentAgain(bool always) {

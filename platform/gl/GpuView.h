@@ -42,6 +42,8 @@ public:
     void setDrawingSuspended(bool suspended) { suspended_ = suspended; }
     // How many pictures were read back from the GPU: none while it draws into a window.
     long long readBacks() const { return readBacks_; }
+    // How many pictures were swapped onto the window.
+    long long swaps() const { return swaps_; }
 
     void renderLayer(CairoCanvas& canvas) override;
     void viewDidMoveToWindow() override;
@@ -67,6 +69,7 @@ private:
     GpuOverlay overlayPicture_;
     bool suspended_ = false;
     long long readBacks_ = 0;
+    long long swaps_ = 0;
     std::vector<std::uint8_t> pixels_;  // RGBA rows, bottom row first, as GL reads them
     int pixelsWidth_ = 0;
     int pixelsHeight_ = 0;

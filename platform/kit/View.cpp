@@ -93,6 +93,17 @@ void Window::setSize(Size size) {
     }
 }
 
+void Window::setBackingScale(double scale) {
+    if (scale == backingScale_) {
+        return;
+    }
+    backingScale_ = scale;
+    picture_.reset();
+    if (contentView_) {
+        contentView_->setFrameSize(size_);
+    }
+}
+
 View* Window::selfPresentingView() const {
     if (!contentView_) {
         return nullptr;

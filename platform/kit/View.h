@@ -82,6 +82,8 @@ public:
     Size size() const { return size_; }
     // Follows the host's window to a new size: the content view takes it and is redrawn.
     void setSize(Size size);
+    // Follows the host's window to another monitor's scale: the view tree is redrawn.
+    void setBackingScale(double scale);
 
     // The window system's window (an X window id and its visual), or 0 for an offscreen one.
     unsigned long nativeWindow() const { return nativeWindow_; }

@@ -11,9 +11,10 @@
 
 namespace floodmark::fixtures {
 
-CommandRun runFloodmark(const std::string& arguments, const std::string& home) {
-    return runCommand("HOME='" + home + "' XDG_STATE_HOME= " + FLOODMARK_BINARY + " " + arguments +
-                      " 2>&1");
+CommandRun runFloodmark(const std::string& arguments, const std::string& home,
+                        const std::string& launcher) {
+    return runCommand(launcher + " HOME='" + home + "' XDG_STATE_HOME= " + FLOODMARK_BINARY + " " +
+                      arguments + " 2>&1");
 }
 
 CommandRun runCommand(const std::string& command) {

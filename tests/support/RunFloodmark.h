@@ -14,7 +14,9 @@ struct CommandRun {
 
 // Runs the floodmark binary with `arguments` (shell words) in the home directory `home`, so
 // that it finds that home's files and socket and writes its state there, and waits for it.
-CommandRun runFloodmark(const std::string& arguments, const std::string& home);
+// `launcher` goes before it on the shell's line (as `env -u DISPLAY`).
+CommandRun runFloodmark(const std::string& arguments, const std::string& home,
+                        const std::string& launcher = "");
 // Runs a shell command line and waits for it: its standard output, line by line.
 CommandRun runCommand(const std::string& command);
 

@@ -1,0 +1,103 @@
+#include "FloodmarkSaver/host/FloodmarkSaverView.h"
+#include "platform/gl/GpuDevice.h"
+#include "platform/kit/InternetTime.h"
+#include "platform/kit/MainLoop.h"
+#include "platform/kit/Time.h"
+#include "platform/system/AtomicWrite.h"
+#include "platform/system/Files.h"
+#include "platform/system/HomeDirectory.h"
+#include "platform/wayland/WaylandHost.h"
+#include "support/WaylandCompositor.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cstdlib>
+#include <ctime>
+
+namespace floodmark {
+namespace {
+
+double processCpuSeconds() {
+    timespec now{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
+}
+
+// The companion's water at `y`, with a fresh impulse every second while busy.
+void writeWater(double y, const char* impulse) {
+    std::string now = formatInternetTime(currentTime());
+    std::string text = R"({"schema":1,"x":0.6,"severity":3,"y":)" + std::to_string(y) +
+                       R"(,"updatedAt":")" + now + "\"";
+    if (impulse != nullptr) {
+        text += std::string(R"(,"impulse":")") + impulse + R"(","impulseAt":")" + now + "\"";
+    }
+    writeFileAtomically(expandTilde("~/.tolvera/away_state.json"), text + "}");
+}
+
+// The saver on one 1920×1080 output of a headless sway (layer-shell, Cairo through wl_shm)
+// for 60 seconds of real time, to set beside BM_X11SaverMinute on Xvfb. Range: 0 at rest;
+// 1 busy, the level rising and an impulse every second. Reports pictures a second, the share
+// of one core the process used, the time from a tick to its buffer committed (including any
+// wait for the compositor's frame callback) and the mean time of a tick.
+void BM_WaylandSaverMinute(benchmark::State& state) {
+    constexpr double seconds = 60;
+    const bool busy = state.range(0) == 1;
+    fixtures::WaylandCompositor sway(fixtures::WaylandCompositor::Kind::sway, {"1920x1080"});
+    if (!sway.running()) {
+        state.SkipWithError("sway did not start");
+        return;
+    }
+    for (const auto& variable : sway.environment()) {
+        auto split = variable.find('=');
+        setenv(variable.substr(0, split).c_str(), variable.substr(split + 1).c_str(), 1);
+    }
+    GpuDevice::setPolicy(GpuPolicy::off);
+    createDirectories(expandTilde("~/.tolvera"), 0700);
+    WaylandHost::ViewStats total;
+    double cpu = 0;
+    for (auto _ : state) {
+        std::string error;
+        auto host = WaylandHost::open(
+            {}, [](Size size, bool preview) { return FloodmarkSaverView::make(size, preview); },
+            error);
+        if (!host) {
+            state.SkipWithError(error.c_str());
+            return;
+        }
+        MainLoop& loop = MainLoop::main();
+        int second = 0;
+        std::unique_ptr<MainLoop::Timer> companion;
+        if (busy) {
+            writeWater(0.1, nullptr);
+            companion = loop.every(1, [&] {
+                ++second;
+                const char* kinds[] = {"compaction", "failure", "session_end"};
+                writeWater(0.1 + 0.8 * second / seconds, kinds[second % 3]);
+            });
+        }
+        auto end = loop.after(seconds, [&] { host->stop(); });
+        double before = processCpuSeconds();
+        host->run();
+        cpu += processCpuSeconds() - before;
+        for (std::size_t index = 0; index < host->viewCount(); ++index) {
+            total.pictures += host->stats(index).pictures;
+            total.ticks += host->stats(index).ticks;
+            total.tickToScreenSeconds += host->stats(index).tickToScreenSeconds;
+            total.tickSeconds += host->stats(index).tickSeconds;
+        }
+        unlink(expandTilde("~/.tolvera/away_state.json").c_str());
+    }
+    double runs = static_cast<double>(state.iterations());
+    auto pictures = static_cast<double>(total.pictures);
+    auto ticks = static_cast<double>(total.ticks);
+    state.counters["pictures_per_s"] = pictures / (runs * seconds);
+    state.counters["share_of_core_pct"] = 100 * cpu / (runs * seconds);
+    state.counters["tick_to_screen_ms"] =
+        pictures > 0 ? 1000 * total.tickToScreenSeconds / pictures : 0;
+    state.counters["tick_ms"] = ticks > 0 ? 1000 * total.tickSeconds / ticks : 0;
+    state.SetLabel(busy ? "busy, cairo" : "resting, cairo");
+}
+BENCHMARK(BM_WaylandSaverMinute)->Arg(0)->Arg(1)->Iterations(1)->Unit(benchmark::kSecond);
+
+}  // namespace
+}  // namespace floodmark

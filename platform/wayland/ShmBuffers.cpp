@@ -1,0 +1,124 @@
+#include "platform/wayland/ShmBuffers.h"
+
+#include "platform/draw/CairoCanvas.h"
+
+#include <wayland-client.h>
+
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstring>
+
+namespace floodmark {
+
+ShmBuffers::~ShmBuffers() {
+    for (auto& buffer : buffers_) {
+        destroy(*buffer);
+    }
+}
+
+void ShmBuffers::onRelease(void* data, wl_buffer*) {
+    auto* buffer = static_cast<Buffer*>(data);
+    buffer->busy = false;
+    if (buffer->stale) {
+        ShmBuffers& owner = *buffer->owner;
+        auto found = std::find_if(owner.buffers_.begin(), owner.buffers_.end(),
+                                  [buffer](const auto& held) { return held.get() == buffer; });
+        owner.destroy(*buffer);
+        owner.buffers_.erase(found);
+    }
+}
+
+void ShmBuffers::destroy(Buffer& buffer) {
+    if (buffer.buffer != nullptr) {
+        wl_buffer_destroy(buffer.buffer);
+    }
+    if (buffer.pixels != nullptr) {
+        munmap(buffer.pixels, buffer.bytes);
+    }
+}
+
+ShmBuffers::Buffer* ShmBuffers::released(int width, int height) {
+    // Buffers of another size are of no more use: gone now if free, else once released.
+    for (std::size_t index = buffers_.size(); index-- > 0;) {
+        Buffer& buffer = *buffers_[index];
+        if (buffer.width == width && buffer.height == height) {
+            continue;
+        }
+        if (buffer.busy) {
+            buffer.stale = true;
+        } else {
+            destroy(buffer);
+            buffers_.erase(buffers_.begin() + static_cast<std::ptrdiff_t>(index));
+        }
+    }
+    for (auto& buffer : buffers_) {
+        if (!buffer->busy && !buffer->stale) {
+            return buffer.get();
+        }
+    }
+    return buffers_.size() < limit ? make(width, height) : nullptr;
+}
+
+ShmBuffers::Buffer* ShmBuffers::make(int width, int height) {
+    std::size_t stride = static_cast<std::size_t>(width) * 4;
+    std::size_t bytes = stride * static_cast<std::size_t>(height);
+    int descriptor = memfd_create("floodmark-picture", MFD_CLOEXEC);
+    if (descriptor < 0) {
+        return nullptr;
+    }
+    void* pixels = MAP_FAILED;
+    if (ftruncate(descriptor, static_cast<off_t>(bytes)) == 0) {
+        pixels = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_SHARED, descriptor, 0);
+    }
+    if (pixels == MAP_FAILED) {
+        close(descriptor);
+        return nullptr;
+    }
+    wl_shm_pool* pool = wl_shm_create_pool(shm_, descriptor, static_cast<int32_t>(bytes));
+    // Opaque pixels: the compositor need not blend the water with what lies under it.
+    wl_buffer* handle = wl_shm_pool_create_buffer(
+        pool, 0, width, height, static_cast<int32_t>(stride), WL_SHM_FORMAT_XRGB8888);
+    wl_shm_pool_destroy(pool);
+    close(descriptor);
+
+    auto buffer = std::make_unique<Buffer>();
+    buffer->buffer = handle;
+    buffer->pixels = pixels;
+    buffer->bytes = bytes;
+    buffer->width = width;
+    buffer->height = height;
+    buffer->owner = this;
+    static const wl_buffer_listener listener{onRelease};
+    wl_buffer_add_listener(handle, &listener, buffer.get());
+    buffers_.push_back(std::move(buffer));
+    return buffers_.back().get();
+}
+
+wl_buffer* ShmBuffers::fill(const CairoCanvas& picture) {
+    int width = picture.pixelWidth();
+    int height = picture.pixelHeight();
+    if (width <= 0 || height <= 0) {
+        return nullptr;
+    }
+    Buffer* buffer = released(width, height);
+    if (buffer == nullptr) {
+        return nullptr;
+    }
+    // Cairo's ARGB32 is the compositor's XRGB8888 in memory: the rows copy as they are.
+    cairo_surface_t* surface = picture.surface();
+    cairo_surface_flush(surface);
+    const unsigned char* source = cairo_image_surface_get_data(surface);
+    int sourceStride = cairo_image_surface_get_stride(surface);
+    auto* target = static_cast<unsigned char*>(buffer->pixels);
+    std::size_t rowBytes = static_cast<std::size_t>(width) * 4;
+    for (int row = 0; row < height; ++row) {
+        std::memcpy(target + rowBytes * static_cast<std::size_t>(row),
+                    source + static_cast<std::ptrdiff_t>(row) * sourceStride, rowBytes);
+    }
+    buffer->busy = true;
+    return buffer->buffer;
+}
+
+}  // namespace floodmark

@@ -1,0 +1,120 @@
+#pragma once
+
+#include "platform/kit/MainLoop.h"
+#include "platform/kit/ScreenSaverView.h"
+#include "platform/kit/View.h"
+#include "platform/wayland/OutputSurface.h"
+#include "platform/wayland/WaylandConnection.h"
+#include "platform/wayland/WaylandInput.h"
+#include "platform/wayland/WaylandServices.h"
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace floodmark {
+
+// The host on a Wayland compositor: an overlay layer on every output where the compositor
+// has layer-shell, else a full-screen window on every output, or one ordinary window. Each
+// surface has its own view, ticked at its own interval on the main loop; a picture goes to
+// the compositor only when the view asked to be redrawn and the compositor has asked for the
+// next frame, and a surface whose frame has not been asked for in a second (hidden, monitor
+// asleep) is not ticked until it is.
+class WaylandHost {
+public:
+    using ViewFactory = std::function<std::shared_ptr<ScreenSaverView>(Size, bool preview)>;
+
+    struct Settings {
+        bool window = false;  // one ordinary window instead of covering every output
+        Size windowPoints{1280, 720};
+        bool inputEnds = true;   // a key, a button or a moved pointer ends a saver
+        std::string outputName;  // cover only the output of this name; empty: all
+    };
+
+    // A frame callback awaited longer than this means no one sees the surface.
+    static constexpr double hiddenAfter = 1;
+    // Pointer motion in the first moments is the compositor settling, not the user.
+    static constexpr double inputGrace = 1;
+    // How far the pointer may drift, in points, before it counts as the user's.
+    static constexpr double pointerSlack = 5;
+
+    struct ViewStats {
+        long long ticks = 0;
+        long long pictures = 0;  // handed to the compositor
+        // From the start of a tick to its picture attached and committed, summed over pictures.
+        double tickToScreenSeconds = 0;
+        // Time spent in ticks, composing and presenting included.
+        double tickSeconds = 0;
+    };
+
+    // Null, with the reason, when no compositor answers or it offers no way to show a surface.
+    static std::unique_ptr<WaylandHost> open(Settings settings, ViewFactory makeView,
+                                             std::string& error);
+    ~WaylandHost();
+    WaylandHost(const WaylandHost&) = delete;
+    WaylandHost& operator=(const WaylandHost&) = delete;
+
+    // Starts the views and runs until stop(), SIGINT, SIGTERM or SIGHUP, input on a saver's
+    // surface, or the loss of the compositor; then stops every view. The exit status.
+    int run();
+    void stop(int status = 0);
+
+    std::size_t viewCount() const { return entries_.size(); }
+    const ViewStats& stats(std::size_t index) const { return entries_[index]->stats; }
+
+private:
+    struct Entry {
+        std::unique_ptr<OutputSurface> surface;
+        std::shared_ptr<ScreenSaverView> view;
+        std::unique_ptr<Window> window;
+        std::unique_ptr<MainLoop::Timer> timer;
+        double nextTick = 0;
+        double composedAt = 0;
+        bool pictureWaiting = false;  // composed, not yet handed to the compositor
+        bool hidden = false;          // not ticked until the compositor asks for a frame
+        long long gpuSwaps = 0;       // the GPU's swaps onto the surface, as last seen
+        ViewStats stats;
+    };
+    struct PointerAnchor {
+        void* surface;
+        double x;
+        double y;
+    };
+
+    WaylandHost(Settings settings, ViewFactory makeView,
+                std::unique_ptr<WaylandConnection> connection, OutputSurface::Role role);
+
+    void cover(WaylandOutput& output);
+    void uncover(WaylandOutput& output);
+    void addEntry(WaylandOutput* output);
+    void removeEntry(std::size_t index);
+    void surfaceResized(Entry& entry);
+    void start(Entry& entry);
+    void stopViews();
+    void scheduleTick(Entry& entry);
+    void tick(Entry& entry);
+    void presentWaiting(Entry& entry);
+    void noteGpuSwaps(Entry& entry, double tickStart);
+    void frameDone(Entry& entry);
+    void readCompositor();
+    void keyPressed(std::uint32_t key);
+    void pointerMoved(void* surface, double x, double y);
+    void userActed();
+
+    Settings settings_;
+    ViewFactory makeView_;
+    std::unique_ptr<WaylandConnection> connection_;
+    OutputSurface::Role role_;
+    std::shared_ptr<WaylandServices> services_;
+    std::unique_ptr<WaylandInput> input_;
+    std::vector<std::unique_ptr<Entry>> entries_;
+    std::unique_ptr<MainLoop::Watch> compositorWatch_;
+    std::optional<PointerAnchor> pointerAnchor_;
+    double startedAt_ = 0;
+    bool running_ = false;
+    std::optional<int> exitStatus_;
+};
+
+}  // namespace floodmark

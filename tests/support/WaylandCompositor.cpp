@@ -1,0 +1,219 @@
+#include "support/WaylandCompositor.h"
+
+#include "support/WaitUntil.h"
+
+#include <cairo.h>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+namespace floodmark::fixtures {
+
+namespace {
+
+constexpr uid_t nobody = 65534;
+
+// The first entry of `directory` whose name starts with `prefix` and does not end in `.lock`.
+std::string findEntry(const std::string& directory, const std::string& prefix) {
+    std::error_code ignored;
+    for (const auto& entry : std::filesystem::directory_iterator(directory, ignored)) {
+        std::string name = entry.path().filename();
+        if (name.starts_with(prefix) && !name.ends_with(".lock")) {
+            return name;
+        }
+    }
+    return {};
+}
+
+bool runningAsRoot() {
+    return geteuid() == 0;
+}
+
+}  // namespace
+
+WaylandCompositor::WaylandCompositor(Kind kind, const std::vector<std::string>& outputSizes)
+    : kind_(kind), runtime_(place_.file("run")), outputs_(outputSizes.size()) {
+    mkdir(runtime_.c_str(), 0700);
+    std::vector<std::string> words;
+    std::vector<std::string> environment{"HOME=" + place_.path(), "XDG_RUNTIME_DIR=" + runtime_,
+                                         "PATH=/usr/sbin:/usr/bin:/sbin:/bin"};
+    if (kind == Kind::sway) {
+        std::string config = "xwayland disable\n";
+        for (std::size_t index = 0; index < outputSizes.size(); ++index) {
+            config += "output HEADLESS-" + std::to_string(index + 1) + " mode " +
+                      outputSizes[index] + "\n";
+        }
+        writeFile(place_.file("config"), config);
+        words = {"sway", "-c", place_.file("config")};
+        environment.insert(environment.end(),
+                           {"WLR_BACKENDS=headless", "WLR_RENDERER=pixman",
+                            "WLR_HEADLESS_OUTPUTS=" + std::to_string(outputSizes.size()),
+                            "WLR_LIBINPUT_NO_DEVICES=1"});
+    } else {
+        std::string size = outputSizes.empty() ? "640x360" : outputSizes.front();
+        auto split = size.find('x');
+        words = {"weston",
+                 "--backend=headless-backend.so",
+                 "--use-pixman",
+                 "--no-config",
+                 "--debug",
+                 "--idle-time=0",
+                 "--socket=" + socket_,
+                 "--width=" + size.substr(0, split),
+                 "--height=" + size.substr(split + 1)};
+    }
+    if (runningAsRoot()) {
+        if (chown(place_.path().c_str(), nobody, nobody) != 0 ||
+            chown(runtime_.c_str(), nobody, nobody) != 0) {
+            return;
+        }
+        words.insert(words.begin(),
+                     {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"});
+    }
+    pid_ = fork();
+    if (pid_ == 0) {
+        chdir(place_.path().c_str());
+        int log = ::open(place_.file("log").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        dup2(log, STDOUT_FILENO);
+        dup2(log, STDERR_FILENO);
+        std::vector<char*> argv;
+        for (auto& word : words) {
+            argv.push_back(word.data());
+        }
+        argv.push_back(nullptr);
+        std::vector<char*> envp;
+        for (auto& variable : environment) {
+            envp.push_back(variable.data());
+        }
+        envp.push_back(nullptr);
+        execvpe(argv[0], argv.data(), envp.data());
+        _exit(127);
+    }
+    running_ = waitUntil([&] {
+        if (kind_ == Kind::sway) {
+            std::string found = findEntry(runtime_, "wayland-");
+            if (found.empty() || findEntry(runtime_, "sway-ipc.").empty()) {
+                return false;
+            }
+            socket_ = found;
+            return swaymsg("-t get_outputs") == 0;
+        }
+        return fileExists(socketPath());
+    });
+}
+
+WaylandCompositor::~WaylandCompositor() {
+    kill();
+}
+
+void WaylandCompositor::kill() {
+    if (pid_ > 0) {
+        ::kill(pid_, SIGKILL);
+        waitpid(pid_, nullptr, 0);
+        pid_ = -1;
+    }
+    running_ = false;
+}
+
+std::vector<std::string> WaylandCompositor::environment() const {
+    return {"XDG_RUNTIME_DIR=" + runtime_, "WAYLAND_DISPLAY=" + socket_,
+            "DISPLAY=", "WAYLAND_SOCKET="};
+}
+
+std::vector<std::string> WaylandCompositor::outputNames() const {
+    std::vector<std::string> names;
+    for (std::size_t index = 0; index < outputs_; ++index) {
+        names.push_back(kind_ == Kind::sway ? "HEADLESS-" + std::to_string(index + 1) : "headless");
+    }
+    return names;
+}
+
+std::string WaylandCompositor::environmentWords() const {
+    return "env XDG_RUNTIME_DIR=" + runtime_ + " WAYLAND_DISPLAY=" + socket_ +
+           " SWAYSOCK=" + runtime_ + "/" + findEntry(runtime_, "sway-ipc.") + " ";
+}
+
+int WaylandCompositor::runWith(const std::string& command) const {
+    int status = std::system((environmentWords() + command + " >/dev/null 2>&1").c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+int WaylandCompositor::swaymsg(const std::string& command) const {
+    return runWith("swaymsg " + command);
+}
+
+std::string WaylandCompositor::swayReply(const std::string& query) const {
+    std::string reply;
+    if (FILE* pipe = popen((environmentWords() + "swaymsg " + query).c_str(), "r")) {
+        char chunk[4096];
+        for (std::size_t count; (count = fread(chunk, 1, sizeof chunk, pipe)) > 0;) {
+            reply.append(chunk, count);
+        }
+        pclose(pipe);
+    }
+    return reply;
+}
+
+bool WaylandCompositor::screenshot(const std::string& output, const std::string& path) const {
+    if (kind_ == Kind::sway) {
+        return runWith("grim -o " + output + " " + path) == 0 && fileExists(path);
+    }
+    // weston-screenshooter writes wayland-screenshot-*.png where it runs.
+    TempDirectory shots;
+    if (runWith("sh -c 'cd " + shots.path() + " && weston-screenshooter'") != 0) {
+        return false;
+    }
+    std::string taken = findEntry(shots.path(), "wayland-screenshot");
+    return !taken.empty() && std::rename(shots.file(taken).c_str(), path.c_str()) == 0;
+}
+
+pid_t WaylandCompositor::spawn(const std::vector<std::string>& words) const {
+    pid_t pid = fork();
+    if (pid == 0) {
+        setenv("XDG_RUNTIME_DIR", runtime_.c_str(), 1);
+        setenv("WAYLAND_DISPLAY", socket_.c_str(), 1);
+        std::vector<char*> argv;
+        for (const auto& word : words) {
+            argv.push_back(const_cast<char*>(word.c_str()));
+        }
+        argv.push_back(nullptr);
+        execvp(argv[0], argv.data());
+        _exit(127);
+    }
+    return pid;
+}
+
+PngPixel pngPixel(const std::string& path, int x, int y) {
+    cairo_surface_t* image = cairo_image_surface_create_from_png(path.c_str());
+    PngPixel pixel;
+    if (cairo_surface_status(image) == CAIRO_STATUS_SUCCESS &&
+        x < cairo_image_surface_get_width(image) && y < cairo_image_surface_get_height(image)) {
+        cairo_surface_flush(image);
+        const unsigned char* row =
+            cairo_image_surface_get_data(image) +
+            static_cast<std::ptrdiff_t>(y) * cairo_image_surface_get_stride(image);
+        const unsigned char* bytes = row + static_cast<std::ptrdiff_t>(x) * 4;
+        pixel = {bytes[2], bytes[1], bytes[0]};
+    }
+    cairo_surface_destroy(image);
+    return pixel;
+}
+
+std::pair<int, int> pngSize(const std::string& path) {
+    cairo_surface_t* image = cairo_image_surface_create_from_png(path.c_str());
+    std::pair<int, int> size{0, 0};
+    if (cairo_surface_status(image) == CAIRO_STATUS_SUCCESS) {
+        size = {cairo_image_surface_get_width(image), cairo_image_surface_get_height(image)};
+    }
+    cairo_surface_destroy(image);
+    return size;
+}
+
+}  // namespace floodmark::fixtures

@@ -1,0 +1,67 @@
+#pragma once
+
+#include "support/TempDirectory.h"
+
+#include <sys/types.h>
+#include <string>
+#include <vector>
+
+namespace floodmark::fixtures {
+
+// A headless Wayland compositor of the test's own: sway (layer-shell, wlroots) or weston
+// (no layer-shell: full-screen windows). Both refuse or dislike root, so under root they run
+// as nobody, in a runtime directory of nobody's. Stopped when the object goes.
+class WaylandCompositor {
+public:
+    enum class Kind { sway, weston };
+
+    // One output per size ("640x360"); weston takes the first size only.
+    WaylandCompositor(Kind kind, const std::vector<std::string>& outputSizes);
+    ~WaylandCompositor();
+    WaylandCompositor(const WaylandCompositor&) = delete;
+    WaylandCompositor& operator=(const WaylandCompositor&) = delete;
+
+    bool running() const { return running_; }
+    // The socket's path, and what a client's environment needs to find it.
+    std::string socketPath() const { return runtime_ + "/" + socket_; }
+    std::vector<std::string> environment() const;
+    // The outputs' names, in the order of the sizes.
+    std::vector<std::string> outputNames() const;
+
+    // A sway command through swaymsg; its exit status.
+    int swaymsg(const std::string& command) const;
+    // What swaymsg answers to a query such as "-t get_tree".
+    std::string swayReply(const std::string& query) const;
+    // One output's picture (grim -o NAME; weston: weston-screenshooter of the whole screen)
+    // into `path`; false when none was taken.
+    bool screenshot(const std::string& output, const std::string& path) const;
+    // Starts a program with the compositor's environment as the compositor's user; its pid.
+    pid_t spawn(const std::vector<std::string>& words) const;
+
+    // Ends the compositor at once, as a crash would.
+    void kill();
+
+private:
+    std::string environmentWords() const;
+    int runWith(const std::string& command) const;
+
+    Kind kind_;
+    TempDirectory place_;
+    std::string runtime_;
+    std::string socket_ = "wayland-fm";
+    pid_t pid_ = -1;
+    bool running_ = false;
+    std::size_t outputs_ = 0;
+};
+
+// RGB of one pixel of a PNG file; all −1 when it cannot be read.
+struct PngPixel {
+    int red = -1;
+    int green = -1;
+    int blue = -1;
+};
+PngPixel pngPixel(const std::string& path, int x, int y);
+// Width and height of a PNG file; 0 when it cannot be read.
+std::pair<int, int> pngSize(const std::string& path);
+
+}  // namespace floodmark::fixtures

@@ -1,0 +1,420 @@
+#include <gtest/gtest.h>
+
+#include "platform/kit/InternetTime.h"
+#include "platform/kit/Time.h"
+#include "support/PictureDifference.h"
+#include "support/RunFloodmark.h"
+#include "support/TempDirectory.h"
+#include "support/WaitUntil.h"
+#include "support/WaylandCompositor.h"
+
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <regex>
+#include <thread>
+
+namespace floodmark {
+namespace {
+
+using fixtures::RunningFloodmark;
+using fixtures::TempDirectory;
+using fixtures::WaylandCompositor;
+
+const char* const calibrationFile = ".local/state/TolveraFloodmarkSaver/calibration.json";
+
+// A home whose companion says: water at 0.6, severity 4 (red-orange), so that the water is
+// easy to tell from the dark canvas above it.
+void writeCompanionState(const TempDirectory& home) {
+    mkdir(home.file(".tolvera").c_str(), 0700);
+    fixtures::writeFile(home.file(".tolvera/away_state.json"),
+                        R"({"schema":1,"y":0.6,"x":0,"severity":4,"updatedAt":")" +
+                            formatInternetTime(currentTime()) + R"("})");
+}
+
+// Whether a screenshot of one output shows that water: red-orange in the lower part, the
+// dark canvas up top, at the output's size.
+bool showsWater(const WaylandCompositor& compositor, const std::string& output,
+                const std::string& path, int width, int height) {
+    if (!compositor.screenshot(output, path) ||
+        fixtures::pngSize(path) != std::pair{width, height}) {
+        return false;
+    }
+    auto water = fixtures::pngPixel(path, width / 10, static_cast<int>(height * 0.7));
+    auto air = fixtures::pngPixel(path, width / 10, static_cast<int>(height * 0.3));
+    return water.red > water.green + 15 && water.green > water.blue &&
+           std::abs(air.red - air.blue) < 12 && air.blue > 10;
+}
+
+// Whether a screenshot of one output shows the saver's dark canvas (about 22, 23, 25 near the
+// top left, below a window's title bar), not sway's grey background (63, 63, 63).
+bool showsCanvas(const WaylandCompositor& compositor, const std::string& output,
+                 const std::string& path) {
+    if (!compositor.screenshot(output, path)) {
+        return false;
+    }
+    auto canvas = fixtures::pngPixel(path, 40, 60);
+    return canvas.blue > 10 && canvas.blue < 45;
+}
+
+// How many views the saver's status file counts; −1 when there is none to read.
+int saverViews(const TempDirectory& home) {
+    std::string folder = home.file(".local/state/TolveraFloodmarkSaver/status");
+    std::error_code ignored;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, ignored)) {
+        std::ifstream file(entry.path());
+        std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+        std::smatch match;
+        if (std::regex_search(text, match, std::regex(R"("saverViews":(\d+))"))) {
+            return std::stoi(match[1]);
+        }
+    }
+    return -1;
+}
+
+// Ends the saver with `signal`: its exit status and how long it took.
+std::pair<int, double> stopTimed(RunningFloodmark& saver, int signal) {
+    auto start = std::chrono::steady_clock::now();
+    kill(saver.pid(), signal);
+    auto status = saver.waitForExit(5);
+    double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    return {status.value_or(-2), seconds};
+}
+
+TEST(WaylandSaver, ChoosesItsHostFromTheEnvironmentAndSaysWhatIsMissing) {
+    TempDirectory home;
+    TempDirectory runtime;
+    struct Case {
+        std::string environment;  // the only display variables the saver sees
+        std::string arguments;
+        int status;
+        std::string says;
+    };
+    std::string noSocket = "XDG_RUNTIME_DIR=" + runtime.path() + " WAYLAND_DISPLAY=wayland-none";
+    std::vector<Case> cases{
+        {noSocket, "", 2, "WAYLAND_DISPLAY='wayland-none'"},
+        // Wayland wins over X when both are there.
+        {noSocket + " DISPLAY=:77", "", 2, "WAYLAND_DISPLAY='wayland-none'"},
+        {"XDG_RUNTIME_DIR=" + runtime.path() + " DISPLAY=:77", "--wayland", 2, "WAYLAND_DISPLAY"},
+        {noSocket + " DISPLAY=:77", "--x11", 1, "cannot open the X display ':77'"},
+        // An X screen-saver host's hack draws on X whatever else is set.
+        {noSocket + " DISPLAY=:77 XSCREENSAVER_WINDOW=0x200001", "", 1, "X display ':77'"},
+        {noSocket + " DISPLAY=:77", "--root", 1, "X display ':77'"},
+        {noSocket, "--wayland --root", 2, "--wayland cannot draw into an X window"},
+        {"", "", 2, "neither WAYLAND_DISPLAY nor DISPLAY is set"},
+        // swaylock-plugin's descriptor, when it is none, is named; it wins over DISPLAY.
+        {"WAYLAND_SOCKET=abc DISPLAY=:77", "", 2, "WAYLAND_SOCKET='abc'"},
+        {"WAYLAND_SOCKET=987", "", 2, "WAYLAND_SOCKET='987'"},
+        {noSocket, "--x11 --wayland", 2, "--x11"},
+    };
+    for (const auto& test : cases) {
+        SCOPED_TRACE(test.environment + " " + test.arguments);
+        auto run = fixtures::runFloodmark(
+            test.arguments, home.path(),
+            "env -u DISPLAY -u WAYLAND_DISPLAY -u WAYLAND_SOCKET -u XSCREENSAVER_WINDOW " +
+                test.environment);
+        EXPECT_EQ(run.status, test.status);
+        ASSERT_FALSE(run.lines.empty());
+        EXPECT_NE(run.lines.back().find(test.says), std::string::npos) << run.lines.back();
+    }
+}
+
+// The picture `floodmark snapshot` draws of the companion's water at `size` points and `scale`.
+std::string snapshotOfCompanionWater(const TempDirectory& home, const std::string& size,
+                                     int scale) {
+    std::string path = home.file("snapshot-" + size + "@" + std::to_string(scale) + ".png");
+    auto run = fixtures::runFloodmark("snapshot --cpu --size " + size + " --scale " +
+                                          std::to_string(scale) +
+                                          " --y 0.6 --x 0 --severity 4 --out " + path,
+                                      home.path());
+    return run.status == 0 ? path : "";
+}
+
+// Whether a screenshot is the snapshot's water: the clock and the message are all that differ.
+void expectSameWater(const std::string& shot, const std::string& snapshot) {
+    auto difference = fixtures::differenceOfPngs(shot, snapshot, 24);
+    EXPECT_LT(difference.mean, 2.0);
+    EXPECT_LT(difference.farShare, 0.03);
+}
+
+TEST(WaylandSaver, CoversEveryOutputOfSwayFollowsNewOnesAndEndsPromptlyOnSignals) {
+    WaylandCompositor sway(WaylandCompositor::Kind::sway, {"640x360", "480x320"});
+    ASSERT_TRUE(sway.running());
+    TempDirectory home;
+    writeCompanionState(home);
+    RunningFloodmark saver({}, home.path(), sway.environment());
+    std::string shot = home.file("shot.png");
+    EXPECT_TRUE(
+        fixtures::waitUntil([&] { return showsWater(sway, "HEADLESS-1", shot, 640, 360); }));
+    // The chrome fades in over the first moments.
+    std::this_thread::sleep_for(std::chrono::milliseconds(800));
+    ASSERT_TRUE(sway.screenshot("HEADLESS-1", shot));
+    expectSameWater(shot, snapshotOfCompanionWater(home, "640x360", 1));
+    EXPECT_TRUE(
+        fixtures::waitUntil([&] { return showsWater(sway, "HEADLESS-2", shot, 480, 320); }));
+    expectSameWater(shot, snapshotOfCompanionWater(home, "480x320", 1));
+
+    EXPECT_TRUE(fixtures::waitUntil([&] { return saverViews(home) == 2; }));
+
+    // An output plugged in later gets its own surface. (Headless sway 1.7 cannot unplug one:
+    // a disabled output keeps its global and its layers.)
+    ASSERT_EQ(sway.swaymsg("create_output"), 0);
+    ASSERT_EQ(sway.swaymsg("output HEADLESS-3 mode 400x300"), 0);
+    EXPECT_TRUE(
+        fixtures::waitUntil([&] { return showsWater(sway, "HEADLESS-3", shot, 400, 300); }));
+    EXPECT_TRUE(fixtures::waitUntil([&] { return saverViews(home) == 3; }));
+
+    auto [status, seconds] = stopTimed(saver, SIGTERM);
+    EXPECT_EQ(status, 0);
+    EXPECT_LT(seconds, 1.0);
+}
+
+// An output of scale 2 gets a buffer of its device pixels, drawn at twice the points' size:
+// the same picture as the snapshot at scale 2, not one of its points blown up.
+TEST(WaylandSaver, DrawsAScaledOutputInItsDevicePixels) {
+    WaylandCompositor sway(WaylandCompositor::Kind::sway, {"640x360"});
+    ASSERT_TRUE(sway.running());
+    ASSERT_EQ(sway.swaymsg("output HEADLESS-1 scale 2"), 0);
+    TempDirectory home;
+    writeCompanionState(home);
+    RunningFloodmark saver({}, home.path(), sway.environment());
+    std::string shot = home.file("shot.png");
+    EXPECT_TRUE(
+        fixtures::waitUntil([&] { return showsWater(sway, "HEADLESS-1", shot, 640, 360); }));
+    std::this_thread::sleep_for(std::chrono::milliseconds(800));
+    ASSERT_TRUE(sway.screenshot("HEADLESS-1", shot));
+    std::string crisp = snapshotOfCompanionWater(home, "320x180", 2);
+    expectSameWater(shot, crisp);
+    // Closer to it than to the picture of 320×180 pixels blown up, which differs from it only
+    // in the edges of the surface line and the glyphs.
+    std::string blownUp = home.file("blown-up.png");
+    ASSERT_TRUE(fixtures::blowUpPng(snapshotOfCompanionWater(home, "320x180", 1), blownUp, 2));
+    EXPECT_LT(fixtures::differenceOfPngs(shot, crisp, 24).farShare + 0.001,
+              fixtures::differenceOfPngs(shot, blownUp, 24).farShare);
+    EXPECT_EQ(stopTimed(saver, SIGTERM).first, 0);
+}
+
+// --gpu takes the GPU even though it is llvmpipe here: it swaps into a wl_egl_window of the
+// output's pixels, and the water is the one Cairo draws.
+TEST(WaylandSaver, TheGpuDrawsTheSameWaterIntoTheSurface) {
+    WaylandCompositor sway(WaylandCompositor::Kind::sway, {"640x360"});
+    ASSERT_TRUE(sway.running());
+    TempDirectory home;
+    writeCompanionState(home);
+    RunningFloodmark saver({"--gpu"}, home.path(), sway.environment());
+    std::string shot = home.file("shot.png");
+    EXPECT_TRUE(
+        fixtures::waitUntil([&] { return showsWater(sway, "HEADLESS-1", shot, 640, 360); }));
+    std::this_thread::sleep_for(std::chrono::milliseconds(800));
+    ASSERT_TRUE(sway.screenshot("HEADLESS-1", shot));
+    expectSameWater(shot, snapshotOfCompanionWater(home, "640x360", 1));
+    EXPECT_EQ(stopTimed(saver, SIGTERM).first, 0);
+}
+
+// Without the companion the saver owns the agents' socket: every ending lets it go and keeps
+// the calibration.
+TEST(WaylandSaver, TermIntOrHupEndItWithinASecondWithTheSocketLetGo) {
+    WaylandCompositor sway(WaylandCompositor::Kind::sway, {"320x200"});
+    ASSERT_TRUE(sway.running());
+    for (int signal : {SIGTERM, SIGINT, SIGHUP}) {
+        SCOPED_TRACE(signal);
+        TempDirectory home;
+        RunningFloodmark saver({}, home.path(), sway.environment());
+        ASSERT_TRUE(fixtures::waitUntil(
+            [&] { return fixtures::fileExists(home.file(".tolvera/live.sock")); }));
+        auto [status, seconds] = stopTimed(saver, signal);
+        EXPECT_EQ(status, 0);
+        EXPECT_LT(seconds, 1.0);
+        EXPECT_FALSE(fixtures::fileExists(home.file(".tolvera/live.sock")));
+        EXPECT_TRUE(fixtures::fileExists(home.file(calibrationFile)));
+    }
+}
+
+TEST(WaylandSaver, APointerMovedOrClickedThroughTheCompositorEndsItUnlessToldNotTo) {
+    WaylandCompositor sway(WaylandCompositor::Kind::sway, {"640x360"});
+    ASSERT_TRUE(sway.running());
+    TempDirectory place;
+    pid_t pointer = sway.spawn({FLOODMARK_VIRTUAL_POINTER, place.file("pointer-ready")});
+    ASSERT_TRUE(
+        fixtures::waitUntil([&] { return fixtures::fileExists(place.file("pointer-ready")); }));
+    struct Case {
+        std::vector<std::string> arguments;
+        std::vector<std::string> input;  // sway commands for seat0
+        bool ends;
+    };
+    const std::string move = "seat seat0 cursor move 40 30";
+    const std::string press = "seat seat0 cursor press button1";
+    const std::string release = "seat seat0 cursor release button1";
+    std::vector<Case> cases{
+        {{}, {move, move, move}, true},
+        {{}, {press, release}, true},
+        // A hand resting on the mouse drifts a pixel or two.
+        {{}, {"seat seat0 cursor move 2 1", "seat seat0 cursor move 1 2"}, false},
+        {{"--no-input-exit"}, {move, move, press, release}, false},
+    };
+    for (const auto& test : cases) {
+        SCOPED_TRACE(test.input.front() + (test.arguments.empty() ? "" : " --no-input-exit"));
+        TempDirectory home;
+        RunningFloodmark saver(test.arguments, home.path(), sway.environment());
+        std::string shot = home.file("shot.png");
+        ASSERT_TRUE(fixtures::waitUntil([&] { return showsCanvas(sway, "HEADLESS-1", shot); }));
+        // What moves in the first second is the compositor settling; then the user's hand.
+        std::this_thread::sleep_for(std::chrono::milliseconds(1200));
+        for (const auto& command : test.input) {
+            EXPECT_EQ(sway.swaymsg(command), 0);
+        }
+        auto status = saver.waitForExit(test.ends ? 3 : 1.5);
+        if (test.ends) {
+            EXPECT_EQ(status, 0);
+        } else {
+            EXPECT_FALSE(status);
+            EXPECT_EQ(stopTimed(saver, SIGTERM).first, 0);
+        }
+        EXPECT_TRUE(fixtures::fileExists(home.file(calibrationFile)));
+    }
+    kill(pointer, SIGTERM);
+    waitpid(pointer, nullptr, 0);
+}
+
+TEST(WaylandSaver, EndsWhenTheCompositorGoes) {
+    WaylandCompositor sway(WaylandCompositor::Kind::sway, {"320x200"});
+    ASSERT_TRUE(sway.running());
+    TempDirectory home;
+    RunningFloodmark saver({}, home.path(), sway.environment());
+    ASSERT_TRUE(
+        fixtures::waitUntil([&] { return fixtures::fileExists(home.file(".tolvera/live.sock")); }));
+    sway.kill();
+    EXPECT_EQ(saver.waitForExit(3), 0);
+    EXPECT_FALSE(fixtures::fileExists(home.file(".tolvera/live.sock")));
+    EXPECT_TRUE(fixtures::fileExists(home.file(calibrationFile)));
+}
+
+// swaylock-plugin's contract: a connected descriptor in WAYLAND_SOCKET, no WAYLAND_DISPLAY.
+TEST(WaylandSaver, DrawsOnTheConnectionWaylandSocketGivesUntilTerminated) {
+    WaylandCompositor sway(WaylandCompositor::Kind::sway, {"480x320"});
+    ASSERT_TRUE(sway.running());
+    int connection = socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::snprintf(address.sun_path, sizeof address.sun_path, "%s", sway.socketPath().c_str());
+    ASSERT_EQ(connect(connection, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    TempDirectory home;
+    writeCompanionState(home);
+    RunningFloodmark saver({}, home.path(),
+                           {"WAYLAND_SOCKET=" + std::to_string(connection), "WAYLAND_DISPLAY=",
+                            "DISPLAY=", "SWAYLOCK_PLUGIN_OUTPUT_NAME=HEADLESS-1"});
+    close(connection);
+    std::string shot = home.file("shot.png");
+    EXPECT_TRUE(
+        fixtures::waitUntil([&] { return showsWater(sway, "HEADLESS-1", shot, 480, 320); }));
+    auto [status, seconds] = stopTimed(saver, SIGTERM);
+    EXPECT_EQ(status, 0);
+    EXPECT_LT(seconds, 1.0);
+}
+
+// swaylock-plugin --command-each runs one process per output, naming it: each covers its own,
+// and both show the same water.
+TEST(WaylandSaver, OneProcessPerNamedOutputEachCoversItsOwnWithTheSameWater) {
+    WaylandCompositor sway(WaylandCompositor::Kind::sway, {"640x360", "480x320"});
+    ASSERT_TRUE(sway.running());
+    TempDirectory home;
+    writeCompanionState(home);
+    auto environmentFor = [&](const std::string& output) {
+        auto environment = sway.environment();
+        environment.push_back("SWAYLOCK_PLUGIN_OUTPUT_NAME=" + output);
+        return environment;
+    };
+    RunningFloodmark first({}, home.path(), environmentFor("HEADLESS-1"));
+    RunningFloodmark second({}, home.path(), environmentFor("HEADLESS-2"));
+    std::string shot = home.file("shot.png");
+    EXPECT_TRUE(
+        fixtures::waitUntil([&] { return showsWater(sway, "HEADLESS-1", shot, 640, 360); }));
+    EXPECT_TRUE(
+        fixtures::waitUntil([&] { return showsWater(sway, "HEADLESS-2", shot, 480, 320); }));
+    std::this_thread::sleep_for(std::chrono::milliseconds(800));
+    ASSERT_TRUE(sway.screenshot("HEADLESS-2", shot));
+    expectSameWater(shot, snapshotOfCompanionWater(home, "480x320", 1));
+
+    // The second output was the second process's alone.
+    EXPECT_EQ(stopTimed(second, SIGTERM).first, 0);
+    EXPECT_TRUE(fixtures::waitUntil([&] { return !showsCanvas(sway, "HEADLESS-2", shot); }));
+    writeCompanionState(home);
+    EXPECT_TRUE(
+        fixtures::waitUntil([&] { return showsWater(sway, "HEADLESS-1", shot, 640, 360); }));
+    EXPECT_EQ(stopTimed(first, SIGTERM).first, 0);
+}
+
+// When its surface is not shown the saver draws nothing and is not even ticked, so its feed
+// gives the status file no heartbeat; when it is shown again it goes on.
+std::optional<timespec> statusWrittenAt(const TempDirectory& home) {
+    std::string folder = home.file(".local/state/TolveraFloodmarkSaver/status");
+    std::optional<timespec> latest;
+    std::error_code ignored;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, ignored)) {
+        struct stat status {};
+        if (stat(entry.path().c_str(), &status) == 0 &&
+            (!latest || status.st_mtim.tv_sec > latest->tv_sec ||
+             (status.st_mtim.tv_sec == latest->tv_sec &&
+              status.st_mtim.tv_nsec > latest->tv_nsec))) {
+            latest = status.st_mtim;
+        }
+    }
+    return latest;
+}
+
+bool sameTime(const std::optional<timespec>& first, const std::optional<timespec>& second) {
+    return first && second && first->tv_sec == second->tv_sec && first->tv_nsec == second->tv_nsec;
+}
+
+TEST(WaylandSaver, OwnWindowIsATitledToplevelAndIsNotTickedWhileHidden) {
+    WaylandCompositor sway(WaylandCompositor::Kind::sway, {"640x360"});
+    ASSERT_TRUE(sway.running());
+    TempDirectory home;
+    RunningFloodmark saver({"--window"}, home.path(), sway.environment());
+    std::string shot = home.file("shot.png");
+    std::string tree;
+    EXPECT_TRUE(fixtures::waitUntil([&] {
+        tree = sway.swayReply("-t get_tree");
+        return tree.find(R"("app_id": "floodmark")") != std::string::npos;
+    }));
+    EXPECT_NE(tree.find(R"("name": "Floodmark")"), std::string::npos);
+    ASSERT_TRUE(fixtures::waitUntil([&] { return showsCanvas(sway, "HEADLESS-1", shot); }));
+
+    ASSERT_EQ(sway.swaymsg("workspace 2"), 0);
+    // A second for the frame callback to be missed, then a heartbeat's time with none.
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    auto hiddenSince = statusWrittenAt(home);
+    std::this_thread::sleep_for(std::chrono::milliseconds(4500));
+    EXPECT_TRUE(sameTime(statusWrittenAt(home), hiddenSince));
+
+    ASSERT_EQ(sway.swaymsg("workspace 1"), 0);
+    EXPECT_TRUE(fixtures::waitUntil([&] { return !sameTime(statusWrittenAt(home), hiddenSince); },
+                                    std::chrono::seconds(5)));
+    EXPECT_EQ(stopTimed(saver, SIGTERM).first, 0);
+}
+
+TEST(WaylandSaver, WithoutLayerShellEachOutputGetsAFullScreenWindow) {
+    WaylandCompositor weston(WaylandCompositor::Kind::weston, {"640x360"});
+    ASSERT_TRUE(weston.running());
+    TempDirectory home;
+    writeCompanionState(home);
+    RunningFloodmark saver({}, home.path(), weston.environment());
+    std::string shot = home.file("shot.png");
+    EXPECT_TRUE(fixtures::waitUntil([&] { return showsWater(weston, "", shot, 640, 360); }));
+    auto [status, seconds] = stopTimed(saver, SIGTERM);
+    EXPECT_EQ(status, 0);
+    EXPECT_LT(seconds, 1.0);
+}
+
+}  // namespace
+}  // namespace floodmark
