@@ -172,10 +172,15 @@ TEST(LiveLine, EveryByteCountsAndAnOverflowingNumberIsAnAbsentMember) {
               LiveLine::Kind::ignored);
 }
 
-TEST(LiveLine, DeeplyNestedInputDoesNotBreakTheParser) {
-    std::string deep = R"({"event":"stop","tool":"a","session":"s","x":)" +
-                       std::string(100000, '[') + std::string(100000, ']') + "}";
-    EXPECT_EQ(LiveLine::classify(deep).kind, LiveLine::Kind::signal);
+TEST(LiveLine, NestingPastTheBoundIsNoSignalAndBreaksNothing) {
+    auto nested = [](size_t depth) {
+        return R"({"event":"stop","tool":"a","session":"s","x":)" + std::string(depth, '[') +
+               std::string(depth, ']') + "}";
+    };
+    // The object itself is one level: 63 arrays inside it reach the bound of 64 exactly.
+    EXPECT_EQ(LiveLine::classify(nested(63)).kind, LiveLine::Kind::signal);
+    EXPECT_EQ(LiveLine::classify(nested(64)).kind, LiveLine::Kind::ignored);
+    EXPECT_EQ(LiveLine::classify(nested(100000)).kind, LiveLine::Kind::ignored);
     EXPECT_EQ(LiveLine::classify(std::string(200000, '[')).kind, LiveLine::Kind::ignored);
 }
 
