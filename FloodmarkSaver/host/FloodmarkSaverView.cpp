@@ -1,6 +1,7 @@
 #include "FloodmarkSaver/host/FloodmarkSaverView.h"
 
 #include "FloodmarkSaver/scene/FloodmarkRenderer.h"
+#include "FloodmarkSaver/scene/SceneDamage.h"
 #include "FloodmarkSaver/status/SaverStatus.h"
 #include "platform/draw/Fonts.h"
 #include "platform/kit/ViewServices.h"
@@ -88,6 +89,7 @@ void FloodmarkSaverView::start() {
     ScreenSaverView::startAnimation();
     chromeGate_.reset();
     motionGate_.invalidate();
+    painted_.reset();
     gpuWatch_.reset();
     if (gpuView_) {
         gpuView_->setHidden(false);
@@ -188,7 +190,7 @@ void FloodmarkSaverView::tick() {
             gpuView_->setHidden(true);
         }
         motionGate_.invalidate();
-        setNeedsDisplay();
+        redrawWhole();
         return;
     }
     if (!(bounds().height > 0)) {
@@ -202,9 +204,27 @@ void FloodmarkSaverView::tick() {
         gpuView_->setHidden(true);
     }
     if (motionGate_.needsDraw(frame, bounds(), scale)) {
-        setNeedsDisplay();
+        redrawChanged(frame);
         motionGate_.didDraw(frame, bounds(), scale);
     }
+}
+
+void FloodmarkSaverView::redrawWhole() {
+    setNeedsDisplay();
+    painted_.reset();
+}
+
+void FloodmarkSaverView::redrawChanged(const FloodmarkFrame& frame) {
+    std::optional<Rect> changed;
+    if (painted_) {
+        changed = SceneDamage::between(*painted_, frame, bounds());
+    }
+    if (changed) {
+        setNeedsDisplayInRect(*changed);
+    } else {
+        setNeedsDisplay();
+    }
+    painted_ = frame;
 }
 
 void FloodmarkSaverView::drawOnGpu(const FloodmarkFrame& frame, double scale, double now) {
@@ -229,7 +249,7 @@ void FloodmarkSaverView::drawOnGpu(const FloodmarkFrame& frame, double scale, do
         // The GPU has shown nothing for its whole patience: Cairo draws from now on.
         gpuView_->setHidden(true);
         motionGate_.invalidate();
-        setNeedsDisplay();
+        redrawWhole();
         auto miss = gpuRenderer_->lastMiss().value_or(DrawMiss::skipped);
         status.cairoReason = "the GPU presented nothing for 2 s: " + std::string(miss.rawValue());
         status.recordFallback(now);

@@ -50,13 +50,23 @@ void addPath(cairo_t* cairo, const Path& path) {
     }
 }
 
+// A clip on whole pixels, set in device space: it only chooses pixels, never changes them.
+void clipToPixels(cairo_t* cairo, std::optional<PixelRect> clip) {
+    if (clip) {
+        cairo_rectangle(cairo, clip->x, clip->y, clip->width, clip->height);
+        cairo_clip(cairo);
+    }
+}
+
 }  // namespace
 
 // The DrawingContext over one cairo context, y flipped so that the origin is bottom-left.
 class CairoContext final : public DrawingContext {
 public:
-    CairoContext(CairoCanvas& canvas, cairo_surface_t* target)
+    CairoContext(CairoCanvas& canvas, cairo_surface_t* target,
+                 std::optional<PixelRect> clip = std::nullopt)
         : canvas_(canvas), cairo_(cairo_create(target)) {
+        clipToPixels(cairo_, clip);
         cairo_translate(cairo_, 0, canvas.pixelHeight_);
         cairo_scale(cairo_, canvas.scale_, -canvas.scale_);
     }
@@ -284,26 +294,49 @@ CairoCanvas::~CairoCanvas() {
     cairo_surface_destroy(surface_);
 }
 
-void CairoCanvas::draw(const std::function<void(DrawingContext&)>& paint) {
-    CairoContext context(*this, surface_);
-    paint(context);
+void CairoCanvas::draw(const std::function<void(DrawingContext&)>& paint,
+                       std::optional<PixelRect> clip) {
+    {
+        CairoContext context(*this, surface_, clip);
+        paint(context);
+    }
     cairo_surface_flush(surface_);
 }
 
-void CairoCanvas::clear() {
+void CairoCanvas::clear(std::optional<PixelRect> clip) {
     cairo_t* cairo = cairo_create(surface_);
+    clipToPixels(cairo, clip);
     cairo_set_operator(cairo, CAIRO_OPERATOR_CLEAR);
     cairo_paint(cairo);
     cairo_destroy(cairo);
     cairo_surface_flush(surface_);
 }
 
-void CairoCanvas::compose(const CairoCanvas& layer) {
+void CairoCanvas::compose(const CairoCanvas& layer, std::optional<PixelRect> clip) {
     cairo_t* cairo = cairo_create(surface_);
+    clipToPixels(cairo, clip);
     cairo_set_source_surface(cairo, layer.surface_, 0, 0);
     cairo_paint(cairo);
     cairo_destroy(cairo);
     cairo_surface_flush(surface_);
+}
+
+PixelRect CairoCanvas::pixelsCovering(Rect rect) const {
+    double left = std::floor(rect.x * scale_);
+    double right = std::ceil((rect.x + rect.width) * scale_);
+    double top = std::floor(pixelHeight_ - (rect.y + rect.height) * scale_);
+    double bottom = std::ceil(pixelHeight_ - rect.y * scale_);
+    auto clamped = [](double value, int limit) {
+        return static_cast<int>(std::clamp(value, 0.0, static_cast<double>(limit)));
+    };
+    int x0 = clamped(left, pixelWidth_);
+    int x1 = clamped(right, pixelWidth_);
+    int y0 = clamped(top, pixelHeight_);
+    int y1 = clamped(bottom, pixelHeight_);
+    if (!(rect.width > 0) || !(rect.height > 0) || x1 <= x0 || y1 <= y0) {
+        return {};
+    }
+    return {x0, y0, x1 - x0, y1 - y0};
 }
 
 cairo_surface_t* CairoCanvas::reusableLayer(const std::string& key,

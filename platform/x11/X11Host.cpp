@@ -283,8 +283,10 @@ void X11Host::tick(Entry& entry) {
         // The GPU presented in the tick if the water moved; the chrome may still have changed.
         gpu->presentAgain(false);
     } else if (entry.window->contentView() && entry.window->compose()) {
-        entry.presenter->present(*entry.window->picture());
+        PixelRect damage = entry.window->damage();
+        entry.presenter->present(*entry.window->picture(), damage);
         ++entry.stats.pictures;
+        entry.stats.bytesPut += static_cast<long long>(damage.width) * damage.height * 4;
         entry.stats.tickToScreenSeconds += steadySeconds() - now;
     }
     entry.stats.tickSeconds += steadySeconds() - now;

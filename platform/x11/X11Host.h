@@ -38,6 +38,7 @@ public:
         long long ticks = 0;
         long long pictures = 0;  // composed and put on the screen after a tick
         long long repaints = 0;  // the last picture put again because the server lost it
+        long long bytesPut = 0;  // pixels' bytes of the pictures put after ticks
         // From the start of a tick to its picture handed to the server, summed over pictures.
         double tickToScreenSeconds = 0;
         // Time spent in ticks, drawing and presenting included (the GPU swaps in the tick).
