@@ -1,0 +1,21 @@
+#pragma once
+
+#include <cmath>
+#include <cstdint>
+
+namespace floodmark {
+
+// A fixed offset of -1/2 to +1/2 of a level for the pixel in `column` and `row` (row 0 at the
+// top), added to a colour before it is rounded to 8 bits: gradients then show no bands, and
+// since the pattern never changes from frame to frame, a picture drawn again is the same.
+// Interleaved gradient noise, in single precision exactly as the GPU shader computes it.
+// Columns and rows are not negative, so truncating floors.
+inline float ditherOffset(int column, int row) {
+    float mixed = 0.06711056f * static_cast<float>(column) + 0.00583715f * static_cast<float>(row);
+    mixed -= static_cast<float>(static_cast<int>(mixed));
+    float noise = 52.9829189f * mixed;
+    noise -= static_cast<float>(static_cast<int>(noise));
+    return noise - 0.5f;
+}
+
+}  // namespace floodmark

@@ -1,0 +1,177 @@
+#include "platform/draw/DitheredGradient.h"
+
+#include "platform/draw/Dither.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+
+namespace floodmark {
+
+namespace {
+
+struct PixelBox {
+    int left = 0;
+    int top = 0;
+    int right = 0;
+    int bottom = 0;
+    bool empty() const { return right <= left || bottom <= top; }
+};
+
+// Device pixels of the user-space box (x1, y1)–(x2, y2), rounded outward.
+PixelBox deviceBox(cairo_t* cairo, double x1, double y1, double x2, double y2) {
+    double xs[4] = {x1, x2, x1, x2};
+    double ys[4] = {y1, y1, y2, y2};
+    double left = INFINITY, top = INFINITY, right = -INFINITY, bottom = -INFINITY;
+    for (int i = 0; i < 4; ++i) {
+        cairo_user_to_device(cairo, &xs[i], &ys[i]);
+        left = std::min(left, xs[i]);
+        right = std::max(right, xs[i]);
+        top = std::min(top, ys[i]);
+        bottom = std::max(bottom, ys[i]);
+    }
+    auto whole = [](double value) { return static_cast<int>(std::clamp(value, -1e6, 1e6)); };
+    return {whole(std::floor(left)), whole(std::floor(top)), whole(std::ceil(right)),
+            whole(std::ceil(bottom))};
+}
+
+PixelBox intersect(PixelBox a, PixelBox b) {
+    return {std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
+            std::min(a.bottom, b.bottom)};
+}
+
+// Coverage of the fill path over the box, 0…255 a pixel, as Cairo would fill it.
+cairo_surface_t* coverage(cairo_t* cairo, PixelBox box,
+                          const std::function<void(cairo_t*)>& addFillPath) {
+    cairo_surface_t* mask =
+        cairo_image_surface_create(CAIRO_FORMAT_A8, box.right - box.left, box.bottom - box.top);
+    cairo_t* painter = cairo_create(mask);
+    cairo_matrix_t matrix;
+    cairo_get_matrix(cairo, &matrix);
+    matrix.x0 -= box.left;
+    matrix.y0 -= box.top;
+    cairo_set_matrix(painter, &matrix);
+    addFillPath(painter);
+    cairo_set_fill_rule(painter, CAIRO_FILL_RULE_WINDING);
+    cairo_fill(painter);
+    cairo_destroy(painter);
+    cairo_surface_flush(mask);
+    return mask;
+}
+
+// Where along the gradient a user-space point lies: 0 at its start, 1 at its end.
+double place(const GradientSpec& gradient, double x, double y) {
+    double dx = x - gradient.start.x;
+    double dy = y - gradient.start.y;
+    if (gradient.radius > 0) {
+        return std::sqrt(dx * dx + dy * dy) / gradient.radius;
+    }
+    double ex = gradient.end.x - gradient.start.x;
+    double ey = gradient.end.y - gradient.start.y;
+    double length = ex * ex + ey * ey;
+    return length > 0 ? (dx * ex + dy * ey) / length : 0;
+}
+
+// The gradient's colour at one place and coverage, premultiplied in levels, ready to be laid
+// over pixels.
+struct Source {
+    double s = -1;
+    int coverage = -1;
+    double alpha = 0;
+    double levels[3] = {0, 0, 0};
+
+    void update(const GradientSpec& gradient, double place, int cover) {
+        if (place == s && cover == coverage) {
+            return;
+        }
+        s = place;
+        coverage = cover;
+        const Color& from = gradient.from;
+        const Color& to = gradient.to;
+        alpha = (from.alpha + (to.alpha - from.alpha) * place) * cover / 255.0;
+        levels[0] = (from.red + (to.red - from.red) * place) * alpha * 255;
+        levels[1] = (from.green + (to.green - from.green) * place) * alpha * 255;
+        levels[2] = (from.blue + (to.blue - from.blue) * place) * alpha * 255;
+    }
+
+    // Over a premultiplied pixel, each colour rounded with `offset` (every value here is
+    // non-negative, so truncating after adding a half rounds).
+    std::uint32_t over(std::uint32_t pixel, float offset) const {
+        double keep = 1 - alpha;
+        int alphaByte = static_cast<int>((alpha * 255 + (pixel >> 24) * keep) + 0.5);
+        std::uint32_t result = static_cast<std::uint32_t>(alphaByte) << 24;
+        for (int channel = 0; channel < 3; ++channel) {
+            int shift = 16 - 8 * channel;
+            double level = ((pixel >> shift) & 0xff) * keep + levels[channel];
+            int byte = std::min(static_cast<int>(level + 0.5 + offset), alphaByte);
+            result |= static_cast<std::uint32_t>(std::max(byte, 0)) << shift;
+        }
+        return result;
+    }
+};
+
+}  // namespace
+
+void paintDitheredGradient(cairo_t* cairo, const GradientSpec& gradient,
+                           const std::function<void(cairo_t*)>& addFillPath) {
+    cairo_surface_t* target = cairo_get_target(cairo);
+    if (cairo_surface_get_type(target) != CAIRO_SURFACE_TYPE_IMAGE ||
+        cairo_image_surface_get_format(target) != CAIRO_FORMAT_ARGB32) {
+        return;
+    }
+    double x1, y1, x2, y2;
+    cairo_clip_extents(cairo, &x1, &y1, &x2, &y2);
+    PixelBox box = intersect(
+        deviceBox(cairo, x1, y1, x2, y2),
+        {0, 0, cairo_image_surface_get_width(target), cairo_image_surface_get_height(target)});
+    if (addFillPath) {
+        cairo_new_path(cairo);
+        addFillPath(cairo);
+        cairo_fill_extents(cairo, &x1, &y1, &x2, &y2);
+        cairo_new_path(cairo);
+        box = intersect(box, deviceBox(cairo, x1, y1, x2, y2));
+    }
+    if (box.empty()) {
+        return;
+    }
+    cairo_surface_t* mask = addFillPath ? coverage(cairo, box, addFillPath) : nullptr;
+    const unsigned char* maskData = mask ? cairo_image_surface_get_data(mask) : nullptr;
+    const int maskStride = mask ? cairo_image_surface_get_stride(mask) : 0;
+
+    cairo_matrix_t toUser;
+    cairo_get_matrix(cairo, &toUser);
+    cairo_matrix_invert(&toUser);
+    cairo_surface_flush(target);
+    unsigned char* data = cairo_image_surface_get_data(target);
+    const int stride = cairo_image_surface_get_stride(target);
+    Source source;
+    for (int row = box.top; row < box.bottom; ++row) {
+        auto* pixels =
+            reinterpret_cast<std::uint32_t*>(data + static_cast<std::ptrdiff_t>(row) * stride);
+        const unsigned char* cover = maskData ? maskData + (row - box.top) * maskStride : nullptr;
+        // User space is an affine map of device space: step along the row.
+        double x = box.left + 0.5, y = row + 0.5;
+        cairo_matrix_transform_point(&toUser, &x, &y);
+        const double stepX = toUser.xx, stepY = toUser.yx;
+        for (int column = box.left; column < box.right; ++column, x += stepX, y += stepY) {
+            int coverage = cover ? cover[column - box.left] : 255;
+            if (coverage == 0) {
+                continue;
+            }
+            double s = place(gradient, x, y);
+            if (!gradient.extend && (s < 0 || s > 1)) {
+                continue;
+            }
+            source.update(gradient, std::clamp(s, 0.0, 1.0), coverage);
+            pixels[column] = source.over(pixels[column], ditherOffset(column, row));
+        }
+    }
+    cairo_surface_mark_dirty_rectangle(target, box.left, box.top, box.right - box.left,
+                                       box.bottom - box.top);
+    if (mask) {
+        cairo_surface_destroy(mask);
+    }
+}
+
+}  // namespace floodmark
