@@ -1,5 +1,7 @@
 #include "platform/gl/GpuDevice.h"
 
+#include "platform/gl/GpuProbe.h"
+
 #include <EGL/egl.h>
 #include <EGL/eglext.h>
 #include <GLES3/gl3.h>
@@ -55,8 +57,21 @@ const std::shared_ptr<GpuDevice>& GpuDevice::made() {
     return *device;
 }
 
+namespace {
+
+// Asked once: without a hardware GPU, the automatic policy loads nothing of GL at all.
+const std::string& whyNoHardware() {
+    static const std::string reason = GpuProbe::whyNoHardware();
+    return reason;
+}
+
+}  // namespace
+
 std::shared_ptr<GpuDevice> GpuDevice::systemDefault() {
     if (policy == GpuPolicy::off) {
+        return nullptr;
+    }
+    if (policy == GpuPolicy::automatic && !whyNoHardware().empty()) {
         return nullptr;
     }
     const auto& device = made();
@@ -69,6 +84,9 @@ std::shared_ptr<GpuDevice> GpuDevice::systemDefault() {
 std::string GpuDevice::unavailableReason() {
     if (policy == GpuPolicy::off) {
         return "the GPU is switched off";
+    }
+    if (policy == GpuPolicy::automatic && !whyNoHardware().empty()) {
+        return whyNoHardware();
     }
     const auto& device = made();
     if (!device) {
