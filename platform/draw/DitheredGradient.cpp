@@ -111,6 +111,23 @@ struct Source {
     }
 };
 
+// A linear gradient is transparent along a whole row when it is at both ends, since its
+// alpha changes monotonically between them (the air above the surface glow, mostly).
+bool transparentRow(const GradientSpec& gradient, double x1, double y1, double x2, double y2) {
+    if (gradient.radius > 0) {
+        return false;
+    }
+    auto alphaAt = [&](double x, double y) {
+        double s = place(gradient, x, y);
+        if (!gradient.extend && (s < 0 || s > 1)) {
+            return 0.0;
+        }
+        s = std::clamp(s, 0.0, 1.0);
+        return gradient.from.alpha + (gradient.to.alpha - gradient.from.alpha) * s;
+    };
+    return alphaAt(x1, y1) <= 0 && alphaAt(x2, y2) <= 0;
+}
+
 }  // namespace
 
 void paintDitheredGradient(cairo_t* cairo, const GradientSpec& gradient,
@@ -154,6 +171,10 @@ void paintDitheredGradient(cairo_t* cairo, const GradientSpec& gradient,
         double x = box.left + 0.5, y = row + 0.5;
         cairo_matrix_transform_point(&toUser, &x, &y);
         const double stepX = toUser.xx, stepY = toUser.yx;
+        if (transparentRow(gradient, x, y, x + stepX * (box.right - box.left - 1),
+                           y + stepY * (box.right - box.left - 1))) {
+            continue;  // nothing to lay over it: the pixels stay as they are
+        }
         for (int column = box.left; column < box.right; ++column, x += stepX, y += stepY) {
             int coverage = cover ? cover[column - box.left] : 255;
             if (coverage == 0) {

@@ -153,11 +153,15 @@ bool Window::compose() {
     std::vector<const CairoCanvas*> layers;
     PixelRect painted;
     for (View* view : visible) {
+        if (!onlyChanges_ && view->needsDisplay()) {
+            view->setNeedsDisplay();
+        }
         layers.push_back(&view->layer(backingScale_));
         painted = painted.united(view->lastPainted());
     }
-    if (!picture_ || visible != composedViews_) {
-        // A new picture, or a view shown or hidden: everything is composed again.
+    if (!picture_ || visible != composedViews_ || (!onlyChanges_ && !painted.empty())) {
+        // A new picture, a view shown or hidden, or whole pictures asked for: everything is
+        // composed again.
         if (!picture_) {
             picture_ = std::make_unique<CairoCanvas>(size_, backingScale_);
         }

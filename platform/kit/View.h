@@ -114,6 +114,9 @@ public:
     const CairoCanvas* picture() const { return picture_.get(); }
     // The pixels the last compose() changed: all that a host has to put on the screen again.
     PixelRect damage() const { return damage_; }
+    // Off: every picture is painted and composed whole, as if everything had changed (to
+    // measure what repainting only the changes saves).
+    void setRedrawsOnlyChanges(bool on) { onlyChanges_ = on; }
 
 private:
     Size size_;
@@ -121,6 +124,7 @@ private:
     std::shared_ptr<View> contentView_;
     std::unique_ptr<CairoCanvas> picture_;
     PixelRect damage_;
+    bool onlyChanges_ = true;
     std::vector<View*> composedViews_;  // the visible views of the last picture
     unsigned long nativeWindow_ = 0;
     unsigned long nativeVisual_ = 0;

@@ -104,6 +104,7 @@ X11Host::Entry& X11Host::addEntry(::Window xWindow, bool foreign, bool preview) 
     entry->foreign = foreign;
     entry->view = makeView_(points, preview);
     entry->window = std::make_unique<Window>(points, scale_);
+    entry->window->setRedrawsOnlyChanges(settings_.onlyChanges);
     entry->window->setNativeWindow(
         xWindow, attributes.visual != nullptr ? XVisualIDFromVisual(attributes.visual) : 0);
     entry->window->setContentView(entry->view);

@@ -32,6 +32,7 @@ public:
         std::optional<double> scale;  // pixels a point; absent: Xft.dpi / 96, else 1
         bool sharedMemory = true;     // put pictures through MIT-SHM where the server has it
         MonitorList monitors = activeMonitors;
+        bool onlyChanges = true;  // false: whole pictures every time, for measurements
     };
 
     struct ViewStats {
