@@ -61,10 +61,10 @@ float halfCircleDistance(vec2 p, vec2 centre, float radius, bool upper) {
 }
 
 // The fixed dither of the Cairo pictures, -1/2 to +1/2 of a level: interleaved gradient noise
-// on the pixel's column and its row counted from the top.
+// over tiles of 64 × 64 pixels, on the pixel's column and its row counted from the top.
 vec4 dithered(vec3 colour) {
-    float column = floor(gl_FragCoord.x);
-    float row = floor(size.y - gl_FragCoord.y);
+    float column = mod(floor(gl_FragCoord.x), 64.0);
+    float row = mod(floor(size.y - gl_FragCoord.y), 64.0);
     float noise = fract(52.9829189 * fract(0.06711056 * column + 0.00583715 * row));
     return vec4(colour + (noise - 0.5) / 255.0, 1.0);
 }

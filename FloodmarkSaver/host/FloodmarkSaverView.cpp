@@ -90,6 +90,7 @@ void FloodmarkSaverView::start() {
     chromeGate_.reset();
     motionGate_.invalidate();
     painted_.reset();
+    onGpu_.reset();
     gpuWatch_.reset();
     if (gpuView_) {
         gpuView_->setHidden(false);
@@ -189,6 +190,7 @@ void FloodmarkSaverView::tick() {
         if (gpuView_) {
             gpuView_->setHidden(true);
         }
+        onGpu_.reset();
         motionGate_.invalidate();
         redrawWhole();
         return;
@@ -231,18 +233,30 @@ void FloodmarkSaverView::drawOnGpu(const FloodmarkFrame& frame, double scale, do
     gpuView_->setHidden(false);
     int width = static_cast<int>(std::round(scale * bounds().width));
     int height = static_cast<int>(std::round(scale * bounds().height));
+    if (width != gpuView_->drawableWidth() || height != gpuView_->drawableHeight()) {
+        onGpu_.reset();
+    }
     gpuView_->setDrawableSize(width, height);
     if (!motionGate_.needsDraw(frame, bounds(), scale)) {
         return;
     }
     gpuRenderer_->frame = frame;
     gpuRenderer_->beginDraw();
+    std::optional<Rect> changed;
+    if (onGpu_) {
+        changed = SceneDamage::between(*onGpu_, frame, bounds());
+    }
+    gpuView_->setChanged(
+        changed ? std::optional<PixelRect>(pixelsCovering(*changed, scale, width, height))
+                : std::nullopt);
     gpuView_->drawNow();
     SaverStatus& status = *SaverStatus::shared();
     bool presented = gpuRenderer_->presentedLastDraw();
     if (presented) {
         motionGate_.didDraw(frame, bounds(), scale);
+        onGpu_ = frame;
     } else {
+        onGpu_.reset();
         status.recordDrawMiss(gpuRenderer_->lastMiss(), now);
     }
     if (gpuWatch_.record(presented, now)) {

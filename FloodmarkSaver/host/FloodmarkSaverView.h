@@ -87,6 +87,7 @@ private:
     FloodmarkMotionGate motionGate_;
     FloodmarkFrame current_ = FloodmarkFrame::resting();
     std::optional<FloodmarkFrame> painted_;  // what the view's picture shows, when known
+    std::optional<FloodmarkFrame> onGpu_;    // what the GPU last presented, when known
     ChromeGate chromeGate_;
     DetachGate detach_;
     ReattachWatch reattach_;

@@ -343,21 +343,7 @@ void CairoCanvas::compose(const CairoCanvas& layer, std::optional<PixelRect> cli
 }
 
 PixelRect CairoCanvas::pixelsCovering(Rect rect) const {
-    double left = std::floor(rect.x * scale_);
-    double right = std::ceil((rect.x + rect.width) * scale_);
-    double top = std::floor(pixelHeight_ - (rect.y + rect.height) * scale_);
-    double bottom = std::ceil(pixelHeight_ - rect.y * scale_);
-    auto clamped = [](double value, int limit) {
-        return static_cast<int>(std::clamp(value, 0.0, static_cast<double>(limit)));
-    };
-    int x0 = clamped(left, pixelWidth_);
-    int x1 = clamped(right, pixelWidth_);
-    int y0 = clamped(top, pixelHeight_);
-    int y1 = clamped(bottom, pixelHeight_);
-    if (!(rect.width > 0) || !(rect.height > 0) || x1 <= x0 || y1 <= y0) {
-        return {};
-    }
-    return {x0, y0, x1 - x0, y1 - y0};
+    return floodmark::pixelsCovering(rect, scale_, pixelWidth_, pixelHeight_);
 }
 
 cairo_surface_t* CairoCanvas::reusableLayer(const std::string& key,

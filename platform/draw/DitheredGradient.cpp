@@ -73,13 +73,14 @@ double place(const GradientSpec& gradient, double x, double y) {
     return length > 0 ? (dx * ex + dy * ey) / length : 0;
 }
 
-// The gradient's colour at one place and coverage, premultiplied in levels, ready to be laid
-// over pixels.
+// The gradient's colour at one place and coverage, premultiplied, in 65536ths of a level,
+// ready to be laid over pixels in integers.
 struct Source {
     double s = -1;
     int coverage = -1;
-    double alpha = 0;
-    double levels[3] = {0, 0, 0};
+    std::int32_t keep = 65536;  // what is left of the pixel under it
+    std::int32_t alpha = 0;
+    std::int32_t levels[3] = {0, 0, 0};
 
     void update(const GradientSpec& gradient, double place, int cover) {
         if (place == s && cover == coverage) {
@@ -89,23 +90,29 @@ struct Source {
         coverage = cover;
         const Color& from = gradient.from;
         const Color& to = gradient.to;
-        alpha = (from.alpha + (to.alpha - from.alpha) * place) * cover / 255.0;
-        levels[0] = (from.red + (to.red - from.red) * place) * alpha * 255;
-        levels[1] = (from.green + (to.green - from.green) * place) * alpha * 255;
-        levels[2] = (from.blue + (to.blue - from.blue) * place) * alpha * 255;
+        double opacity = (from.alpha + (to.alpha - from.alpha) * place) * cover / 255.0;
+        auto fixed = [](double value) {
+            return static_cast<std::int32_t>(std::lround(value * 65536));
+        };
+        keep = fixed(1 - opacity);
+        alpha = fixed(opacity * 255);
+        levels[0] = fixed((from.red + (to.red - from.red) * place) * opacity * 255);
+        levels[1] = fixed((from.green + (to.green - from.green) * place) * opacity * 255);
+        levels[2] = fixed((from.blue + (to.blue - from.blue) * place) * opacity * 255);
     }
 
-    // Over a premultiplied pixel, each colour rounded with `offset` (every value here is
-    // non-negative, so truncating after adding a half rounds).
-    std::uint32_t over(std::uint32_t pixel, float offset) const {
-        double keep = 1 - alpha;
-        int alphaByte = static_cast<int>((alpha * 255 + (pixel >> 24) * keep) + 0.5);
+    // Over a premultiplied pixel, each colour rounded with `offset` (65536ths of a level;
+    // every sum here is non-negative, so shifting after adding a half rounds).
+    std::uint32_t over(std::uint32_t pixel, std::int32_t offset) const {
+        std::int32_t alphaByte =
+            (alpha + static_cast<std::int32_t>(pixel >> 24) * keep + 32768) >> 16;
         std::uint32_t result = static_cast<std::uint32_t>(alphaByte) << 24;
         for (int channel = 0; channel < 3; ++channel) {
             int shift = 16 - 8 * channel;
-            double level = ((pixel >> shift) & 0xff) * keep + levels[channel];
-            int byte = std::min(static_cast<int>(level + 0.5 + offset), alphaByte);
-            result |= static_cast<std::uint32_t>(std::max(byte, 0)) << shift;
+            std::int32_t level = static_cast<std::int32_t>((pixel >> shift) & 0xff) * keep +
+                                 levels[channel] + 32768 + offset;
+            std::int32_t byte = std::clamp(level >> 16, 0, alphaByte);
+            result |= static_cast<std::uint32_t>(byte) << shift;
         }
         return result;
     }
@@ -167,6 +174,7 @@ void paintDitheredGradient(cairo_t* cairo, const GradientSpec& gradient,
         auto* pixels =
             reinterpret_cast<std::uint32_t*>(data + static_cast<std::ptrdiff_t>(row) * stride);
         const unsigned char* cover = maskData ? maskData + (row - box.top) * maskStride : nullptr;
+        const std::int32_t* offsets = ditherTileRow(row);
         // User space is an affine map of device space: step along the row.
         double x = box.left + 0.5, y = row + 0.5;
         cairo_matrix_transform_point(&toUser, &x, &y);
@@ -175,17 +183,22 @@ void paintDitheredGradient(cairo_t* cairo, const GradientSpec& gradient,
                            y + stepY * (box.right - box.left - 1))) {
             continue;  // nothing to lay over it: the pixels stay as they are
         }
+        // Along a row a linear gradient's place changes by a fixed step (none when it runs
+        // across the rows, as the scene's do).
+        const bool linear = !(gradient.radius > 0);
+        const double rowPlace = place(gradient, x, y);
+        const double placeStep = linear ? place(gradient, x + stepX, y + stepY) - rowPlace : 0;
         for (int column = box.left; column < box.right; ++column, x += stepX, y += stepY) {
             int coverage = cover ? cover[column - box.left] : 255;
             if (coverage == 0) {
                 continue;
             }
-            double s = place(gradient, x, y);
+            double s = linear ? rowPlace + placeStep * (column - box.left) : place(gradient, x, y);
             if (!gradient.extend && (s < 0 || s > 1)) {
                 continue;
             }
             source.update(gradient, std::clamp(s, 0.0, 1.0), coverage);
-            pixels[column] = source.over(pixels[column], ditherOffset(column, row));
+            pixels[column] = source.over(pixels[column], offsets[column % ditherTile]);
         }
     }
     cairo_surface_mark_dirty_rectangle(target, box.left, box.top, box.right - box.left,

@@ -1,6 +1,9 @@
 #pragma once
 
+#include "platform/draw/Geometry.h"
+
 #include <algorithm>
+#include <cmath>
 
 namespace floodmark {
 
@@ -41,5 +44,21 @@ struct PixelRect {
         return {left, top, right - left, bottom - top};
     }
 };
+
+// The whole pixels of a `width` × `height` picture at `scale` pixels a point that `rect`
+// (points, origin bottom-left) touches.
+inline PixelRect pixelsCovering(Rect rect, double scale, int width, int height) {
+    auto clamped = [](double value, int limit) {
+        return static_cast<int>(std::clamp(value, 0.0, static_cast<double>(limit)));
+    };
+    int left = clamped(std::floor(rect.x * scale), width);
+    int right = clamped(std::ceil((rect.x + rect.width) * scale), width);
+    int top = clamped(std::floor(height - (rect.y + rect.height) * scale), height);
+    int bottom = clamped(std::ceil(height - rect.y * scale), height);
+    if (!(rect.width > 0) || !(rect.height > 0) || right <= left || bottom <= top) {
+        return {};
+    }
+    return {left, top, right - left, bottom - top};
+}
 
 }  // namespace floodmark

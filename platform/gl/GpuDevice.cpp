@@ -119,6 +119,14 @@ std::shared_ptr<GpuDevice> GpuDevice::make(std::string& failure) {
     device->onWindowSystem_ = x11Display != nullptr;
     // No config of its own: the one context draws into windows of any visual.
     const char* extensions = eglQueryString(display, EGL_EXTENSIONS);
+    std::string offered = extensions != nullptr ? extensions : "";
+    for (const char* name : {"KHR", "EXT"}) {
+        std::string extension = std::string("EGL_") + name + "_swap_buffers_with_damage";
+        if (device->swapWithDamage_ == nullptr && offered.find(extension) != std::string::npos) {
+            device->swapWithDamage_ = reinterpret_cast<void*>(
+                eglGetProcAddress((std::string("eglSwapBuffersWithDamage") + name).c_str()));
+        }
+    }
     bool configless =
         extensions != nullptr &&
         std::string(extensions).find("EGL_KHR_no_config_context") != std::string::npos;
@@ -191,9 +199,17 @@ bool GpuDevice::makeCurrent(void* surface) {
                           static_cast<EGLContext>(context_)) == EGL_TRUE;
 }
 
-bool GpuDevice::swap(void* surface) {
-    return eglSwapBuffers(static_cast<EGLDisplay>(display_), static_cast<EGLSurface>(surface)) ==
-           EGL_TRUE;
+bool GpuDevice::swap(void* surface, std::optional<PixelRect> changed, int height) {
+    auto display = static_cast<EGLDisplay>(display_);
+    auto target = static_cast<EGLSurface>(surface);
+    if (changed && swapWithDamage_ != nullptr) {
+        auto swapWithDamage = reinterpret_cast<PFNEGLSWAPBUFFERSWITHDAMAGEKHRPROC>(swapWithDamage_);
+        // EGL counts rows from the bottom.
+        EGLint rect[4] = {changed->x, height - changed->y - changed->height, changed->width,
+                          changed->height};
+        return swapWithDamage(display, target, rect, changed->empty() ? 0 : 1) == EGL_TRUE;
+    }
+    return eglSwapBuffers(display, target) == EGL_TRUE;
 }
 
 }  // namespace floodmark

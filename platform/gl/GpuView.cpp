@@ -106,19 +106,26 @@ bool GpuView::present() {
 }
 
 bool GpuView::presentOnScreen() {
+    std::optional<PixelRect> changed = changed_;
+    changed_.reset();
     auto overlay = overlay_.lock();
     if (overlay && !overlay->isHidden()) {
         double scale = window()->backingScale();
         const CairoCanvas& picture = overlay->layer(scale);
         overlayPicture_.draw(picture, overlay->layerVersion());
+        if (changed) {
+            changed = changed->united(overlay->lastPainted());
+        }
     }
-    return device_->swap(surface_);
+    return device_->swap(surface_, changed, drawableHeight_);
 }
 
 void GpuView::presentAgain(bool always) {
     auto overlay = overlay_.lock();
     bool overlayChanged = overlay && !overlay->isHidden() && overlay->needsDisplay();
     if (always || overlayChanged) {
+        // The water is as it was: only the overlay, if anything, changed.
+        setChanged(always ? std::nullopt : std::optional<PixelRect>(PixelRect{}));
         drawNow();
     }
 }
