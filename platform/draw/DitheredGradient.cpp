@@ -118,6 +118,36 @@ struct Source {
     }
 };
 
+// One colour along the row, as a gradient across the rows gives: the fully covered pixels,
+// nearly all of them, take one source in integers only.
+void layRow(std::uint32_t* pixels, const unsigned char* cover, const std::int32_t* offsets,
+            int firstColumn, int count, const GradientSpec& gradient, double s) {
+    if (!gradient.extend && (s < 0 || s > 1)) {
+        return;
+    }
+    s = std::clamp(s, 0.0, 1.0);
+    Source full;
+    full.update(gradient, s, 255);
+    Source partial;
+    for (int i = 0; i < count;) {
+        // A run of fully covered pixels, in a loop the compiler can vectorise.
+        int end = i;
+        while (end < count && (cover == nullptr || cover[end] == 255)) {
+            ++end;
+        }
+        for (; i < end; ++i) {
+            pixels[i] = full.over(pixels[i], offsets[(firstColumn + i) & (ditherTile - 1)]);
+        }
+        if (i < count) {
+            if (cover[i] > 0) {
+                partial.update(gradient, s, cover[i]);
+                pixels[i] = partial.over(pixels[i], offsets[(firstColumn + i) & (ditherTile - 1)]);
+            }
+            ++i;
+        }
+    }
+}
+
 // A linear gradient is transparent along a whole row when it is at both ends, since its
 // alpha changes monotonically between them (the air above the surface glow, mostly).
 bool transparentRow(const GradientSpec& gradient, double x1, double y1, double x2, double y2) {
@@ -188,6 +218,11 @@ void paintDitheredGradient(cairo_t* cairo, const GradientSpec& gradient,
         const bool linear = !(gradient.radius > 0);
         const double rowPlace = place(gradient, x, y);
         const double placeStep = linear ? place(gradient, x + stepX, y + stepY) - rowPlace : 0;
+        if (linear && placeStep == 0) {
+            layRow(pixels + box.left, cover, offsets, box.left, box.right - box.left, gradient,
+                   rowPlace);
+            continue;
+        }
         for (int column = box.left; column < box.right; ++column, x += stepX, y += stepY) {
             int coverage = cover ? cover[column - box.left] : 255;
             if (coverage == 0) {
