@@ -1,6 +1,7 @@
 #include "FloodmarkSaver/FloodmarkChromeView.h"
 
 #include "FloodmarkSaver/scene/FloodmarkRenderer.h"
+#include "FloodmarkSaver/scene/SceneDamage.h"
 
 #include <algorithm>
 #include <cmath>
@@ -23,8 +24,13 @@ void FloodmarkChromeView::show(const FloodmarkFrame& frame) {
     if (key_ == key) {
         return;
     }
+    // The corner mark never changes; the clock and the message change only their rows.
+    if (key_ && key_->style == key.style) {
+        setNeedsDisplayInRect(SceneDamage::chromeText(bounds()));
+    } else {
+        setNeedsDisplay();
+    }
     key_ = std::move(key);
-    setNeedsDisplay();
 }
 
 void FloodmarkChromeView::draw(DrawingContext& context) {

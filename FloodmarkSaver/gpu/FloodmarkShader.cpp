@@ -60,6 +60,15 @@ float halfCircleDistance(vec2 p, vec2 centre, float radius, bool upper) {
     return min(length(v - vec2(radius, 0.0)), length(v + vec2(radius, 0.0)));
 }
 
+// The fixed dither of the Cairo pictures, -1/2 to +1/2 of a level: interleaved gradient noise
+// over tiles of 64 × 64 pixels, on the pixel's column and its row counted from the top.
+vec4 dithered(vec3 colour) {
+    float column = mod(floor(gl_FragCoord.x), 64.0);
+    float row = mod(floor(size.y - gl_FragCoord.y), 64.0);
+    float noise = fract(52.9829189 * fract(0.06711056 * column + 0.00583715 * row));
+    return vec4(colour + (noise - 0.5) / 255.0, 1.0);
+}
+
 void main() {
     vec2 p = gl_FragCoord.xy;
     vec3 colour = canvas.rgb;
@@ -69,7 +78,7 @@ void main() {
         colour = mix(colour, canvasGlow.rgb, alphas.w * (1.0 - t));
     }
     if (size.w < 0.5) {
-        fragColor = vec4(colour, 1.0);
+        fragColor = dithered(colour);
         return;
     }
 
@@ -102,7 +111,7 @@ void main() {
         float markDistance = halfCircleDistance(p, centre, mark.y, mark.w < 0.5);
         colour = mix(colour, tint.rgb, mark.z * strokeCoverage(markDistance, bands.y));
     }
-    fragColor = vec4(colour, 1.0);
+    fragColor = dithered(colour);
 }
 )";
 

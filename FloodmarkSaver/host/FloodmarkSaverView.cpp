@@ -1,6 +1,7 @@
 #include "FloodmarkSaver/host/FloodmarkSaverView.h"
 
 #include "FloodmarkSaver/scene/FloodmarkRenderer.h"
+#include "FloodmarkSaver/scene/SceneDamage.h"
 #include "FloodmarkSaver/status/SaverStatus.h"
 #include "platform/draw/Fonts.h"
 #include "platform/kit/ViewServices.h"
@@ -88,6 +89,8 @@ void FloodmarkSaverView::start() {
     ScreenSaverView::startAnimation();
     chromeGate_.reset();
     motionGate_.invalidate();
+    painted_.reset();
+    onGpu_.reset();
     gpuWatch_.reset();
     if (gpuView_) {
         gpuView_->setHidden(false);
@@ -187,8 +190,9 @@ void FloodmarkSaverView::tick() {
         if (gpuView_) {
             gpuView_->setHidden(true);
         }
+        onGpu_.reset();
         motionGate_.invalidate();
-        setNeedsDisplay();
+        redrawWhole();
         return;
     }
     if (!(bounds().height > 0)) {
@@ -202,34 +206,64 @@ void FloodmarkSaverView::tick() {
         gpuView_->setHidden(true);
     }
     if (motionGate_.needsDraw(frame, bounds(), scale)) {
-        setNeedsDisplay();
+        redrawChanged(frame);
         motionGate_.didDraw(frame, bounds(), scale);
     }
+}
+
+void FloodmarkSaverView::redrawWhole() {
+    setNeedsDisplay();
+    painted_.reset();
+}
+
+void FloodmarkSaverView::redrawChanged(const FloodmarkFrame& frame) {
+    std::optional<Rect> changed;
+    if (painted_) {
+        changed = SceneDamage::between(*painted_, frame, bounds());
+    }
+    if (changed) {
+        setNeedsDisplayInRect(*changed);
+    } else {
+        setNeedsDisplay();
+    }
+    painted_ = frame;
 }
 
 void FloodmarkSaverView::drawOnGpu(const FloodmarkFrame& frame, double scale, double now) {
     gpuView_->setHidden(false);
     int width = static_cast<int>(std::round(scale * bounds().width));
     int height = static_cast<int>(std::round(scale * bounds().height));
+    if (width != gpuView_->drawableWidth() || height != gpuView_->drawableHeight()) {
+        onGpu_.reset();
+    }
     gpuView_->setDrawableSize(width, height);
     if (!motionGate_.needsDraw(frame, bounds(), scale)) {
         return;
     }
     gpuRenderer_->frame = frame;
     gpuRenderer_->beginDraw();
+    std::optional<Rect> changed;
+    if (onGpu_) {
+        changed = SceneDamage::between(*onGpu_, frame, bounds());
+    }
+    gpuView_->setChanged(
+        changed ? std::optional<PixelRect>(pixelsCovering(*changed, scale, width, height))
+                : std::nullopt);
     gpuView_->drawNow();
     SaverStatus& status = *SaverStatus::shared();
     bool presented = gpuRenderer_->presentedLastDraw();
     if (presented) {
         motionGate_.didDraw(frame, bounds(), scale);
+        onGpu_ = frame;
     } else {
+        onGpu_.reset();
         status.recordDrawMiss(gpuRenderer_->lastMiss(), now);
     }
     if (gpuWatch_.record(presented, now)) {
         // The GPU has shown nothing for its whole patience: Cairo draws from now on.
         gpuView_->setHidden(true);
         motionGate_.invalidate();
-        setNeedsDisplay();
+        redrawWhole();
         auto miss = gpuRenderer_->lastMiss().value_or(DrawMiss::skipped);
         status.cairoReason = "the GPU presented nothing for 2 s: " + std::string(miss.rawValue());
         status.recordFallback(now);

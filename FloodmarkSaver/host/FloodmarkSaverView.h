@@ -12,6 +12,7 @@
 #include "platform/kit/ScreenSaverView.h"
 
 #include <memory>
+#include <optional>
 
 namespace floodmark {
 
@@ -72,6 +73,10 @@ private:
     void countView(int change);
     bool drawsOnGpu() const;
     void drawOnGpu(const FloodmarkFrame& frame, double scale, double now);
+    // Cairo repaints all of the view, or only what `frame` changes against the last frame
+    // it was asked to paint.
+    void redrawWhole();
+    void redrawChanged(const FloodmarkFrame& frame);
     void follow(DetachGate::Action action);
 
     std::unique_ptr<FloodmarkFeedLease> lease_;
@@ -81,6 +86,8 @@ private:
     std::shared_ptr<FloodmarkChromeView> chromeView_;
     FloodmarkMotionGate motionGate_;
     FloodmarkFrame current_ = FloodmarkFrame::resting();
+    std::optional<FloodmarkFrame> painted_;  // what the view's picture shows, when known
+    std::optional<FloodmarkFrame> onGpu_;    // what the GPU last presented, when known
     ChromeGate chromeGate_;
     DetachGate detach_;
     ReattachWatch reattach_;

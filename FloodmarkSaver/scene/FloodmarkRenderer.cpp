@@ -26,6 +26,7 @@ void drawGround(DrawingContext& context, Size size, bool calm) {
         layer.setFillColor(calm ? CalmPalette::aGround : FloodmarkPalette::canvas);
         layer.fillRect({0, 0, size.width, size.height});
         layer.save();
+        layer.setGradientDither(true);
         Point bottomCentre{size.width / 2, 0};
         layer.drawRadialGradient(FloodmarkPalette::canvasGlow.withAlpha(originGlowAlpha),
                                  FloodmarkPalette::canvasGlow.withAlpha(0), bottomCentre, 0,
@@ -60,12 +61,14 @@ void drawWater(const FloodmarkFrame& frame, DrawingContext& context, Size size, 
     }
 
     context.save();
+    context.setGradientDither(true);
     context.clipToPath(closedUnder(surface, size, 0));
     context.drawLinearGradient(tint.withAlpha(bodyAlphaTop), tint.withAlpha(bodyAlphaBottom),
                                {w / 2, top + amp}, {w / 2, 0}, true);
     context.restore();
 
     context.save();
+    context.setGradientDither(true);
     context.clipToPath(closedUnder(surface, size, skyHeight));
     context.drawLinearGradient(tint.withAlpha(0), tint.withAlpha(surfaceGlowAlpha),
                                {w / 2, top + amp + glowHeight(h)}, {w / 2, top - amp}, true);

@@ -1,5 +1,6 @@
 #include "platform/draw/CairoCanvas.h"
 
+#include "platform/draw/DitheredGradient.h"
 #include "platform/draw/Fonts.h"
 
 #include <algorithm>
@@ -50,13 +51,23 @@ void addPath(cairo_t* cairo, const Path& path) {
     }
 }
 
+// A clip on whole pixels, set in device space: it only chooses pixels, never changes them.
+void clipToPixels(cairo_t* cairo, std::optional<PixelRect> clip) {
+    if (clip) {
+        cairo_rectangle(cairo, clip->x, clip->y, clip->width, clip->height);
+        cairo_clip(cairo);
+    }
+}
+
 }  // namespace
 
 // The DrawingContext over one cairo context, y flipped so that the origin is bottom-left.
 class CairoContext final : public DrawingContext {
 public:
-    CairoContext(CairoCanvas& canvas, cairo_surface_t* target)
+    CairoContext(CairoCanvas& canvas, cairo_surface_t* target,
+                 std::optional<PixelRect> clip = std::nullopt)
         : canvas_(canvas), cairo_(cairo_create(target)) {
+        clipToPixels(cairo_, clip);
         cairo_translate(cairo_, 0, canvas.pixelHeight_);
         cairo_scale(cairo_, canvas.scale_, -canvas.scale_);
     }
@@ -67,16 +78,16 @@ public:
     void save() override {
         applyPendingClip();
         cairo_save(cairo_);
-        savedColours_.push_back({fill_, stroke_});
+        saved_.push_back({fill_, stroke_, dither_});
     }
     void restore() override {
         // A clip still pending was set after the matching save, so it ends here unapplied.
         pendingClip_.reset();
         cairo_restore(cairo_);
         // The colours are part of the saved state, as Cairo's own source is.
-        if (!savedColours_.empty()) {
-            std::tie(fill_, stroke_) = savedColours_.back();
-            savedColours_.pop_back();
+        if (!saved_.empty()) {
+            std::tie(fill_, stroke_, dither_) = saved_.back();
+            saved_.pop_back();
         }
     }
 
@@ -125,12 +136,22 @@ public:
         pendingClip_ = path;
     }
 
+    void setGradientDither(bool on) override { dither_ = on; }
+
     void drawLinearGradient(Color from, Color to, Point start, Point end, bool extend) override {
+        if (dither_) {
+            paintDithered({from, to, start, end, 0, extend});
+            return;
+        }
         cairo_pattern_t* gradient = cairo_pattern_create_linear(start.x, start.y, end.x, end.y);
         paintGradient(gradient, from, to, extend);
     }
     void drawRadialGradient(Color from, Color to, Point startCentre, double startRadius,
                             Point endCentre, double endRadius, bool extend) override {
+        if (dither_ && startRadius == 0 && startCentre == endCentre && endRadius > 0) {
+            paintDithered({from, to, startCentre, endCentre, endRadius, extend});
+            return;
+        }
         cairo_pattern_t* gradient = cairo_pattern_create_radial(
             startCentre.x, startCentre.y, startRadius, endCentre.x, endCentre.y, endRadius);
         paintGradient(gradient, from, to, extend);
@@ -211,6 +232,15 @@ private:
         }
     }
 
+    void paintDithered(const GradientSpec& gradient) {
+        std::function<void(cairo_t*)> addFillPath;
+        if (pendingClip_) {
+            // The clip stays pending for whatever follows in the same bracket.
+            addFillPath = [this](cairo_t* cairo) { addPath(cairo, *pendingClip_); };
+        }
+        paintDitheredGradient(cairo_, gradient, addFillPath);
+    }
+
     void paintGradient(cairo_pattern_t* gradient, Color from, Color to, bool extend) {
         if (cairo_pattern_status(gradient) == CAIRO_STATUS_SUCCESS) {
             cairo_pattern_add_color_stop_rgba(gradient, 0, from.red, from.green, from.blue,
@@ -267,7 +297,8 @@ private:
     std::optional<Path> pendingClip_;
     Color fill_;
     Color stroke_;
-    std::vector<std::pair<Color, Color>> savedColours_;  // fill and stroke at each save
+    bool dither_ = false;
+    std::vector<std::tuple<Color, Color, bool>> saved_;  // fill, stroke and dither at each save
 };
 
 CairoCanvas::CairoCanvas(Size size, double scale)
@@ -284,26 +315,35 @@ CairoCanvas::~CairoCanvas() {
     cairo_surface_destroy(surface_);
 }
 
-void CairoCanvas::draw(const std::function<void(DrawingContext&)>& paint) {
-    CairoContext context(*this, surface_);
-    paint(context);
+void CairoCanvas::draw(const std::function<void(DrawingContext&)>& paint,
+                       std::optional<PixelRect> clip) {
+    {
+        CairoContext context(*this, surface_, clip);
+        paint(context);
+    }
     cairo_surface_flush(surface_);
 }
 
-void CairoCanvas::clear() {
+void CairoCanvas::clear(std::optional<PixelRect> clip) {
     cairo_t* cairo = cairo_create(surface_);
+    clipToPixels(cairo, clip);
     cairo_set_operator(cairo, CAIRO_OPERATOR_CLEAR);
     cairo_paint(cairo);
     cairo_destroy(cairo);
     cairo_surface_flush(surface_);
 }
 
-void CairoCanvas::compose(const CairoCanvas& layer) {
+void CairoCanvas::compose(const CairoCanvas& layer, std::optional<PixelRect> clip) {
     cairo_t* cairo = cairo_create(surface_);
+    clipToPixels(cairo, clip);
     cairo_set_source_surface(cairo, layer.surface_, 0, 0);
     cairo_paint(cairo);
     cairo_destroy(cairo);
     cairo_surface_flush(surface_);
+}
+
+PixelRect CairoCanvas::pixelsCovering(Rect rect) const {
+    return floodmark::pixelsCovering(rect, scale_, pixelWidth_, pixelHeight_);
 }
 
 cairo_surface_t* CairoCanvas::reusableLayer(const std::string& key,

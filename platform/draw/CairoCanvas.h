@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/draw/DrawingContext.h"
+#include "platform/draw/PixelRect.h"
 
 #include <cairo.h>
 
@@ -9,6 +10,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace floodmark {
@@ -22,12 +24,19 @@ public:
     CairoCanvas(const CairoCanvas&) = delete;
     CairoCanvas& operator=(const CairoCanvas&) = delete;
 
-    // Runs `paint` with a context over the picture.
-    void draw(const std::function<void(DrawingContext&)>& paint);
-    // Makes every pixel transparent.
-    void clear();
-    // Paints `layer`, of the same size, over this picture.
-    void compose(const CairoCanvas& layer);
+    // Runs `paint` with a context over the picture, or only over the pixels of `clip`: those
+    // come out exactly as a whole drawing would make them.
+    void draw(const std::function<void(DrawingContext&)>& paint,
+              std::optional<PixelRect> clip = std::nullopt);
+    // Makes every pixel transparent, or those of `clip`.
+    void clear(std::optional<PixelRect> clip = std::nullopt);
+    // Paints `layer`, of the same size, over this picture, or over `clip` of it.
+    void compose(const CairoCanvas& layer, std::optional<PixelRect> clip = std::nullopt);
+
+    // Every pixel of the picture.
+    PixelRect pixelBounds() const { return {0, 0, pixelWidth_, pixelHeight_}; }
+    // The whole pixels that `rect` (points, origin bottom-left) touches, within the picture.
+    PixelRect pixelsCovering(Rect rect) const;
 
     Size size() const { return size_; }
     double scale() const { return scale_; }

@@ -37,6 +37,10 @@ public:
     virtual void drawLinearGradient(Color from, Color to, Point start, Point end, bool extend) = 0;
     virtual void drawRadialGradient(Color from, Color to, Point startCentre, double startRadius,
                                     Point endCentre, double endRadius, bool extend) = 0;
+    // Gradients drawn from now until the next restore are rounded to the picture's levels with
+    // a fixed dither, so that slow ones show no bands. Linear gradients and radial ones from a
+    // point are dithered; a context that cannot dither draws them as they are.
+    virtual void setGradientDither(bool on) { (void)on; }
 
     virtual void translate(double x, double y) = 0;
     virtual void rotate(double angle) = 0;

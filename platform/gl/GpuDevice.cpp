@@ -1,5 +1,7 @@
 #include "platform/gl/GpuDevice.h"
 
+#include "platform/gl/GpuProbe.h"
+
 #include <EGL/egl.h>
 #include <EGL/eglext.h>
 #include <GLES3/gl3.h>
@@ -63,8 +65,21 @@ const std::shared_ptr<GpuDevice>& GpuDevice::made() {
     return *device;
 }
 
+namespace {
+
+// Asked once: without a hardware GPU, the automatic policy loads nothing of GL at all.
+const std::string& whyNoHardware() {
+    static const std::string reason = GpuProbe::whyNoHardware();
+    return reason;
+}
+
+}  // namespace
+
 std::shared_ptr<GpuDevice> GpuDevice::systemDefault() {
     if (policy == GpuPolicy::off) {
+        return nullptr;
+    }
+    if (policy == GpuPolicy::automatic && !whyNoHardware().empty()) {
         return nullptr;
     }
     const auto& device = made();
@@ -77,6 +92,9 @@ std::shared_ptr<GpuDevice> GpuDevice::systemDefault() {
 std::string GpuDevice::unavailableReason() {
     if (policy == GpuPolicy::off) {
         return "the GPU is switched off";
+    }
+    if (policy == GpuPolicy::automatic && !whyNoHardware().empty()) {
+        return whyNoHardware();
     }
     const auto& device = made();
     if (!device) {
@@ -109,6 +127,14 @@ std::shared_ptr<GpuDevice> GpuDevice::make(std::string& failure) {
     device->onWindowSystem_ = x11Display != nullptr || waylandDisplay != nullptr;
     // No config of its own: the one context draws into windows of any visual.
     const char* extensions = eglQueryString(display, EGL_EXTENSIONS);
+    std::string offered = extensions != nullptr ? extensions : "";
+    for (const char* name : {"KHR", "EXT"}) {
+        std::string extension = std::string("EGL_") + name + "_swap_buffers_with_damage";
+        if (device->swapWithDamage_ == nullptr && offered.find(extension) != std::string::npos) {
+            device->swapWithDamage_ = reinterpret_cast<void*>(
+                eglGetProcAddress((std::string("eglSwapBuffersWithDamage") + name).c_str()));
+        }
+    }
     bool configless =
         extensions != nullptr &&
         std::string(extensions).find("EGL_KHR_no_config_context") != std::string::npos;
@@ -222,9 +248,17 @@ bool GpuDevice::makeCurrent(void* surface) {
                           static_cast<EGLContext>(context_)) == EGL_TRUE;
 }
 
-bool GpuDevice::swap(void* surface) {
-    return eglSwapBuffers(static_cast<EGLDisplay>(display_), static_cast<EGLSurface>(surface)) ==
-           EGL_TRUE;
+bool GpuDevice::swap(void* surface, std::optional<PixelRect> changed, int height) {
+    auto display = static_cast<EGLDisplay>(display_);
+    auto target = static_cast<EGLSurface>(surface);
+    if (changed && swapWithDamage_ != nullptr) {
+        auto swapWithDamage = reinterpret_cast<PFNEGLSWAPBUFFERSWITHDAMAGEKHRPROC>(swapWithDamage_);
+        // EGL counts rows from the bottom.
+        EGLint rect[4] = {changed->x, height - changed->y - changed->height, changed->width,
+                          changed->height};
+        return swapWithDamage(display, target, rect, changed->empty() ? 0 : 1) == EGL_TRUE;
+    }
+    return eglSwapBuffers(display, target) == EGL_TRUE;
 }
 
 }  // namespace floodmark

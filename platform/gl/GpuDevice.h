@@ -1,6 +1,9 @@
 #pragma once
 
+#include "platform/draw/PixelRect.h"
+
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -42,7 +45,10 @@ public:
     bool drawsToWindows() const { return onWindowSystem_; }
     // Makes the context current on this thread, drawing into `surface` (none: framebuffers).
     bool makeCurrent(void* surface = nullptr);
-    bool swap(void* surface);
+    // Shows what was drawn into `surface`, telling the window system that only `changed` of
+    // it (whole pixels, row 0 at the top of a surface `height` rows high) differs from the
+    // last picture, where EGL can say so; everything otherwise.
+    bool swap(void* surface, std::optional<PixelRect> changed = std::nullopt, int height = 0);
 
     // GL_RENDERER, as the driver names itself.
     const std::string& renderer() const { return renderer_; }
@@ -58,6 +64,7 @@ private:
     void* display_ = nullptr;
     void* context_ = nullptr;
     bool onWindowSystem_ = false;
+    void* swapWithDamage_ = nullptr;  // eglSwapBuffersWithDamageKHR or EXT, where offered
     std::string renderer_;
 };
 

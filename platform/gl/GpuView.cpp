@@ -106,13 +106,18 @@ bool GpuView::present() {
 }
 
 bool GpuView::presentOnScreen() {
+    std::optional<PixelRect> changed = changed_;
+    changed_.reset();
     auto overlay = overlay_.lock();
     if (overlay && !overlay->isHidden()) {
         double scale = window()->backingScale();
         const CairoCanvas& picture = overlay->layer(scale);
         overlayPicture_.draw(picture, overlay->layerVersion());
+        if (changed) {
+            changed = changed->united(overlay->lastPainted());
+        }
     }
-    bool swapped = device_->swap(surface_);
+    bool swapped = device_->swap(surface_, changed, drawableHeight_);
     swaps_ += swapped ? 1 : 0;
     return swapped;
 }
@@ -121,6 +126,8 @@ void GpuView::presentAgain(bool always) {
     auto overlay = overlay_.lock();
     bool overlayChanged = overlay && !overlay->isHidden() && overlay->needsDisplay();
     if (always || overlayChanged) {
+        // The water is as it was: only the overlay, if anything, changed.
+        setChanged(always ? std::nullopt : std::optional<PixelRect>(PixelRect{}));
         drawNow();
     }
 }

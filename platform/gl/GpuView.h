@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace floodmark {
@@ -32,6 +33,9 @@ public:
 
     // Draws now through the delegate and keeps the picture.
     void drawNow();
+    // What the next draw changes against the last one on the screen (whole pixels, row 0 at
+    // the top; none: everything). It holds for one draw.
+    void setChanged(std::optional<PixelRect> changed) { changed_ = changed; }
     // Binds the framebuffer for the delegate; false when there is none to draw into.
     bool bindFramebuffer();
     // Makes the picture the delegate drew the view's picture: on the screen in a window, else
@@ -68,6 +72,7 @@ private:
     unsigned long surfaceWindow_ = 0;
     GpuOverlay overlayPicture_;
     bool suspended_ = false;
+    std::optional<PixelRect> changed_;
     long long readBacks_ = 0;
     long long swaps_ = 0;
     std::vector<std::uint8_t> pixels_;  // RGBA rows, bottom row first, as GL reads them

@@ -18,6 +18,24 @@ void View::addSubview(std::shared_ptr<View> subview) {
     subviews_.push_back(std::move(subview));
 }
 
+void View::setNeedsDisplay() {
+    needsDisplay_ = true;
+    dirtyRect_.reset();
+}
+
+void View::setNeedsDisplayInRect(Rect rect) {
+    if (!needsDisplay_) {
+        needsDisplay_ = true;
+        dirtyRect_ = rect;
+    } else if (dirtyRect_) {
+        double left = std::min(dirtyRect_->x, rect.x);
+        double bottom = std::min(dirtyRect_->y, rect.y);
+        double right = std::max(dirtyRect_->x + dirtyRect_->width, rect.x + rect.width);
+        double top = std::max(dirtyRect_->y + dirtyRect_->height, rect.y + rect.height);
+        dirtyRect_ = Rect{left, bottom, right - left, top - bottom};
+    }
+}
+
 bool View::treeNeedsDisplay() const {
     return needsDisplay_ || std::any_of(subviews_.begin(), subviews_.end(), [](const auto& view) {
                return !view->isHidden() && view->treeNeedsDisplay();
@@ -37,15 +55,28 @@ View* View::hitTest(Point point) {
 }
 
 const CairoCanvas& View::layer(double scale) {
+    lastPainted_ = {};
     if (!layer_ || layer_->size() != size_ || layer_->scale() != scale) {
         layer_ = std::make_unique<CairoCanvas>(size_, scale);
-        needsDisplay_ = true;
+        setNeedsDisplay();
     }
-    if (needsDisplay_) {
-        needsDisplay_ = false;
-        renderLayer(*layer_);
-        ++layerVersion_;
+    if (!needsDisplay_) {
+        return *layer_;
     }
+    needsDisplay_ = false;
+    if (dirtyRect_) {
+        lastPainted_ = layer_->pixelsCovering(*dirtyRect_);
+        dirtyRect_.reset();
+        if (!lastPainted_.empty()) {
+            layer_->clear(lastPainted_);
+            layer_->draw([this](DrawingContext& context) { draw(context); }, lastPainted_);
+            ++layerVersion_;
+        }
+        return *layer_;
+    }
+    lastPainted_ = layer_->pixelBounds();
+    renderLayer(*layer_);
+    ++layerVersion_;
     return *layer_;
 }
 
@@ -76,6 +107,7 @@ void Window::setContentView(std::shared_ptr<View> view) {
         contentView_->moveToWindow(nullptr);
     }
     contentView_ = std::move(view);
+    composedViews_.clear();
     if (contentView_) {
         contentView_->setFrameSize(size_);
         contentView_->moveToWindow(this);
@@ -117,18 +149,43 @@ View* Window::selfPresentingView() const {
 }
 
 bool Window::compose() {
+    damage_ = {};
     if (!contentView_ || !contentView_->treeNeedsDisplay() || selfPresentingView()) {
         return false;
     }
-    if (!picture_) {
-        picture_ = std::make_unique<CairoCanvas>(size_, backingScale_);
-    }
-    picture_->clear();
-    picture_->compose(contentView_->layer(backingScale_));
+    std::vector<View*> visible{contentView_.get()};
     for (const auto& subview : contentView_->subviews()) {
         if (!subview->isHidden()) {
-            picture_->compose(subview->layer(backingScale_));
+            visible.push_back(subview.get());
         }
+    }
+    // Every layer is brought up to date first, so that all of them are composed over the
+    // union of what they painted.
+    std::vector<const CairoCanvas*> layers;
+    PixelRect painted;
+    for (View* view : visible) {
+        if (!onlyChanges_ && view->needsDisplay()) {
+            view->setNeedsDisplay();
+        }
+        layers.push_back(&view->layer(backingScale_));
+        painted = painted.united(view->lastPainted());
+    }
+    if (!picture_ || visible != composedViews_ || (!onlyChanges_ && !painted.empty())) {
+        // A new picture, a view shown or hidden, or whole pictures asked for: everything is
+        // composed again.
+        if (!picture_) {
+            picture_ = std::make_unique<CairoCanvas>(size_, backingScale_);
+        }
+        painted = picture_->pixelBounds();
+        composedViews_ = visible;
+    }
+    damage_ = painted.intersected(picture_->pixelBounds());
+    if (damage_.empty()) {
+        return false;
+    }
+    picture_->clear(damage_);
+    for (const CairoCanvas* layer : layers) {
+        picture_->compose(*layer, damage_);
     }
     return true;
 }

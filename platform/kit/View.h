@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace floodmark {
@@ -30,7 +31,11 @@ public:
     void setHidden(bool hidden) { hidden_ = hidden; }
 
     bool needsDisplay() const { return needsDisplay_; }
-    void setNeedsDisplay() { needsDisplay_ = true; }
+    // Marks the whole view to be redrawn.
+    void setNeedsDisplay();
+    // Marks only `rect` (points, origin bottom-left): the rest of the picture stays as it is.
+    // Marks add up until the view is redrawn.
+    void setNeedsDisplayInRect(Rect rect);
     // This view or a visible subview is marked.
     bool treeNeedsDisplay() const;
 
@@ -43,8 +48,10 @@ public:
     // The view that takes a pointer event at `point`, or null to let it through.
     virtual View* hitTest(Point point);
 
-    // Brings the view's picture up to date: redraws it when marked, else keeps it.
+    // Brings the view's picture up to date: redraws what is marked, else keeps it.
     const CairoCanvas& layer(double scale);
+    // The pixels the last call of layer() painted afresh; empty when it kept the picture.
+    PixelRect lastPainted() const { return lastPainted_; }
     // Counts the pictures layer() has painted, so that a copy of it can tell it is stale.
     std::uint64_t layerVersion() const { return layerVersion_; }
 
@@ -64,6 +71,8 @@ private:
     std::vector<std::shared_ptr<View>> subviews_;
     bool hidden_ = false;
     bool needsDisplay_ = true;
+    std::optional<Rect> dirtyRect_;  // what is marked, when not the whole view
+    PixelRect lastPainted_;
     Window* window_ = nullptr;
     std::unique_ptr<CairoCanvas> layer_;
     std::uint64_t layerVersion_ = 0;
@@ -101,15 +110,24 @@ public:
     const std::shared_ptr<View>& contentView() const { return contentView_; }
 
     // Composes the view tree when any of it is marked: the content view's picture, then each
-    // visible subview's. True when a new picture was made.
+    // visible subview's, over the pixels that any of them painted afresh. True when the
+    // picture changed.
     bool compose();
     const CairoCanvas* picture() const { return picture_.get(); }
+    // The pixels the last compose() changed: all that a host has to put on the screen again.
+    PixelRect damage() const { return damage_; }
+    // Off: every picture is painted and composed whole, as if everything had changed (to
+    // measure what repainting only the changes saves).
+    void setRedrawsOnlyChanges(bool on) { onlyChanges_ = on; }
 
 private:
     Size size_;
     double backingScale_;
     std::shared_ptr<View> contentView_;
     std::unique_ptr<CairoCanvas> picture_;
+    PixelRect damage_;
+    bool onlyChanges_ = true;
+    std::vector<View*> composedViews_;  // the visible views of the last picture
     unsigned long nativeWindow_ = 0;
     unsigned long nativeVisual_ = 0;
 };

@@ -27,18 +27,18 @@ bool holdsArgbPixels(const Visual* visual, int depth) {
            visual->blue_mask == 0xff;
 }
 
-// Copies the picture's rows into an image of the same width, row by row, since the strides
-// may differ.
-void copyRows(const CairoCanvas& picture, XImage& image) {
+// Copies the region of the picture into the same place of an image of the same size, row by
+// row, since the strides may differ.
+void copyRegion(const CairoCanvas& picture, XImage& image, PixelRect region) {
     cairo_surface_t* surface = picture.surface();
     cairo_surface_flush(surface);
     const unsigned char* source = cairo_image_surface_get_data(surface);
     int stride = cairo_image_surface_get_stride(surface);
-    int rowBytes = std::min(picture.pixelWidth(), image.width) * 4;
-    int rows = std::min(picture.pixelHeight(), image.height);
-    for (int row = 0; row < rows; ++row) {
-        std::memcpy(image.data + static_cast<std::ptrdiff_t>(row) * image.bytes_per_line,
-                    source + static_cast<std::ptrdiff_t>(row) * stride, rowBytes);
+    std::ptrdiff_t rowBytes = static_cast<std::ptrdiff_t>(region.width) * 4;
+    std::ptrdiff_t offset = static_cast<std::ptrdiff_t>(region.x) * 4;
+    for (int row = region.y; row < region.y + region.height; ++row) {
+        std::memcpy(image.data + static_cast<std::ptrdiff_t>(row) * image.bytes_per_line + offset,
+                    source + static_cast<std::ptrdiff_t>(row) * stride + offset, rowBytes);
     }
 }
 
@@ -62,13 +62,20 @@ PicturePresenter::~PicturePresenter() {
     XFreeGC(connection_.display(), gc_);
 }
 
-void PicturePresenter::present(const CairoCanvas& picture) {
+void PicturePresenter::present(const CairoCanvas& picture, std::optional<PixelRect> region) {
+    PixelRect put = picture.pixelBounds();
+    if (region) {
+        put = region->intersected(put);
+    }
+    if (put.empty()) {
+        return;
+    }
     if (!directPixels_) {
-        paintThroughCairo(picture);
+        paintThroughCairo(picture, put);
     } else if (shared_ && ensureSharedImage(picture.pixelWidth(), picture.pixelHeight())) {
-        putShared(picture);
+        putShared(picture, put);
     } else {
-        putPlain(picture);
+        putPlain(picture, put);
     }
 }
 
@@ -127,16 +134,16 @@ void PicturePresenter::releaseSharedImage() {
     image_ = nullptr;
 }
 
-void PicturePresenter::putShared(const CairoCanvas& picture) {
-    copyRows(picture, *image_);
-    XShmPutImage(connection_.display(), window_, gc_, image_, 0, 0, 0, 0,
-                 static_cast<unsigned>(image_->width), static_cast<unsigned>(image_->height),
-                 False);
+void PicturePresenter::putShared(const CairoCanvas& picture, PixelRect region) {
+    copyRegion(picture, *image_, region);
+    XShmPutImage(connection_.display(), window_, gc_, image_, region.x, region.y, region.x,
+                 region.y, static_cast<unsigned>(region.width),
+                 static_cast<unsigned>(region.height), False);
     // The segment is written again for the next picture only once the server has read it.
     XSync(connection_.display(), False);
 }
 
-void PicturePresenter::putPlain(const CairoCanvas& picture) {
+void PicturePresenter::putPlain(const CairoCanvas& picture, PixelRect region) {
     cairo_surface_t* surface = picture.surface();
     cairo_surface_flush(surface);
     // The picture's own pixels go out as they are; the image only borrows them.
@@ -149,20 +156,22 @@ void PicturePresenter::putPlain(const CairoCanvas& picture) {
         return;
     }
     image->byte_order = LSBFirst;
-    XPutImage(connection_.display(), window_, gc_, image, 0, 0, 0, 0,
-              static_cast<unsigned>(image->width), static_cast<unsigned>(image->height));
+    XPutImage(connection_.display(), window_, gc_, image, region.x, region.y, region.x, region.y,
+              static_cast<unsigned>(region.width), static_cast<unsigned>(region.height));
     image->data = nullptr;
     XDestroyImage(image);
     XFlush(connection_.display());
 }
 
-void PicturePresenter::paintThroughCairo(const CairoCanvas& picture) {
+void PicturePresenter::paintThroughCairo(const CairoCanvas& picture, PixelRect region) {
     if (visual_ == nullptr) {
         return;
     }
     cairo_surface_t* target = cairo_xlib_surface_create(
         connection_.display(), window_, visual_, picture.pixelWidth(), picture.pixelHeight());
     cairo_t* cairo = cairo_create(target);
+    cairo_rectangle(cairo, region.x, region.y, region.width, region.height);
+    cairo_clip(cairo);
     cairo_set_operator(cairo, CAIRO_OPERATOR_SOURCE);
     cairo_set_source_surface(cairo, picture.surface(), 0, 0);
     {

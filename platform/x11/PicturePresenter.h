@@ -7,6 +7,8 @@
 #include <X11/Xutil.h>
 #include <X11/extensions/XShm.h>
 
+#include <optional>
+
 namespace floodmark {
 
 // Puts a window's pictures on its X window: through a shared-memory image where the server
@@ -20,15 +22,16 @@ public:
     PicturePresenter(const PicturePresenter&) = delete;
     PicturePresenter& operator=(const PicturePresenter&) = delete;
 
-    void present(const CairoCanvas& picture);
+    // Puts `region` of the picture on the window (the whole picture when none is given).
+    void present(const CairoCanvas& picture, std::optional<PixelRect> region = std::nullopt);
     bool sharesMemory() const { return shared_; }
 
 private:
     bool ensureSharedImage(int width, int height);
     void releaseSharedImage();
-    void putShared(const CairoCanvas& picture);
-    void putPlain(const CairoCanvas& picture);
-    void paintThroughCairo(const CairoCanvas& picture);
+    void putShared(const CairoCanvas& picture, PixelRect region);
+    void putPlain(const CairoCanvas& picture, PixelRect region);
+    void paintThroughCairo(const CairoCanvas& picture, PixelRect region);
 
     XConnection& connection_;
     ::Window window_;

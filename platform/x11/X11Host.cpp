@@ -104,6 +104,7 @@ X11Host::Entry& X11Host::addEntry(::Window xWindow, bool foreign, bool preview) 
     entry->foreign = foreign;
     entry->view = makeView_(points, preview);
     entry->window = std::make_unique<Window>(points, scale_);
+    entry->window->setRedrawsOnlyChanges(settings_.onlyChanges);
     entry->window->setNativeWindow(
         xWindow, attributes.visual != nullptr ? XVisualIDFromVisual(attributes.visual) : 0);
     entry->window->setContentView(entry->view);
@@ -283,8 +284,10 @@ void X11Host::tick(Entry& entry) {
         // The GPU presented in the tick if the water moved; the chrome may still have changed.
         gpu->presentAgain(false);
     } else if (entry.window->contentView() && entry.window->compose()) {
-        entry.presenter->present(*entry.window->picture());
+        PixelRect damage = entry.window->damage();
+        entry.presenter->present(*entry.window->picture(), damage);
         ++entry.stats.pictures;
+        entry.stats.bytesPut += static_cast<long long>(damage.width) * damage.height * 4;
         entry.stats.tickToScreenSeconds += steadySeconds() - now;
     }
     entry.stats.tickSeconds += steadySeconds() - now;

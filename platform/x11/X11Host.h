@@ -32,12 +32,14 @@ public:
         std::optional<double> scale;  // pixels a point; absent: Xft.dpi / 96, else 1
         bool sharedMemory = true;     // put pictures through MIT-SHM where the server has it
         MonitorList monitors = activeMonitors;
+        bool onlyChanges = true;  // false: whole pictures every time, for measurements
     };
 
     struct ViewStats {
         long long ticks = 0;
         long long pictures = 0;  // composed and put on the screen after a tick
         long long repaints = 0;  // the last picture put again because the server lost it
+        long long bytesPut = 0;  // pixels' bytes of the pictures put after ticks
         // From the start of a tick to its picture handed to the server, summed over pictures.
         double tickToScreenSeconds = 0;
         // Time spent in ticks, drawing and presenting included (the GPU swaps in the tick).

@@ -22,6 +22,7 @@ public:
     // ":N", as DISPLAY wants it.
     const std::string& name() const { return name_; }
     Display* display() const { return display_; }
+    pid_t pid() const { return pid_; }
 
     // A mapped top-level window, as a screen-saver host makes one for its hack.
     ::Window makeWindow(int width, int height);

@@ -1,0 +1,246 @@
+#include "platform/draw/DitheredGradient.h"
+
+#include "platform/draw/Dither.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+
+namespace floodmark {
+
+namespace {
+
+struct PixelBox {
+    int left = 0;
+    int top = 0;
+    int right = 0;
+    int bottom = 0;
+    bool empty() const { return right <= left || bottom <= top; }
+};
+
+// Device pixels of the user-space box (x1, y1)–(x2, y2), rounded outward.
+PixelBox deviceBox(cairo_t* cairo, double x1, double y1, double x2, double y2) {
+    double xs[4] = {x1, x2, x1, x2};
+    double ys[4] = {y1, y1, y2, y2};
+    double left = INFINITY, top = INFINITY, right = -INFINITY, bottom = -INFINITY;
+    for (int i = 0; i < 4; ++i) {
+        cairo_user_to_device(cairo, &xs[i], &ys[i]);
+        left = std::min(left, xs[i]);
+        right = std::max(right, xs[i]);
+        top = std::min(top, ys[i]);
+        bottom = std::max(bottom, ys[i]);
+    }
+    auto whole = [](double value) { return static_cast<int>(std::clamp(value, -1e6, 1e6)); };
+    return {whole(std::floor(left)), whole(std::floor(top)), whole(std::ceil(right)),
+            whole(std::ceil(bottom))};
+}
+
+PixelBox intersect(PixelBox a, PixelBox b) {
+    return {std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
+            std::min(a.bottom, b.bottom)};
+}
+
+// Coverage of the fill path over the box, 0…255 a pixel, as Cairo would fill it.
+cairo_surface_t* coverage(cairo_t* cairo, PixelBox box,
+                          const std::function<void(cairo_t*)>& addFillPath) {
+    cairo_surface_t* mask =
+        cairo_image_surface_create(CAIRO_FORMAT_A8, box.right - box.left, box.bottom - box.top);
+    cairo_t* painter = cairo_create(mask);
+    cairo_matrix_t matrix;
+    cairo_get_matrix(cairo, &matrix);
+    matrix.x0 -= box.left;
+    matrix.y0 -= box.top;
+    cairo_set_matrix(painter, &matrix);
+    addFillPath(painter);
+    cairo_set_fill_rule(painter, CAIRO_FILL_RULE_WINDING);
+    cairo_fill(painter);
+    cairo_destroy(painter);
+    cairo_surface_flush(mask);
+    return mask;
+}
+
+// Where along the gradient a user-space point lies: 0 at its start, 1 at its end.
+double place(const GradientSpec& gradient, double x, double y) {
+    double dx = x - gradient.start.x;
+    double dy = y - gradient.start.y;
+    if (gradient.radius > 0) {
+        return std::sqrt(dx * dx + dy * dy) / gradient.radius;
+    }
+    double ex = gradient.end.x - gradient.start.x;
+    double ey = gradient.end.y - gradient.start.y;
+    double length = ex * ex + ey * ey;
+    return length > 0 ? (dx * ex + dy * ey) / length : 0;
+}
+
+// The gradient's colour at one place and coverage, premultiplied, in 65536ths of a level,
+// ready to be laid over pixels in integers.
+struct Source {
+    double s = -1;
+    int coverage = -1;
+    std::int32_t keep = 65536;  // what is left of the pixel under it
+    std::int32_t alpha = 0;
+    std::int32_t levels[3] = {0, 0, 0};
+
+    void update(const GradientSpec& gradient, double place, int cover) {
+        if (place == s && cover == coverage) {
+            return;
+        }
+        s = place;
+        coverage = cover;
+        const Color& from = gradient.from;
+        const Color& to = gradient.to;
+        double opacity = (from.alpha + (to.alpha - from.alpha) * place) * cover / 255.0;
+        auto fixed = [](double value) {
+            return static_cast<std::int32_t>(std::lround(value * 65536));
+        };
+        keep = fixed(1 - opacity);
+        alpha = fixed(opacity * 255);
+        levels[0] = fixed((from.red + (to.red - from.red) * place) * opacity * 255);
+        levels[1] = fixed((from.green + (to.green - from.green) * place) * opacity * 255);
+        levels[2] = fixed((from.blue + (to.blue - from.blue) * place) * opacity * 255);
+    }
+
+    // Over a premultiplied pixel, each colour rounded with `offset` (65536ths of a level;
+    // every sum here is non-negative, so shifting after adding a half rounds).
+    std::uint32_t over(std::uint32_t pixel, std::int32_t offset) const {
+        std::int32_t alphaByte =
+            (alpha + static_cast<std::int32_t>(pixel >> 24) * keep + 32768) >> 16;
+        std::uint32_t result = static_cast<std::uint32_t>(alphaByte) << 24;
+        for (int channel = 0; channel < 3; ++channel) {
+            int shift = 16 - 8 * channel;
+            std::int32_t level = static_cast<std::int32_t>((pixel >> shift) & 0xff) * keep +
+                                 levels[channel] + 32768 + offset;
+            std::int32_t byte = std::clamp(level >> 16, 0, alphaByte);
+            result |= static_cast<std::uint32_t>(byte) << shift;
+        }
+        return result;
+    }
+};
+
+// One colour along the row, as a gradient across the rows gives: the fully covered pixels,
+// nearly all of them, take one source in integers only.
+void layRow(std::uint32_t* pixels, const unsigned char* cover, const std::int32_t* offsets,
+            int firstColumn, int count, const GradientSpec& gradient, double s) {
+    if (!gradient.extend && (s < 0 || s > 1)) {
+        return;
+    }
+    s = std::clamp(s, 0.0, 1.0);
+    Source full;
+    full.update(gradient, s, 255);
+    Source partial;
+    for (int i = 0; i < count;) {
+        // A run of fully covered pixels, in a loop the compiler can vectorise.
+        int end = i;
+        while (end < count && (cover == nullptr || cover[end] == 255)) {
+            ++end;
+        }
+        for (; i < end; ++i) {
+            pixels[i] = full.over(pixels[i], offsets[(firstColumn + i) & (ditherTile - 1)]);
+        }
+        if (i < count) {
+            if (cover[i] > 0) {
+                partial.update(gradient, s, cover[i]);
+                pixels[i] = partial.over(pixels[i], offsets[(firstColumn + i) & (ditherTile - 1)]);
+            }
+            ++i;
+        }
+    }
+}
+
+// A linear gradient is transparent along a whole row when it is at both ends, since its
+// alpha changes monotonically between them (the air above the surface glow, mostly).
+bool transparentRow(const GradientSpec& gradient, double x1, double y1, double x2, double y2) {
+    if (gradient.radius > 0) {
+        return false;
+    }
+    auto alphaAt = [&](double x, double y) {
+        double s = place(gradient, x, y);
+        if (!gradient.extend && (s < 0 || s > 1)) {
+            return 0.0;
+        }
+        s = std::clamp(s, 0.0, 1.0);
+        return gradient.from.alpha + (gradient.to.alpha - gradient.from.alpha) * s;
+    };
+    return alphaAt(x1, y1) <= 0 && alphaAt(x2, y2) <= 0;
+}
+
+}  // namespace
+
+void paintDitheredGradient(cairo_t* cairo, const GradientSpec& gradient,
+                           const std::function<void(cairo_t*)>& addFillPath) {
+    cairo_surface_t* target = cairo_get_target(cairo);
+    if (cairo_surface_get_type(target) != CAIRO_SURFACE_TYPE_IMAGE ||
+        cairo_image_surface_get_format(target) != CAIRO_FORMAT_ARGB32) {
+        return;
+    }
+    double x1, y1, x2, y2;
+    cairo_clip_extents(cairo, &x1, &y1, &x2, &y2);
+    PixelBox box = intersect(
+        deviceBox(cairo, x1, y1, x2, y2),
+        {0, 0, cairo_image_surface_get_width(target), cairo_image_surface_get_height(target)});
+    if (addFillPath) {
+        cairo_new_path(cairo);
+        addFillPath(cairo);
+        cairo_fill_extents(cairo, &x1, &y1, &x2, &y2);
+        cairo_new_path(cairo);
+        box = intersect(box, deviceBox(cairo, x1, y1, x2, y2));
+    }
+    if (box.empty()) {
+        return;
+    }
+    cairo_surface_t* mask = addFillPath ? coverage(cairo, box, addFillPath) : nullptr;
+    const unsigned char* maskData = mask ? cairo_image_surface_get_data(mask) : nullptr;
+    const int maskStride = mask ? cairo_image_surface_get_stride(mask) : 0;
+
+    cairo_matrix_t toUser;
+    cairo_get_matrix(cairo, &toUser);
+    cairo_matrix_invert(&toUser);
+    cairo_surface_flush(target);
+    unsigned char* data = cairo_image_surface_get_data(target);
+    const int stride = cairo_image_surface_get_stride(target);
+    Source source;
+    for (int row = box.top; row < box.bottom; ++row) {
+        auto* pixels =
+            reinterpret_cast<std::uint32_t*>(data + static_cast<std::ptrdiff_t>(row) * stride);
+        const unsigned char* cover = maskData ? maskData + (row - box.top) * maskStride : nullptr;
+        const std::int32_t* offsets = ditherTileRow(row);
+        // User space is an affine map of device space: step along the row.
+        double x = box.left + 0.5, y = row + 0.5;
+        cairo_matrix_transform_point(&toUser, &x, &y);
+        const double stepX = toUser.xx, stepY = toUser.yx;
+        if (transparentRow(gradient, x, y, x + stepX * (box.right - box.left - 1),
+                           y + stepY * (box.right - box.left - 1))) {
+            continue;  // nothing to lay over it: the pixels stay as they are
+        }
+        // Along a row a linear gradient's place changes by a fixed step (none when it runs
+        // across the rows, as the scene's do).
+        const bool linear = !(gradient.radius > 0);
+        const double rowPlace = place(gradient, x, y);
+        const double placeStep = linear ? place(gradient, x + stepX, y + stepY) - rowPlace : 0;
+        if (linear && placeStep == 0) {
+            layRow(pixels + box.left, cover, offsets, box.left, box.right - box.left, gradient,
+                   rowPlace);
+            continue;
+        }
+        for (int column = box.left; column < box.right; ++column, x += stepX, y += stepY) {
+            int coverage = cover ? cover[column - box.left] : 255;
+            if (coverage == 0) {
+                continue;
+            }
+            double s = linear ? rowPlace + placeStep * (column - box.left) : place(gradient, x, y);
+            if (!gradient.extend && (s < 0 || s > 1)) {
+                continue;
+            }
+            source.update(gradient, std::clamp(s, 0.0, 1.0), coverage);
+            pixels[column] = source.over(pixels[column], offsets[column % ditherTile]);
+        }
+    }
+    cairo_surface_mark_dirty_rectangle(target, box.left, box.top, box.right - box.left,
+                                       box.bottom - box.top);
+    if (mask) {
+        cairo_surface_destroy(mask);
+    }
+}
+
+}  // namespace floodmark
