@@ -5,7 +5,7 @@ set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
 
 install(TARGETS floodmark RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 # floodmark finds it in ../libexec, and the fonts in ../share from either.
-install(TARGETS floodmark-saver floodmark-options RUNTIME DESTINATION ${CMAKE_INSTALL_LIBEXECDIR})
+install(TARGETS floodmark-saver floodmark-options floodmark-idle RUNTIME DESTINATION ${CMAKE_INSTALL_LIBEXECDIR})
 install(FILES
   resources/fonts/IBMPlexMono-Regular.ttf
   resources/fonts/IBMPlexSans-Medium.ttf
