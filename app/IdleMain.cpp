@@ -1,5 +1,6 @@
 #include "app/CommandLine.h"
 #include "app/HelperProgram.h"
+#include "app/IdleSetup.h"
 #include "app/IdleWatch.h"
 
 #include "FloodmarkSaver/status/SaverStatus.h"
@@ -37,12 +38,20 @@ int main(int argc, char** argv) {
     bool x11 = false;
     bool wayland = false;
     std::vector<std::string> saverArguments;
-    parser
-        .add_option("--after", minutes, "Minutes of idleness before the saver starts (default 5)")
-        ->check(CLI::Range(0.0, maxMinutes));
+    auto* afterOption = parser
+                            .add_option("--after", minutes,
+                                        "Minutes of idleness before the saver starts (default 5)")
+                            ->check(CLI::Range(0.0, maxMinutes));
     auto* x11Flag = parser.add_flag("--x11", x11, "Watch the X server's idle time");
     parser.add_flag("--wayland", wayland, "Watch the Wayland compositor's idleness")
         ->excludes(x11Flag);
+    bool enable = false;
+    bool disable = false;
+    auto* enableFlag =
+        parser.add_flag("--enable", enable,
+                        "Run the watcher in every session from now on (a systemd user service)");
+    parser.add_flag("--disable", disable, "Stop the watcher and undo --enable")
+        ->excludes(enableFlag);
     parser.add_option("saver-arguments", saverArguments, "Arguments for the saver, after --");
     if (auto exit = app::parseCommandLine(parser, words.subspan(skip))) {
         return *exit;
@@ -50,6 +59,14 @@ int main(int argc, char** argv) {
     if (!std::isfinite(minutes)) {
         std::cerr << "floodmark idle: --after takes a number of minutes\n";
         return 2;
+    }
+
+    if (enable) {
+        return app::enableIdleWatch(
+            afterOption->count() > 0 ? std::optional(minutes) : std::nullopt, saverArguments);
+    }
+    if (disable) {
+        return app::disableIdleWatch();
     }
 
     // A stand-in for tests; otherwise the saver program beside this one.

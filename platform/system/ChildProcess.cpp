@@ -3,6 +3,7 @@
 #include <spawn.h>
 #include <sys/wait.h>
 
+#include <cerrno>
 #include <csignal>
 
 extern char** environ;
@@ -30,7 +31,7 @@ bool ChildProcess::start(const std::string& program, const std::vector<std::stri
     posix_spawnattr_setsigdefault(&attributes, &all);
     posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
     pid_t pid = -1;
-    int result = posix_spawn(&pid, program.c_str(), nullptr, &attributes, words.data(), environ);
+    int result = posix_spawnp(&pid, program.c_str(), nullptr, &attributes, words.data(), environ);
     posix_spawnattr_destroy(&attributes);
     if (result != 0) {
         return false;
@@ -49,8 +50,23 @@ std::optional<ChildProcess::End> ChildProcess::reap() {
     if (!running()) {
         return std::nullopt;
     }
+    return collect(WNOHANG);
+}
+
+std::optional<ChildProcess::End> ChildProcess::wait() {
+    if (!running()) {
+        return std::nullopt;
+    }
+    return collect(0);
+}
+
+std::optional<ChildProcess::End> ChildProcess::collect(int options) {
     int status = 0;
-    if (waitpid(pid_, &status, WNOHANG) != pid_) {
+    pid_t result = 0;
+    do {
+        result = waitpid(pid_, &status, options);
+    } while (result < 0 && errno == EINTR);
+    if (result != pid_) {
         return std::nullopt;
     }
     pid_ = -1;
