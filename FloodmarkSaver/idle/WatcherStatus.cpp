@@ -4,6 +4,9 @@
 
 #include <nlohmann/json.hpp>
 
+#include <signal.h>
+
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 
@@ -82,7 +85,11 @@ std::optional<WatcherStatus> WatcherStatus::read(const std::string& path) {
 std::string WatcherStatus::toText(double now) const {
     char timeout[32];
     std::snprintf(timeout, sizeof timeout, "%g s", timeoutSeconds);
-    std::string state = now - updatedAt > staleAfter ? "stale (no heartbeat)" : "running";
+    bool alive =
+        pid > 0 && pid <= 0x7fffffff && (kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM);
+    std::string state = !alive                         ? "stopped (process gone)"
+                        : now - updatedAt > staleAfter ? "stale (no heartbeat)"
+                                                       : "running";
     return "idle watcher " + std::to_string(pid) + ": " + state + "\n  source: " + source +
            "\n  timeout: " + timeout + "\n  inhibited: " + yesNo(inhibited) +
            "\n  locked: " + yesNo(locked) + "\n  saver running: " + yesNo(saverRunning) +

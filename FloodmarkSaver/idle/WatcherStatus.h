@@ -25,7 +25,7 @@ struct WatcherStatus {
     std::string toJsonText() const;
     // Absent for a missing, oversized or malformed file.
     static std::optional<WatcherStatus> read(const std::string& path);
-    // Lines for `floodmark status`.
+    // Lines for `floodmark status`: running, stale, or stopped when its process is gone.
     std::string toText(double now) const;
 
     bool operator==(const WatcherStatus&) const = default;

@@ -10,6 +10,7 @@
 #include <dirent.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <csignal>
 #include <fstream>
 #include <optional>
@@ -94,10 +95,18 @@ TEST(IdleWatch, StartsTheSaverWhenIdleAndStopsItAtInput) {
     EXPECT_EQ(status->source, "x11");
     EXPECT_DOUBLE_EQ(status->timeoutSeconds, 1.2);
     EXPECT_EQ(status->pid, watch.pid());
-    std::ifstream arguments(home.file("arguments"));
     std::string words;
-    std::getline(arguments, words);
+    EXPECT_TRUE(waitUntil([&] {
+        std::ifstream arguments(home.file("arguments"));
+        return std::getline(arguments, words) && !words.empty();
+    }));
     EXPECT_EQ(words, "--fullscreen --cpu");
+    auto report = fixtures::runFloodmark("status", home.path()).lines;
+    for (const std::string& line :
+         {"idle watcher " + std::to_string(watch.pid()) + ": running", std::string("  source: x11"),
+          std::string("  timeout: 1.2 s"), std::string("  saver running: yes")}) {
+        EXPECT_NE(std::find(report.begin(), report.end(), line), report.end()) << line;
+    }
 
     movePointer(server, 200);
     EXPECT_TRUE(waitUntil([&] { return !alive(pid); }, 3s));
