@@ -4,11 +4,13 @@
 #include "app/IdleWatch.h"
 
 #include "FloodmarkSaver/status/SaverStatus.h"
+#include "platform/idle/KdeIdleSource.h"
 #include "platform/idle/X11IdleSource.h"
 
 #include <cmath>
 #include <cstdlib>
 #include <iostream>
+#include <memory>
 #include <span>
 #include <string_view>
 
@@ -81,21 +83,26 @@ int main(int argc, char** argv) {
     }
 
     double timeout = minutes * 60;
+    std::unique_ptr<IdleSource> source;
     bool waylandSession = !environment("WAYLAND_DISPLAY").empty();
     if (wayland || (waylandSession && !x11)) {
         // XWayland's idle time sees only input to X windows, so it never stands in here.
-        std::cerr << "floodmark idle: no Wayland idle source answered on WAYLAND_DISPLAY\n";
-        return 2;
+        source = KdeIdleSource::open(timeout);
+        if (!source) {
+            std::cerr << "floodmark idle: no idle source answered: the compositor on "
+                         "WAYLAND_DISPLAY offers no idle protocol Floodmark knows\n";
+            return 2;
+        }
+    } else {
+        source = X11IdleSource::open(environment("DISPLAY"), timeout);
+        if (!source) {
+            std::cerr << "floodmark idle: no idle source answered: cannot read the X server's idle "
+                         "time on DISPLAY\n";
+            return 2;
+        }
+        // One borderless window on every monitor; on Wayland the saver covers every output.
+        saverArguments.insert(saverArguments.begin(), "--fullscreen");
     }
-    auto source = X11IdleSource::open(environment("DISPLAY"), timeout);
-    if (!source) {
-        std::cerr
-            << "floodmark idle: no idle source answered: cannot read the X server's idle time "
-               "on DISPLAY\n";
-        return 2;
-    }
-    // One borderless window on every monitor.
-    saverArguments.insert(saverArguments.begin(), "--fullscreen");
     app::IdleWatchSettings settings{saverProgram, saverArguments, timeout,
                                     SaverStatus::defaultDirectory()};
     return app::runIdleWatch(*source, settings);

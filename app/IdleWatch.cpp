@@ -139,7 +139,7 @@ int runIdleWatch(IdleSource& source, const IdleWatchSettings& settings) {
         sigaction(number, &action, nullptr);
     }
     Watch watch(source, settings);
-    while (!stopRequested) {
+    while (!stopRequested && !source.lost()) {
         watch.step(monotonicSeconds());
         std::this_thread::sleep_for(pollInterval);
     }

@@ -15,8 +15,9 @@ struct IdleWatchSettings {
     std::string statusDirectory;
 };
 
-// Runs the watcher until SIGTERM, SIGINT or SIGHUP: starts the saver when `source` says idle and
-// nothing holds it off, stops it on activity. The saver is stopped before it returns 0.
+// Runs the watcher until SIGTERM, SIGINT or SIGHUP, or until the source's provider goes: starts the
+// saver when `source` says idle and nothing holds it off, stops it on activity. The saver is
+// stopped before it returns 0.
 int runIdleWatch(IdleSource& source, const IdleWatchSettings& settings);
 
 }  // namespace floodmark::app

@@ -16,6 +16,8 @@ public:
     virtual std::string_view name() const = 0;
     // What changed since the last call, oldest first.
     virtual std::vector<IdleChange> poll() = 0;
+    // The connection to the provider is gone: the session is over.
+    virtual bool lost() const { return false; }
 };
 
 }  // namespace floodmark
