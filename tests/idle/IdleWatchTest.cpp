@@ -11,6 +11,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cctype>
 #include <csignal>
 #include <fstream>
 #include <optional>
@@ -116,6 +117,40 @@ TEST(IdleWatch, StartsTheSaverWhenIdleAndStopsItAtInput) {
     EXPECT_EQ(watch.stop(SIGTERM), 0);
     EXPECT_FALSE(alive(starts(home)[1]));
     EXPECT_FALSE(watcherStatus(home)) << "the watcher removes its status file";
+}
+
+// The saver's own status files: one per process, named by its pid.
+std::vector<int> saverStatusFiles(const TempDirectory& home) {
+    std::vector<int> pids;
+    if (DIR* listing = opendir((home.path() + statusDirectory).c_str())) {
+        while (const dirent* entry = readdir(listing)) {
+            std::string name = entry->d_name;
+            if (name.ends_with(".json") && std::isdigit(static_cast<unsigned char>(name[0]))) {
+                pids.push_back(std::stoi(name));
+            }
+        }
+        closedir(listing);
+    }
+    return pids;
+}
+
+TEST(IdleWatch, TheRealSaverCoversTheScreenWhileIdleAndGoesAtInput) {
+    XServer server({"1280x720x24"}, {"-br"});
+    ASSERT_TRUE(server.running());
+    ::Window root = DefaultRootWindow(server.display());
+    ASSERT_LE(server.pixel(root, 2, 2).blue, 10) << "a black screen before the saver";
+    TempDirectory home;
+    movePointer(server, 10);
+    RunningFloodmark watch({"idle", "--x11", "--after", "0.02", "--", "--cpu"}, home.path(),
+                           {"DISPLAY=" + server.name()});
+    ASSERT_TRUE(waitUntil([&] { return !saverStatusFiles(home).empty(); }));
+    int saver = saverStatusFiles(home)[0];
+    EXPECT_NE(saver, watch.pid());
+    // The water's dark blue canvas over the black of the bare screen.
+    EXPECT_TRUE(waitUntil([&] { return server.pixel(root, 2, 2).blue > 10; }));
+    movePointer(server, 300);
+    EXPECT_TRUE(waitUntil([&] { return !alive(saver); }, 3s));
+    EXPECT_EQ(watch.stop(SIGTERM), 0);
 }
 
 TEST(IdleWatch, KillsASaverThatIgnoresTermAfterItsGrace) {
