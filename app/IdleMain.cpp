@@ -4,7 +4,7 @@
 #include "app/IdleWatch.h"
 
 #include "FloodmarkSaver/status/SaverStatus.h"
-#include "platform/idle/KdeIdleSource.h"
+#include "platform/idle/WaylandIdleSource.h"
 #include "platform/idle/X11IdleSource.h"
 
 #include <cmath>
@@ -87,7 +87,7 @@ int main(int argc, char** argv) {
     bool waylandSession = !environment("WAYLAND_DISPLAY").empty();
     if (wayland || (waylandSession && !x11)) {
         // XWayland's idle time sees only input to X windows, so it never stands in here.
-        source = KdeIdleSource::open(timeout);
+        source = WaylandIdleSource::open(timeout);
         if (!source) {
             std::cerr << "floodmark idle: no idle source answered: the compositor on "
                          "WAYLAND_DISPLAY offers no idle protocol Floodmark knows\n";

@@ -7,6 +7,11 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <thread>
 
 #include <fstream>
 
@@ -65,6 +70,78 @@ TEST(WaylandIdle, KdeIdleOnHeadlessSwayStartsAndStopsTheSaver) {
     sway.stop();
     EXPECT_EQ(watch.waitForExit(5), 0) << "the session is over";
     EXPECT_FALSE(alive(std::stoi(starts()[1])));
+}
+
+// The test compositor with ext-idle-notify-v1 in a runtime directory of its own; SIGUSR1 is input.
+class IdleCompositor {
+public:
+    explicit IdleCompositor(bool inhibited) {
+        pid_ = fork();
+        if (pid_ == 0) {
+            setenv("XDG_RUNTIME_DIR", runtime_.path().c_str(), 1);
+            execl(FLOODMARK_TEST_IDLE_COMPOSITOR, FLOODMARK_TEST_IDLE_COMPOSITOR,
+                  "wayland-idle-test", inhibited ? "inhibited" : nullptr, nullptr);
+            _exit(127);
+        }
+        ready_ = waitUntil(
+            [&] { return fixtures::fileExists(runtime_.file("wayland-idle-test.lock")); });
+    }
+    ~IdleCompositor() { stop(); }
+    bool ready() const { return ready_; }
+    std::vector<std::string> environment(const std::string& saver) const {
+        return {"XDG_RUNTIME_DIR=" + runtime_.path(), "WAYLAND_DISPLAY=wayland-idle-test",
+                "FLOODMARK_SAVER_PROGRAM=" + saver};
+    }
+    void input() const { kill(pid_, SIGUSR1); }
+    void stop() {
+        if (pid_ > 0) {
+            kill(pid_, SIGTERM);
+            waitpid(pid_, nullptr, 0);
+            pid_ = -1;
+        }
+    }
+
+private:
+    TempDirectory runtime_;
+    pid_t pid_ = -1;
+    bool ready_ = false;
+};
+
+TEST(WaylandIdle, ExtIdleNotifyStartsAndStopsTheSaverAndAnInhibitedSessionNeverIdles) {
+    for (bool inhibited : {false, true}) {
+        IdleCompositor compositor(inhibited);
+        ASSERT_TRUE(compositor.ready());
+        TempDirectory home;
+        std::string saver = home.file("stand-in");
+        fixtures::writeFile(saver,
+                            "#!/bin/sh\necho $$ >> '" + home.file("starts") + "'\nexec sleep 60\n");
+        chmod(saver.c_str(), 0755);
+        auto starts = [&] {
+            std::ifstream file(home.file("starts"));
+            std::vector<int> pids;
+            for (int pid = 0; file >> pid;) {
+                pids.push_back(pid);
+            }
+            return pids;
+        };
+        RunningFloodmark watch({"idle", "--after", "0.02"}, home.path(),
+                               compositor.environment(saver));
+        std::string statusPath =
+            home.path() + "/.local/state/TolveraFloodmarkSaver/status/" + WatcherStatus::fileName;
+        ASSERT_TRUE(waitUntil([&] { return WatcherStatus::read(statusPath).has_value(); }));
+        EXPECT_EQ(WatcherStatus::read(statusPath)->source, "ext-idle-notify");
+        if (inhibited) {
+            std::this_thread::sleep_for(3s);
+            EXPECT_TRUE(starts().empty()) << "an inhibitor holds idleness off";
+        } else {
+            ASSERT_TRUE(waitUntil([&] { return starts().size() == 1; }));
+            compositor.input();
+            EXPECT_TRUE(waitUntil([&] { return !alive(starts()[0]); }, 3s));
+            ASSERT_TRUE(waitUntil([&] { return starts().size() == 2; })) << "idle again";
+        }
+        compositor.stop();
+        EXPECT_EQ(watch.waitForExit(5), 0) << "the session is over";
+    }
 }
 
 TEST(WaylandIdle, ACompositorWithoutAnIdleProtocolOrNoneAtAllIsAClearError) {
