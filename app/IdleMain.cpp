@@ -4,6 +4,7 @@
 #include "app/IdleWatch.h"
 
 #include "FloodmarkSaver/status/SaverStatus.h"
+#include "platform/idle/GnomeIdleSource.h"
 #include "platform/idle/WaylandIdleSource.h"
 #include "platform/idle/X11IdleSource.h"
 
@@ -89,8 +90,13 @@ int main(int argc, char** argv) {
         // XWayland's idle time sees only input to X windows, so it never stands in here.
         source = WaylandIdleSource::open(timeout);
         if (!source) {
+            source = GnomeIdleSource::open(timeout);
+        }
+        if (!source) {
             std::cerr << "floodmark idle: no idle source answered: the compositor on "
-                         "WAYLAND_DISPLAY offers no idle protocol Floodmark knows\n";
+                         "WAYLAND_DISPLAY offers no idle protocol Floodmark knows, and GNOME's "
+                         "idle monitor is "
+                         "not on the session bus\n";
             return 2;
         }
     } else {

@@ -20,6 +20,7 @@ namespace floodmark::app {
 namespace {
 
 constexpr auto pollInterval = std::chrono::milliseconds(100);
+// Lock and inhibitors are asked for, not told: once a second.
 constexpr double lockReadInterval = 1;
 constexpr double statusHeartbeat = 2;
 
@@ -48,6 +49,10 @@ public:
             bool locked = readSessionLocked();
             if (locked != launcher_.locked()) {
                 act(launcher_.lockChanged(locked, now), now);
+            }
+            bool inhibited = source_.readInhibited().value_or(false);
+            if (inhibited != launcher_.inhibited()) {
+                act(launcher_.inhibitChanged(inhibited, now), now);
             }
         }
         if (auto end = saver_.reap()) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -18,6 +19,9 @@ public:
     virtual std::vector<IdleChange> poll() = 0;
     // The connection to the provider is gone: the session is over.
     virtual bool lost() const { return false; }
+    // Whether something holds idleness off (a video, a presentation), where the source asks
+    // for it separately; absent where the provider folds it into its idle events or cannot say.
+    virtual std::optional<bool> readInhibited() { return std::nullopt; }
 };
 
 }  // namespace floodmark
