@@ -51,10 +51,13 @@ void end(pid_t& pid) {
     }
 }
 
-// A session bus of the test's own, with GNOME's idle monitor and session manager standing in.
+enum class Holding { nothing, inhibitor, lock };
+
+// A session bus of the test's own, with GNOME's idle monitor and session manager standing in;
+// for a locked session also logind, the same bus standing for the system bus.
 class GnomeSession {
 public:
-    explicit GnomeSession(bool inhibited) {
+    explicit GnomeSession(Holding holding) {
         int ends[2];
         if (pipe(ends) != 0) {
             return;
@@ -69,8 +72,8 @@ public:
         std::fclose(output);
         address_ = "DBUS_SESSION_BUS_ADDRESS=" + std::string(line, std::strcspn(line, "\n"));
         std::vector<std::string> command{FLOODMARK_TEST_GNOME_STAND_IN, ready_.file("ready")};
-        if (inhibited) {
-            command.push_back("inhibited");
+        if (holding != Holding::nothing) {
+            command.push_back(holding == Holding::inhibitor ? "inhibited" : "locked");
         }
         standIn_ = spawn(command, {address_});
         waitUntil([&] { return fixtures::fileExists(ready_.file("ready")); });
@@ -82,7 +85,8 @@ public:
     bool ready() const { return fixtures::fileExists(ready_.file("ready")); }
     // No Wayland idle protocol answers, as under Mutter.
     std::vector<std::string> environment(const std::string& saver) const {
-        return {address_, "WAYLAND_DISPLAY=no-such-compositor", "FLOODMARK_SAVER_PROGRAM=" + saver};
+        return {address_, "DBUS_SYSTEM_BUS_ADDRESS=" + address_.substr(address_.find('=') + 1),
+                "WAYLAND_DISPLAY=no-such-compositor", "FLOODMARK_SAVER_PROGRAM=" + saver};
     }
     void input() const { kill(standIn_, SIGUSR1); }
     void endBus() {
@@ -105,9 +109,9 @@ bool alive(int pid) {
     return close != std::string::npos && close + 2 < line.size() && line[close + 2] != 'Z';
 }
 
-TEST(GnomeIdle, TheIdleMonitorStartsAndStopsTheSaverAndAnInhibitorHoldsItOff) {
-    for (bool inhibited : {false, true}) {
-        GnomeSession gnome(inhibited);
+TEST(GnomeIdle, TheIdleMonitorStartsAndStopsTheSaverAndAnInhibitorOrALockHoldsItOff) {
+    for (Holding holding : {Holding::nothing, Holding::inhibitor, Holding::lock}) {
+        GnomeSession gnome(holding);
         ASSERT_TRUE(gnome.ready());
         TempDirectory home;
         std::string saver = home.file("stand-in");
@@ -127,10 +131,13 @@ TEST(GnomeIdle, TheIdleMonitorStartsAndStopsTheSaverAndAnInhibitorHoldsItOff) {
         RunningFloodmark watch({"idle", "--after", "0.02"}, home.path(), gnome.environment(saver));
         ASSERT_TRUE(waitUntil([&] { return WatcherStatus::read(statusPath).has_value(); }));
         EXPECT_EQ(WatcherStatus::read(statusPath)->source, "gnome-idle-monitor");
-        if (inhibited) {
+        if (holding != Holding::nothing) {
             std::this_thread::sleep_for(3s);
-            EXPECT_TRUE(starts().empty()) << "the session manager says idleness is inhibited";
-            EXPECT_TRUE(WatcherStatus::read(statusPath)->inhibited);
+            EXPECT_TRUE(starts().empty()) << "an inhibitor or the locker holds the screen";
+            auto status = WatcherStatus::read(statusPath);
+            ASSERT_TRUE(status);
+            EXPECT_EQ(status->inhibited, holding == Holding::inhibitor);
+            EXPECT_EQ(status->locked, holding == Holding::lock);
         } else {
             ASSERT_TRUE(waitUntil([&] { return starts().size() == 1; }));
             gnome.input();
