@@ -67,14 +67,16 @@ public:
         writeStatus();
     }
 
-    // Stops the saver as on activity: SIGTERM, then SIGKILL after the grace.
-    void stopSaver() {
+    // At the end: the saver stopped as on activity (SIGTERM, then SIGKILL after the grace) and
+    // the status file taken away.
+    void finish() {
         saver_.signal(SIGTERM);
-        double deadline = monotonicSeconds() + SaverLauncher::stopGrace;
+        double killAt = monotonicSeconds() + SaverLauncher::stopGrace;
+        bool killed = false;
         while (saver_.running() && !saver_.reap()) {
-            if (monotonicSeconds() >= deadline) {
+            if (!killed && monotonicSeconds() >= killAt) {
                 saver_.signal(SIGKILL);
-                deadline += 60;
+                killed = true;
             }
             std::this_thread::sleep_for(pollInterval);
         }
@@ -148,7 +150,7 @@ int runIdleWatch(IdleSource& source, const IdleWatchSettings& settings) {
         watch.step(monotonicSeconds());
         std::this_thread::sleep_for(pollInterval);
     }
-    watch.stopSaver();
+    watch.finish();
     return 0;
 }
 
