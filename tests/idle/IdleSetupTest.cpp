@@ -102,5 +102,19 @@ TEST_F(IdleSetup, WithoutSystemdAnAutostartEntryRunsTheWatcher) {
     EXPECT_FALSE(fixtures::fileExists(autostart));
 }
 
+// Each would enable the watcher (status 0, an autostart entry) if it were taken.
+TEST_F(IdleSetup, MistakesAreRefusedWithStatusTwoAndWriteNothing) {
+    useSystemctl("none");
+    for (const char* words :
+         {"idle --enable --after -1", "idle --enable --after nan", "idle --enable --after 1e9",
+          "idle --enable --after soon", "idle --enable --x11 --wayland", "idle --enable --disable",
+          "idle --enable --bogus", "idle --enable -- \"$(printf 'a\\tb')\""}) {
+        EXPECT_EQ(fixtures::runFloodmark(words, home.path()).status, 2) << words;
+        EXPECT_FALSE(fixtures::fileExists(autostart)) << words;
+    }
+    EXPECT_EQ(fixtures::runFloodmark("idle --enable --after 0.5", home.path()).status, 0);
+    EXPECT_TRUE(fixtures::fileExists(autostart));
+}
+
 }  // namespace
 }  // namespace floodmark
