@@ -1,6 +1,7 @@
 #include "app/CommandLine.h"
 #include "app/Commands.h"
 
+#include "FloodmarkSaver/idle/WatcherStatus.h"
 #include "FloodmarkSaver/status/SaverStatus.h"
 #include "FloodmarkSaver/status/StatusReport.h"
 #include "platform/kit/Time.h"
@@ -12,7 +13,8 @@ namespace floodmark::app {
 int statusCommand(std::span<char* const> words) {
     CLI::App parser(
         "Shows every saver process's status file: running or stale, mode, socket "
-        "ownership, views, signals, replayed, unknown events and GPU fall-backs.",
+        "ownership, views, signals, replayed, unknown events and GPU fall-backs; and "
+        "the idle watcher's.",
         "floodmark status");
     bool asJson = false;
     parser.add_flag("--json", asJson, "The same as one JSON document");
@@ -20,13 +22,18 @@ int statusCommand(std::span<char* const> words) {
         return *exit;
     }
     double now = currentTime();
-    auto report = StatusReport::read(SaverStatus::defaultDirectory(), now);
+    const std::string& directory = SaverStatus::defaultDirectory();
+    auto report = StatusReport::read(directory, now);
+    auto watcher = WatcherStatus::read(directory + "/" + WatcherStatus::fileName);
     if (asJson) {
         // A home directory's name may be any bytes: those that are not UTF-8 show as U+FFFD.
-        std::cout << report.toJson().dump(2, ' ', false, nlohmann::json::error_handler_t::replace)
-                  << "\n";
+        auto json = report.toJson();
+        json["idleWatcher"] =
+            watcher ? nlohmann::json::parse(watcher->toJsonText()) : nlohmann::json();
+        std::cout << json.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
     } else {
-        std::cout << report.toText(now);
+        std::cout << report.toText(now)
+                  << (watcher ? watcher->toText(now) : "idle watcher: not running\n");
     }
     return 0;
 }

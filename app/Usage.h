@@ -18,6 +18,8 @@ inline constexpr std::string_view usage =
     "       floodmark demo [--seconds S]\n"
     "       floodmark install-hack [--user]\n"
     "       floodmark options\n"
+    "       floodmark idle [--after MINUTES] [--x11 | --wayland] [-- SAVER ARGS...]\n"
+    "       floodmark idle --enable [--after MINUTES] [-- SAVER ARGS...] | --disable\n"
     "       floodmark frames [--count N] [--interval S] [--simulated]\n"
     "       floodmark snapshot --out FILE.png [--size WxH] [--scale K] [--y Y] [--x X]\n"
     "                [--severity N] [--style NAME] [--time T] [--ripple AGE:POS]...\n"

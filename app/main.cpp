@@ -11,7 +11,6 @@
 
 namespace {
 
-
 using Command = int (*)(std::span<char* const>);
 
 struct Tool {
@@ -45,13 +44,17 @@ int main(int argc, char** argv) {
             return 0;
         }
     }
-    // The options sheet is GTK's, everything else draws: hand over to the program that has what
-    // it needs, in this same process, so that a saver host's signals still reach it.
-    bool options = words.size() >= 2 && std::string_view(words[1]) == "options";
-    std::string helper = options ? "floodmark-options" : "floodmark-saver";
+    // The options sheet is GTK's, the idle watcher has its own small program, everything else
+    // draws: hand over to the program that has what it needs, in this same process, so that a
+    // saver host's signals still reach it.
+    std::string_view command = words.size() >= 2 ? words[1] : "";
+    std::string helper = command == "options" ? "floodmark-options"
+                         : command == "idle"  ? "floodmark-idle"
+                                              : "floodmark-saver";
     auto program = floodmark::app::helperProgramPath(helper);
     if (!program) {
-        std::cerr << "floodmark: " << helper << " is missing beside this program or in ../libexec\n";
+        std::cerr << "floodmark: " << helper
+                  << " is missing beside this program or in ../libexec\n";
         return 1;
     }
     execv(program->c_str(), argv);

@@ -5,7 +5,7 @@ set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
 
 install(TARGETS floodmark RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 # floodmark finds it in ../libexec, and the fonts in ../share from either.
-install(TARGETS floodmark-saver floodmark-options RUNTIME DESTINATION ${CMAKE_INSTALL_LIBEXECDIR})
+install(TARGETS floodmark-saver floodmark-options floodmark-idle RUNTIME DESTINATION ${CMAKE_INSTALL_LIBEXECDIR})
 install(FILES
   resources/fonts/IBMPlexMono-Regular.ttf
   resources/fonts/IBMPlexSans-Medium.ttf
@@ -32,6 +32,11 @@ install(FILES ${CMAKE_BINARY_DIR}/floodmark.desktop
 set(FLOODMARK_BIN ${CMAKE_INSTALL_FULL_BINDIR}/floodmark)
 configure_file(resources/hosts/floodmark-options.desktop.in ${CMAKE_BINARY_DIR}/floodmark-options.desktop @ONLY)
 install(FILES ${CMAKE_BINARY_DIR}/floodmark-options.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+# The idle watcher as a systemd user service; the build tree holds a copy where an installed
+# program finds it (../lib/systemd/user), for `floodmark idle --enable` from a build tree.
+configure_file(resources/hosts/floodmark-idle.service.in
+  ${CMAKE_BINARY_DIR}/lib/systemd/user/floodmark-idle.service @ONLY)
+install(FILES ${CMAKE_BINARY_DIR}/lib/systemd/user/floodmark-idle.service DESTINATION lib/systemd/user)
 install(FILES docs/floodmark.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(CODE "
   if(NOT \${CMAKE_INSTALL_PREFIX} STREQUAL /usr)

@@ -14,20 +14,13 @@
 namespace floodmark {
 
 X11Services::X11Services(XConnection& connection)
-    : connection_(connection), reduceMotion_(ReduceMotion::systemReaders()) {
+    : connection_(connection),
+      idleTime_(connection.display(), connection.root()),
+      reduceMotion_(ReduceMotion::systemReaders()) {
     Display* display = connection.display();
     int eventBase = 0;
     int errorBase = 0;
-    if (XScreenSaverQueryExtension(display, &eventBase, &errorBase)) {
-        idleInfo_ = XScreenSaverAllocInfo();
-    }
     hasPowerControl_ = DPMSQueryExtension(display, &eventBase, &errorBase) && DPMSCapable(display);
-}
-
-X11Services::~X11Services() {
-    if (idleInfo_ != nullptr) {
-        XFree(idleInfo_);
-    }
 }
 
 double X11Services::now() {
@@ -35,11 +28,7 @@ double X11Services::now() {
 }
 
 double X11Services::secondsSinceLastInput() {
-    if (idleInfo_ == nullptr ||
-        XScreenSaverQueryInfo(connection_.display(), connection_.root(), idleInfo_) == 0) {
-        return std::numeric_limits<double>::infinity();
-    }
-    return static_cast<double>(idleInfo_->idle) / 1000;
+    return idleTime_.seconds().value_or(std::numeric_limits<double>::infinity());
 }
 
 bool X11Services::reduceMotion() {

@@ -3,8 +3,7 @@
 #include "platform/kit/ViewServices.h"
 #include "platform/system/ReduceMotion.h"
 #include "platform/x11/XConnection.h"
-
-#include <X11/extensions/scrnsaver.h>
+#include "platform/x11/XIdleTime.h"
 
 #include <optional>
 
@@ -19,7 +18,6 @@ public:
     static constexpr double maxScale = 8;
 
     explicit X11Services(XConnection& connection);
-    ~X11Services() override;
 
     double now() override;
     // No screen-saver extension: no input seen, so the user counts as away.
@@ -36,7 +34,7 @@ public:
 
 private:
     XConnection& connection_;
-    XScreenSaverInfo* idleInfo_ = nullptr;
+    XIdleTime idleTime_;
     bool hasPowerControl_ = false;
     bool powered_ = true;
     std::optional<double> powerReadAt_;

@@ -54,6 +54,7 @@ TEST(Install, LaysOutEveryFileAndTheInstalledProgramFindsItsFonts) {
         0);
     for (const char* file :
          {"usr/bin/floodmark", "usr/libexec/floodmark-saver", "usr/libexec/floodmark-options",
+          "usr/libexec/floodmark-idle", "usr/lib/systemd/user/floodmark-idle.service",
           "usr/share/applications/floodmark-options.desktop",
           "usr/share/floodmark/fonts/IBMPlexSans-Medium.ttf",
           "usr/share/floodmark/fonts/IBMPlexMono-Regular.ttf",

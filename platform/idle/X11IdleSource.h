@@ -1,0 +1,31 @@
+#pragma once
+
+#include "platform/idle/IdleSource.h"
+#include "platform/x11/XConnection.h"
+#include "platform/x11/XIdleTime.h"
+
+#include <memory>
+#include <string>
+
+namespace floodmark {
+
+// The X server's idle time against the timeout: idle once it reaches the timeout, resumed when
+// input brings it below.
+class X11IdleSource final : public IdleSource {
+public:
+    // Null when the display cannot be opened or has no screen-saver extension.
+    static std::unique_ptr<X11IdleSource> open(const std::string& display, double timeout);
+
+    std::string_view name() const override { return "x11"; }
+    std::vector<IdleChange> poll() override;
+
+private:
+    X11IdleSource(std::unique_ptr<XConnection> connection, double timeout);
+
+    std::unique_ptr<XConnection> connection_;
+    XIdleTime idleTime_;
+    double timeout_;
+    bool idle_ = false;
+};
+
+}  // namespace floodmark
