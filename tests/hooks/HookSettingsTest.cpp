@@ -57,7 +57,8 @@ TEST(HookSettings, EveryCommandExitsZeroWithOrWithoutFloodmark) {
     ASSERT_EQ(mkdir(home.file("bin").c_str(), 0755), 0);
     ASSERT_EQ(symlink(FLOODMARK_BINARY, home.file("bin/floodmark").c_str()), 0);
     for (Agent agent : AgentHook::agents) {
-        for (const auto& [event, list] : HookConfig::settings(agent)["hooks"].items()) {
+        const auto settings = HookConfig::settings(agent);
+        for (const auto& [event, list] : settings["hooks"].items()) {
             for (const auto& item : list) {
                 const auto& hook = item.contains("hooks") ? item["hooks"][0] : item;
                 std::string command = hook.contains("bash") ? hook["bash"].get<std::string>()
