@@ -34,11 +34,11 @@ bool showsWater(const WaylandCompositor& compositor, const std::string& output,
            std::abs(air.red - air.blue) < 12 && air.blue > 10;
 }
 
-std::string snapshotOfCompanionWater(const TempDirectory& home, const std::string& size,
-                                     int scale) {
+std::string snapshotOfCompanionWater(const TempDirectory& home, const std::string& size, int scale,
+                                     const std::string& options) {
     std::string path = home.file("snapshot-" + size + "@" + std::to_string(scale) + ".png");
     auto run = runFloodmark("snapshot --cpu --size " + size + " --scale " + std::to_string(scale) +
-                                " --y 0.6 --x 0 --severity 4 --out " + path,
+                                " --y 0.6 --x 0 --severity 4 --out " + path + " " + options,
                             home.path());
     return run.status == 0 ? path : "";
 }

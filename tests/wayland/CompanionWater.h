@@ -17,8 +17,10 @@ void writeCompanionState(const TempDirectory& home, const std::string& impulse =
 bool showsWater(const WaylandCompositor& compositor, const std::string& output,
                 const std::string& path, int width, int height);
 
-// The picture `floodmark snapshot` draws of the companion's water at `size` points and `scale`.
-std::string snapshotOfCompanionWater(const TempDirectory& home, const std::string& size, int scale);
+// The picture `floodmark snapshot` draws of the companion's water at `size` points and `scale`;
+// `options` adds to its command line (as the clock's text).
+std::string snapshotOfCompanionWater(const TempDirectory& home, const std::string& size, int scale,
+                                     const std::string& options = "");
 
 // Whether a screenshot is the snapshot's water: the clock and the message are all that differ.
 void expectSameWater(const std::string& shot, const std::string& snapshot);
