@@ -92,7 +92,7 @@ TEST(WaylandDamage, PutsOnlyTheChangedBandAndLeavesNoStalePixels) {
     }
     std::string snapshot = fixtures::snapshotOfCompanionWater(
         home, "640x360", 1, "--clock '" + clockNow() + "' --chrome-alpha 1");
-    // The compositor shows the saver's two buffers in turn: shots a picture apart see both.
+    // Shots a picture apart: each of the saver's buffers in turn is on the screen.
     for (int shotIndex = 0; shotIndex < 4; ++shotIndex) {
         ASSERT_TRUE(weston.screenshot("", shot));
         fixtures::expectSameWater(shot, snapshot);
@@ -117,10 +117,11 @@ TEST(WaylandDamage, PutsOnlyTheChangedBandAndLeavesNoStalePixels) {
         EXPECT_GE(damage.y, 0);
         EXPECT_LE(damage.x + damage.width, 640);
         EXPECT_LE(damage.y + damage.height, 360);
-        bands += damage.height < 120 ? 1 : 0;
+        bands += damage.height <= 60 ? 1 : 0;
     }
-    // At rest only the band around the surface changes: a third of the output at most.
-    EXPECT_GT(bands, static_cast<int>(damages.size()) / 2);
+    // At rest only the band around the surface changes (26 rows here), a picture or more each
+    // second of the run.
+    EXPECT_GE(bands, 10);
 }
 
 }  // namespace
