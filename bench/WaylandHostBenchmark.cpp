@@ -37,8 +37,9 @@ void writeWater(double y, const char* impulse) {
 // The saver on one 1920×1080 output of a headless sway (layer-shell, Cairo through wl_shm)
 // for 60 seconds of real time, to set beside BM_X11SaverMinute on Xvfb. Range: 0 at rest;
 // 1 busy, the level rising and an impulse every second. Reports pictures a second, the share
-// of one core the process used, the time from a tick to its buffer committed (including any
-// wait for the compositor's frame callback) and the mean time of a tick.
+// of one core the process used, the megabytes copied into shared memory a second, the time
+// from a tick to its buffer committed (including any wait for the compositor's frame
+// callback) and the mean time of a tick.
 void BM_WaylandSaverMinute(benchmark::State& state) {
     constexpr double seconds = 60;
     const bool busy = state.range(0) == 1;
@@ -84,6 +85,7 @@ void BM_WaylandSaverMinute(benchmark::State& state) {
             total.ticks += host->stats(index).ticks;
             total.tickToScreenSeconds += host->stats(index).tickToScreenSeconds;
             total.tickSeconds += host->stats(index).tickSeconds;
+            total.bytesPut += host->stats(index).bytesPut;
         }
         unlink(expandTilde("~/.tolvera/away_state.json").c_str());
     }
@@ -95,6 +97,7 @@ void BM_WaylandSaverMinute(benchmark::State& state) {
     state.counters["tick_to_screen_ms"] =
         pictures > 0 ? 1000 * total.tickToScreenSeconds / pictures : 0;
     state.counters["tick_ms"] = ticks > 0 ? 1000 * total.tickSeconds / ticks : 0;
+    state.counters["MB_put_per_s"] = static_cast<double>(total.bytesPut) / (runs * seconds) / 1e6;
     state.SetLabel(busy ? "busy, cairo" : "resting, cairo");
 }
 BENCHMARK(BM_WaylandSaverMinute)->Arg(0)->Arg(1)->Iterations(1)->Unit(benchmark::kSecond);

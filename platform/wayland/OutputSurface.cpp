@@ -11,7 +11,6 @@
 #include <wayland-egl.h>
 
 #include <algorithm>
-#include <climits>
 #include <cmath>
 
 namespace floodmark {
@@ -220,7 +219,7 @@ void OutputSurface::close() {
     }
 }
 
-bool OutputSurface::present(const CairoCanvas& picture, double now) {
+bool OutputSurface::present(const CairoCanvas& picture, PixelRect damage, double now) {
     if (!configured_ || frameCallback_ != nullptr) {
         return false;
     }
@@ -232,13 +231,20 @@ bool OutputSurface::present(const CairoCanvas& picture, double now) {
          (picture.pixelWidth() % bufferScale_ != 0 || picture.pixelHeight() % bufferScale_ != 0))) {
         return false;
     }
-    wl_buffer* buffer = buffers_.fill(picture);
+    PixelRect whole{0, 0, picture.pixelWidth(), picture.pixelHeight()};
+    if (points_ != presentedPoints_ || scale_ != presentedScale_) {
+        damage = whole;
+    }
+    wl_buffer* buffer = buffers_.fill(picture, damage);
     if (buffer == nullptr) {
         return false;
     }
+    presentedPoints_ = points_;
+    presentedScale_ = scale_;
+    damage = damage.intersected(whole);
     wl_surface_attach(surface_, buffer, 0, 0);
     setBufferGeometry();
-    wl_surface_damage_buffer(surface_, 0, 0, INT32_MAX, INT32_MAX);
+    wl_surface_damage_buffer(surface_, damage.x, damage.y, damage.width, damage.height);
     requestFrame(now);
     wl_surface_commit(surface_);
     return true;
@@ -278,6 +284,8 @@ void OutputSurface::prepareGpuFrame() {
 }
 
 void OutputSurface::gpuPresented(double now) {
+    // The surface now shows the GPU's picture, which no buffer of ours holds.
+    presentedScale_ = 0;
     if (frameCallback_ == nullptr) {
         // Rides on a commit of its own right after the swap's, so the compositor answers it
         // with the swapped picture.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/draw/Geometry.h"
+#include "platform/draw/PixelRect.h"
 #include "platform/wayland/ShmBuffers.h"
 #include "platform/wayland/WaylandConnection.h"
 
@@ -44,8 +45,11 @@ public:
     double scale() const { return scale_; }
 
     // True when a picture went to the compositor: it was configured, the last picture's frame
-    // callback had come back, and a released buffer took the pixels.
-    bool present(const CairoCanvas& picture, double now);
+    // callback had come back, and a released buffer took the pixels. `damage` is where
+    // `picture` differs from the last picture presented; the compositor is told only that.
+    bool present(const CairoCanvas& picture, PixelRect damage, double now);
+    // The pixels' bytes copied into shared memory so far.
+    long long bytesCopied() const { return buffers_.bytesCopied(); }
     // How long the last picture's frame callback has been awaited; 0 when none is.
     double frameWait(double now) const;
     bool framePending() const { return frameCallback_ != nullptr; }
@@ -107,6 +111,10 @@ private:
     Size points_{0, 0};
     double scale_ = 1;
     int bufferScale_ = 1;
+    // What the last picture presented was drawn for; another size or scale, or a GPU swap
+    // in between, makes the next picture new everywhere.
+    Size presentedPoints_{0, 0};
+    double presentedScale_ = 0;
     ShmBuffers buffers_;
 };
 

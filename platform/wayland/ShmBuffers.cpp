@@ -90,13 +90,14 @@ ShmBuffers::Buffer* ShmBuffers::make(int width, int height) {
     buffer->width = width;
     buffer->height = height;
     buffer->owner = this;
+    buffer->owed = {0, 0, width, height};  // a new buffer holds nothing yet
     static const wl_buffer_listener listener{onRelease};
     wl_buffer_add_listener(handle, &listener, buffer.get());
     buffers_.push_back(std::move(buffer));
     return buffers_.back().get();
 }
 
-wl_buffer* ShmBuffers::fill(const CairoCanvas& picture) {
+wl_buffer* ShmBuffers::fill(const CairoCanvas& picture, PixelRect damage) {
     int width = picture.pixelWidth();
     int height = picture.pixelHeight();
     if (width <= 0 || height <= 0) {
@@ -106,17 +107,25 @@ wl_buffer* ShmBuffers::fill(const CairoCanvas& picture) {
     if (buffer == nullptr) {
         return nullptr;
     }
+    PixelRect whole{0, 0, width, height};
+    for (auto& held : buffers_) {
+        held->owed = held->owed.united(damage.intersected(whole));
+    }
+    PixelRect copied = buffer->owed.intersected(whole);
+    buffer->owed = {};
     // Cairo's ARGB32 is the compositor's XRGB8888 in memory: the rows copy as they are.
     cairo_surface_t* surface = picture.surface();
     cairo_surface_flush(surface);
     const unsigned char* source = cairo_image_surface_get_data(surface);
-    int sourceStride = cairo_image_surface_get_stride(surface);
+    auto sourceStride = static_cast<std::ptrdiff_t>(cairo_image_surface_get_stride(surface));
     auto* target = static_cast<unsigned char*>(buffer->pixels);
-    std::size_t rowBytes = static_cast<std::size_t>(width) * 4;
-    for (int row = 0; row < height; ++row) {
-        std::memcpy(target + rowBytes * static_cast<std::size_t>(row),
-                    source + static_cast<std::ptrdiff_t>(row) * sourceStride, rowBytes);
+    auto targetStride = static_cast<std::ptrdiff_t>(width) * 4;
+    auto rowBytes = static_cast<std::size_t>(copied.width) * 4;
+    for (int row = copied.y; row < copied.y + copied.height; ++row) {
+        std::memcpy(target + targetStride * row + copied.x * 4,
+                    source + sourceStride * row + copied.x * 4, rowBytes);
     }
+    bytesCopied_ += static_cast<long long>(rowBytes) * copied.height;
     buffer->busy = true;
     return buffer->buffer;
 }

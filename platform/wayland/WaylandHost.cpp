@@ -223,6 +223,8 @@ void WaylandHost::tick(Entry& entry) {
         gpu->presentAgain(false);
         noteGpuSwaps(entry, now);
     } else if (entry.window->contentView() && entry.window->compose()) {
+        // A picture still waiting is replaced: its damage is owed by the next one handed over.
+        entry.waitingDamage = entry.waitingDamage.united(entry.window->damage());
         entry.pictureWaiting = true;
         entry.composedAt = now;
     }
@@ -233,9 +235,12 @@ void WaylandHost::tick(Entry& entry) {
 
 void WaylandHost::presentWaiting(Entry& entry) {
     // Never more than one picture queued: a later one waits for the frame callback.
+    long long copiedBefore = entry.surface->bytesCopied();
     if (entry.pictureWaiting && entry.window->picture() &&
-        entry.surface->present(*entry.window->picture(), steadySeconds())) {
+        entry.surface->present(*entry.window->picture(), entry.waitingDamage, steadySeconds())) {
         entry.pictureWaiting = false;
+        entry.waitingDamage = {};
+        entry.stats.bytesPut += entry.surface->bytesCopied() - copiedBefore;
         ++entry.stats.pictures;
         entry.stats.tickToScreenSeconds += steadySeconds() - entry.composedAt;
     }

@@ -47,6 +47,7 @@ public:
         double tickToScreenSeconds = 0;
         // Time spent in ticks, composing and presenting included.
         double tickSeconds = 0;
+        long long bytesPut = 0;  // pixels' bytes copied into shared memory for the compositor
     };
 
     // Null, with the reason, when no compositor answers or it offers no way to show a surface.
@@ -75,6 +76,8 @@ private:
         bool pictureWaiting = false;  // composed, not yet handed to the compositor
         bool hidden = false;          // not ticked until the compositor asks for a frame
         long long gpuSwaps = 0;       // the GPU's swaps onto the surface, as last seen
+        // What the pictures composed since the last one handed over changed.
+        PixelRect waitingDamage;
         ViewStats stats;
     };
     struct PointerAnchor {

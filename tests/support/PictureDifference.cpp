@@ -7,21 +7,24 @@
 
 namespace floodmark::fixtures {
 
-PictureDifference differenceOfPngs(const std::string& seen, const std::string& expected, int far) {
+PictureDifference differenceOfPngs(const std::string& seen, const std::string& expected, int far,
+                                   int firstRow, int endRow) {
     PictureDifference difference;
     cairo_surface_t* first = cairo_image_surface_create_from_png(seen.c_str());
     cairo_surface_t* second = cairo_image_surface_create_from_png(expected.c_str());
     int width = cairo_image_surface_get_width(first);
     int height = cairo_image_surface_get_height(first);
+    int top = std::clamp(firstRow, 0, height);
+    int bottom = std::clamp(endRow, top, height);
     if (cairo_surface_status(first) == CAIRO_STATUS_SUCCESS &&
         cairo_surface_status(second) == CAIRO_STATUS_SUCCESS && width > 0 && height > 0 &&
         width == cairo_image_surface_get_width(second) &&
-        height == cairo_image_surface_get_height(second)) {
+        height == cairo_image_surface_get_height(second) && bottom > top) {
         cairo_surface_flush(first);
         cairo_surface_flush(second);
         double total = 0;
         long farPixels = 0;
-        for (int y = 0; y < height; ++y) {
+        for (int y = top; y < bottom; ++y) {
             const unsigned char* a =
                 cairo_image_surface_get_data(first) +
                 static_cast<std::ptrdiff_t>(y) * cairo_image_surface_get_stride(first);
@@ -38,9 +41,9 @@ PictureDifference differenceOfPngs(const std::string& seen, const std::string& e
                 farPixels += largest > far ? 1 : 0;
             }
         }
-        difference.mean = total / (3.0 * width * height);
-        difference.farShare =
-            static_cast<double>(farPixels) / (static_cast<double>(width) * height);
+        double pixels = static_cast<double>(width) * (bottom - top);
+        difference.mean = total / (3.0 * pixels);
+        difference.farShare = static_cast<double>(farPixels) / pixels;
     }
     cairo_surface_destroy(first);
     cairo_surface_destroy(second);

@@ -1,18 +1,21 @@
 #pragma once
 
+#include <climits>
 #include <string>
 
 namespace floodmark::fixtures {
 
 // How far apart two pictures are: the mean difference of their colour channels (0…255) and
 // the share of pixels with a channel more than `far` levels apart. Pictures of different
-// sizes, or that cannot be read, are as far apart as can be.
+// sizes, or that cannot be read, are as far apart as can be. Only the rows from `firstRow` up
+// to (not including) `endRow` are compared.
 struct PictureDifference {
     double mean = 255;
     double farShare = 1;
 };
 
-PictureDifference differenceOfPngs(const std::string& seen, const std::string& expected, int far);
+PictureDifference differenceOfPngs(const std::string& seen, const std::string& expected, int far,
+                                   int firstRow = 0, int endRow = INT_MAX);
 
 // Writes `from` blown up `factor` times, each pixel a block of factor × factor, to `to`, as a
 // compositor shows a buffer drawn at too small a scale. False when it could not.

@@ -1,12 +1,11 @@
 #include <gtest/gtest.h>
 
-#include "platform/kit/InternetTime.h"
-#include "platform/kit/Time.h"
 #include "support/PictureDifference.h"
 #include "support/RunFloodmark.h"
 #include "support/TempDirectory.h"
 #include "support/WaitUntil.h"
 #include "support/WaylandCompositor.h"
+#include "wayland/CompanionWater.h"
 
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -26,34 +25,15 @@
 namespace floodmark {
 namespace {
 
+using fixtures::expectSameWater;
 using fixtures::RunningFloodmark;
+using fixtures::showsWater;
+using fixtures::snapshotOfCompanionWater;
 using fixtures::TempDirectory;
 using fixtures::WaylandCompositor;
+using fixtures::writeCompanionState;
 
 const char* const calibrationFile = ".local/state/TolveraFloodmarkSaver/calibration.json";
-
-// A home whose companion says: water at 0.6, severity 4 (red-orange), so that the water is
-// easy to tell from the dark canvas above it.
-void writeCompanionState(const TempDirectory& home) {
-    mkdir(home.file(".tolvera").c_str(), 0700);
-    fixtures::writeFile(home.file(".tolvera/away_state.json"),
-                        R"({"schema":1,"y":0.6,"x":0,"severity":4,"updatedAt":")" +
-                            formatInternetTime(currentTime()) + R"("})");
-}
-
-// Whether a screenshot of one output shows that water: red-orange in the lower part, the
-// dark canvas up top, at the output's size.
-bool showsWater(const WaylandCompositor& compositor, const std::string& output,
-                const std::string& path, int width, int height) {
-    if (!compositor.screenshot(output, path) ||
-        fixtures::pngSize(path) != std::pair{width, height}) {
-        return false;
-    }
-    auto water = fixtures::pngPixel(path, width / 10, static_cast<int>(height * 0.7));
-    auto air = fixtures::pngPixel(path, width / 10, static_cast<int>(height * 0.3));
-    return water.red > water.green + 15 && water.green > water.blue &&
-           std::abs(air.red - air.blue) < 12 && air.blue > 10;
-}
 
 // Whether a screenshot of one output shows the saver's dark canvas (about 22, 23, 25 near the
 // top left, below a window's title bar), not sway's grey background (63, 63, 63).
@@ -127,24 +107,6 @@ TEST(WaylandSaver, ChoosesItsHostFromTheEnvironmentAndSaysWhatIsMissing) {
         ASSERT_FALSE(run.lines.empty());
         EXPECT_NE(run.lines.back().find(test.says), std::string::npos) << run.lines.back();
     }
-}
-
-// The picture `floodmark snapshot` draws of the companion's water at `size` points and `scale`.
-std::string snapshotOfCompanionWater(const TempDirectory& home, const std::string& size,
-                                     int scale) {
-    std::string path = home.file("snapshot-" + size + "@" + std::to_string(scale) + ".png");
-    auto run = fixtures::runFloodmark("snapshot --cpu --size " + size + " --scale " +
-                                          std::to_string(scale) +
-                                          " --y 0.6 --x 0 --severity 4 --out " + path,
-                                      home.path());
-    return run.status == 0 ? path : "";
-}
-
-// Whether a screenshot is the snapshot's water: the clock and the message are all that differ.
-void expectSameWater(const std::string& shot, const std::string& snapshot) {
-    auto difference = fixtures::differenceOfPngs(shot, snapshot, 24);
-    EXPECT_LT(difference.mean, 2.0);
-    EXPECT_LT(difference.farShare, 0.03);
 }
 
 TEST(WaylandSaver, CoversEveryOutputOfSwayFollowsNewOnesAndEndsPromptlyOnSignals) {
