@@ -1,12 +1,10 @@
 #include "platform/x11/PicturePresenter.h"
 
+#include "platform/system/LeakCheckPause.h"
+
 #include <cairo-xlib.h>
 #include <sys/ipc.h>
 #include <sys/shm.h>
-
-#if defined(__SANITIZE_ADDRESS__)
-#include <sanitizer/lsan_interface.h>
-#endif
 
 #include <algorithm>
 #include <cstring>
@@ -14,12 +12,6 @@
 namespace floodmark {
 
 namespace {
-
-#if defined(__SANITIZE_ADDRESS__)
-using LeakCheckPause = __lsan::ScopedDisabler;
-#else
-struct LeakCheckPause {};
-#endif
 
 bool holdsArgbPixels(const Visual* visual, int depth) {
     return visual != nullptr && visual->c_class == TrueColor && (depth == 24 || depth == 32) &&

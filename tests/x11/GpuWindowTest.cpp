@@ -11,6 +11,7 @@
 #include "platform/kit/Time.h"
 #include "platform/system/Files.h"
 #include "platform/system/HomeDirectory.h"
+#include "platform/system/LeakCheckPause.h"
 #include "platform/x11/X11Host.h"
 #include "support/TempDirectory.h"
 #include "support/XServer.h"
@@ -116,7 +117,12 @@ TEST(GpuWindow, ADisplayTheGpuCannotDrawOnGetsCairoAndTheStatusSaysWhy) {
     ::Window window = server.makeWindow(320, 200);
     auto host = openHost(server, 1);
     std::string error;
-    ASSERT_TRUE(host->attach(window, false, error)) << error;
+    {
+        // Mesa loads its driver, finds no config for this screen and unloads it again: what the
+        // driver set up once can no longer be named in a leak report.
+        [[maybe_unused]] LeakCheckPause pause;
+        ASSERT_TRUE(host->attach(window, false, error)) << error;
+    }
     auto end = MainLoop::main().after(0.8, [&] { host->stop(); });
     EXPECT_EQ(host->run(), 0);
 
