@@ -107,8 +107,9 @@ struct Source {
 
 // Lays `source` over `count` pixels, the i-th rounded with offsets[i]. Every sum is
 // non-negative, so shifting after adding a half rounds. Free of branches, so the compiler
-// vectorises it.
-void blendRun(std::uint32_t* __restrict pixels, const std::int32_t* __restrict offsets, int count,
+// vectorises it; with AVX2 where the processor has it, whose 32-bit multiplies take one
+// instruction for eight pixels.
+__attribute__((target_clones("avx2", "default"))) void blendRun(std::uint32_t* __restrict pixels, const std::int32_t* __restrict offsets, int count,
               const Source& source) {
     const std::int32_t keep = source.keep;
     const std::int32_t alpha = source.alpha + 32768;
