@@ -334,8 +334,18 @@ void CairoCanvas::clear(std::optional<PixelRect> clip) {
 }
 
 void CairoCanvas::compose(const CairoCanvas& layer, std::optional<PixelRect> clip) {
+    paintLayer(layer, clip, CAIRO_OPERATOR_OVER);
+}
+
+void CairoCanvas::replace(const CairoCanvas& layer, std::optional<PixelRect> clip) {
+    paintLayer(layer, clip, CAIRO_OPERATOR_SOURCE);
+}
+
+void CairoCanvas::paintLayer(const CairoCanvas& layer, std::optional<PixelRect> clip,
+                             cairo_operator_t mode) {
     cairo_t* cairo = cairo_create(surface_);
     clipToPixels(cairo, clip);
+    cairo_set_operator(cairo, mode);
     cairo_set_source_surface(cairo, layer.surface_, 0, 0);
     cairo_paint(cairo);
     cairo_destroy(cairo);

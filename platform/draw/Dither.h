@@ -21,19 +21,21 @@ inline float ditherOffset(int column, int row) {
     return noise - 0.5f;
 }
 
-// The tile's offsets in 65536ths of a level, row by row, for integer arithmetic.
+// The tile's offsets in 65536ths of a level for one row, laid out twice side by side: from
+// `ditherTileRow(row) + column % ditherTile` on, 64 offsets follow in order, so a run of
+// pixels reads them as one contiguous array (which the compiler vectorises).
 inline const std::int32_t* ditherTileRow(int row) {
     static const auto table = [] {
-        auto* offsets = new std::int32_t[ditherTile * ditherTile];
+        auto* offsets = new std::int32_t[ditherTile * ditherTile * 2];
         for (int y = 0; y < ditherTile; ++y) {
-            for (int x = 0; x < ditherTile; ++x) {
-                offsets[y * ditherTile + x] =
-                    static_cast<std::int32_t>(std::lround(ditherOffset(x, y) * 65536.0f));
+            for (int x = 0; x < 2 * ditherTile; ++x) {
+                offsets[y * 2 * ditherTile + x] = static_cast<std::int32_t>(
+                    std::lround(ditherOffset(x % ditherTile, y) * 65536.0f));
             }
         }
         return offsets;
     }();
-    return table + (row % ditherTile) * ditherTile;
+    return table + (row % ditherTile) * 2 * ditherTile;
 }
 
 }  // namespace floodmark

@@ -91,8 +91,16 @@ struct Source {
         const Color& from = gradient.from;
         const Color& to = gradient.to;
         double opacity = (from.alpha + (to.alpha - from.alpha) * place) * cover / 255.0;
+        // Rounds half away from zero as std::lround, which costs a library call a pixel on a
+        // radial gradient: for the non-negative values here truncating and comparing the
+        // remainder (which is exact) gives the same.
         auto fixed = [](double value) {
-            return static_cast<std::int32_t>(std::lround(value * 65536));
+            const double scaled = value * 65536;
+            if (!(scaled >= 0 && scaled < 2e9)) {
+                return static_cast<std::int32_t>(std::lround(scaled));
+            }
+            const auto whole = static_cast<std::int32_t>(scaled);
+            return whole + (scaled - whole >= 0.5 ? 1 : 0);
         };
         keep = fixed(1 - opacity);
         alpha = fixed(opacity * 255);
@@ -101,25 +109,64 @@ struct Source {
         levels[2] = fixed((from.blue + (to.blue - from.blue) * place) * opacity * 255);
     }
 
-    // Over a premultiplied pixel, each colour rounded with `offset` (65536ths of a level;
-    // every sum here is non-negative, so shifting after adding a half rounds).
-    std::uint32_t over(std::uint32_t pixel, std::int32_t offset) const {
-        std::int32_t alphaByte =
-            (alpha + static_cast<std::int32_t>(pixel >> 24) * keep + 32768) >> 16;
-        std::uint32_t result = static_cast<std::uint32_t>(alphaByte) << 24;
-        for (int channel = 0; channel < 3; ++channel) {
-            int shift = 16 - 8 * channel;
-            std::int32_t level = static_cast<std::int32_t>((pixel >> shift) & 0xff) * keep +
-                                 levels[channel] + 32768 + offset;
-            std::int32_t byte = std::clamp(level >> 16, 0, alphaByte);
-            result |= static_cast<std::uint32_t>(byte) << shift;
-        }
-        return result;
-    }
+    // Over a premultiplied pixel, each colour rounded with `offset` (65536ths of a level).
+    std::uint32_t over(std::uint32_t pixel, std::int32_t offset) const;
 };
 
+// A premultiplied pixel under a source, each colour rounded with `offset` (65536ths of a
+// level). The source's alpha and levels come with a half added: every sum is non-negative,
+// so shifting after adding a half rounds.
+inline std::uint32_t blendPixel(std::uint32_t pixel, std::int32_t offset, std::int32_t keep,
+                                std::int32_t alphaAndHalf, const std::int32_t levelsAndHalf[3]) {
+    const std::int32_t alphaByte =
+        (static_cast<std::int32_t>(pixel >> 24) * keep + alphaAndHalf) >> 16;
+    auto channel = [&](int shift, std::int32_t level) {
+        std::int32_t sum =
+            static_cast<std::int32_t>((pixel >> shift) & 0xff) * keep + level + offset;
+        return static_cast<std::uint32_t>(std::min(std::max(sum >> 16, 0), alphaByte));
+    };
+    return static_cast<std::uint32_t>(alphaByte) << 24 | channel(16, levelsAndHalf[0]) << 16 |
+           channel(8, levelsAndHalf[1]) << 8 | channel(0, levelsAndHalf[2]);
+}
+
+std::uint32_t Source::over(std::uint32_t pixel, std::int32_t offset) const {
+    const std::int32_t levelsAndHalf[3] = {levels[0] + 32768, levels[1] + 32768, levels[2] + 32768};
+    return blendPixel(pixel, offset, keep, alpha + 32768, levelsAndHalf);
+}
+
+// Lays `source` over `count` pixels, the i-th rounded with offsets[i]. Free of branches, so
+// the compiler vectorises it; with AVX2 where the processor has it, whose 32-bit multiplies
+// take one instruction for eight pixels.
+__attribute__((target_clones("avx2", "default"))) void blendRun(
+    std::uint32_t* __restrict pixels, const std::int32_t* __restrict offsets, int count,
+    const Source& source) {
+    const std::int32_t keep = source.keep;
+    const std::int32_t alpha = source.alpha + 32768;
+    const std::int32_t levels[3] = {source.levels[0] + 32768, source.levels[1] + 32768,
+                                    source.levels[2] + 32768};
+    for (int i = 0; i < count; ++i) {
+        pixels[i] = blendPixel(pixels[i], offsets[i], keep, alpha, levels);
+    }
+}
+
+// How many of the first `count` coverage values are 255, eight at a time where it can.
+int fullyCovered(const unsigned char* cover, int count) {
+    int end = 0;
+    for (std::uint64_t eight; end + 8 <= count; end += 8) {
+        std::memcpy(&eight, cover + end, 8);
+        if (eight != ~std::uint64_t{0}) {
+            break;
+        }
+    }
+    while (end < count && cover[end] == 255) {
+        ++end;
+    }
+    return end;
+}
+
 // One colour along the row, as a gradient across the rows gives: the fully covered pixels,
-// nearly all of them, take one source in integers only.
+// nearly all of them, take one source in integers only. `offsets` is the dither row from
+// column 0, two tiles wide.
 void layRow(std::uint32_t* pixels, const unsigned char* cover, const std::int32_t* offsets,
             int firstColumn, int count, const GradientSpec& gradient, double s) {
     if (!gradient.extend && (s < 0 || s > 1)) {
@@ -130,18 +177,17 @@ void layRow(std::uint32_t* pixels, const unsigned char* cover, const std::int32_
     full.update(gradient, s, 255);
     Source partial;
     for (int i = 0; i < count;) {
-        // A run of fully covered pixels, in a loop the compiler can vectorise.
-        int end = i;
-        while (end < count && (cover == nullptr || cover[end] == 255)) {
-            ++end;
-        }
-        for (; i < end; ++i) {
-            pixels[i] = full.over(pixels[i], offsets[(firstColumn + i) & (ditherTile - 1)]);
+        const int end = cover ? i + fullyCovered(cover + i, count - i) : count;
+        // At most one tile at a time, so that the offsets run on contiguously.
+        while (i < end) {
+            const int length = std::min(end - i, ditherTile);
+            blendRun(pixels + i, offsets + (firstColumn + i) % ditherTile, length, full);
+            i += length;
         }
         if (i < count) {
             if (cover[i] > 0) {
                 partial.update(gradient, s, cover[i]);
-                pixels[i] = partial.over(pixels[i], offsets[(firstColumn + i) & (ditherTile - 1)]);
+                pixels[i] = partial.over(pixels[i], offsets[(firstColumn + i) % ditherTile]);
             }
             ++i;
         }
@@ -186,6 +232,28 @@ void paintDitheredGradient(cairo_t* cairo, const GradientSpec& gradient,
         cairo_new_path(cairo);
         box = intersect(box, deviceBox(cairo, x1, y1, x2, y2));
     }
+    cairo_matrix_t toUser;
+    cairo_get_matrix(cairo, &toUser);
+    cairo_matrix_invert(&toUser);
+    // The user-space centres of the first and last pixel of a row of the box.
+    auto rowEnds = [&](int row, double ends[4]) {
+        ends[0] = box.left + 0.5, ends[1] = row + 0.5;
+        cairo_matrix_transform_point(&toUser, &ends[0], &ends[1]);
+        const int last = box.right - box.left - 1;
+        ends[2] = ends[0] + toUser.xx * last, ends[3] = ends[1] + toUser.yx * last;
+    };
+    auto transparent = [&](int row) {
+        double ends[4];
+        rowEnds(row, ends);
+        return transparentRow(gradient, ends[0], ends[1], ends[2], ends[3]);
+    };
+    // Rows with nothing to lay over them need no coverage either (the air above the glow).
+    while (!box.empty() && transparent(box.top)) {
+        ++box.top;
+    }
+    while (!box.empty() && transparent(box.bottom - 1)) {
+        --box.bottom;
+    }
     if (box.empty()) {
         return;
     }
@@ -193,9 +261,6 @@ void paintDitheredGradient(cairo_t* cairo, const GradientSpec& gradient,
     const unsigned char* maskData = mask ? cairo_image_surface_get_data(mask) : nullptr;
     const int maskStride = mask ? cairo_image_surface_get_stride(mask) : 0;
 
-    cairo_matrix_t toUser;
-    cairo_get_matrix(cairo, &toUser);
-    cairo_matrix_invert(&toUser);
     cairo_surface_flush(target);
     unsigned char* data = cairo_image_surface_get_data(target);
     const int stride = cairo_image_surface_get_stride(target);
@@ -205,14 +270,14 @@ void paintDitheredGradient(cairo_t* cairo, const GradientSpec& gradient,
             reinterpret_cast<std::uint32_t*>(data + static_cast<std::ptrdiff_t>(row) * stride);
         const unsigned char* cover = maskData ? maskData + (row - box.top) * maskStride : nullptr;
         const std::int32_t* offsets = ditherTileRow(row);
-        // User space is an affine map of device space: step along the row.
-        double x = box.left + 0.5, y = row + 0.5;
-        cairo_matrix_transform_point(&toUser, &x, &y);
-        const double stepX = toUser.xx, stepY = toUser.yx;
-        if (transparentRow(gradient, x, y, x + stepX * (box.right - box.left - 1),
-                           y + stepY * (box.right - box.left - 1))) {
+        if (transparent(row)) {
             continue;  // nothing to lay over it: the pixels stay as they are
         }
+        double ends[4];
+        rowEnds(row, ends);
+        // User space is an affine map of device space: step along the row.
+        double x = ends[0], y = ends[1];
+        const double stepX = toUser.xx, stepY = toUser.yx;
         // Along a row a linear gradient's place changes by a fixed step (none when it runs
         // across the rows, as the scene's do).
         const bool linear = !(gradient.radius > 0);

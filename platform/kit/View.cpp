@@ -183,9 +183,10 @@ bool Window::compose() {
     if (damage_.empty()) {
         return false;
     }
-    picture_->clear(damage_);
-    for (const CairoCanvas* layer : layers) {
-        picture_->compose(*layer, damage_);
+    // The lowest layer replaces the damaged pixels, the others are laid over it.
+    picture_->replace(*layers.front(), damage_);
+    for (std::size_t i = 1; i < layers.size(); ++i) {
+        picture_->compose(*layers[i], damage_);
     }
     return true;
 }
