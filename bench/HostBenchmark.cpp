@@ -2,6 +2,8 @@
 #include "platform/headless/HeadlessHost.h"
 #include "platform/kit/Time.h"
 
+#include "SaverLoad.h"
+
 #include <benchmark/benchmark.h>
 
 #include <cstdlib>
@@ -9,6 +11,8 @@
 
 namespace floodmark {
 namespace {
+
+using bench::processCpuSeconds;
 
 // The saver's feed binds the socket of $HOME: keep it away from the user's.
 [[maybe_unused]] const bool isolatedHome = [] {
@@ -19,12 +23,6 @@ namespace {
     }
     return true;
 }();
-
-double processCpuSeconds() {
-    timespec now{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
-    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
-}
 
 // The resting saver at 1920×1080 for 60 seconds of a simulated clock: how many pictures it
 // draws a second, and how much processor time one second of saver costs.

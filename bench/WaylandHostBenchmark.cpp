@@ -9,6 +9,8 @@
 #include "platform/wayland/WaylandHost.h"
 #include "support/WaylandCompositor.h"
 
+#include "SaverLoad.h"
+
 #include <benchmark/benchmark.h>
 
 #include <cstdlib>
@@ -17,22 +19,8 @@
 namespace floodmark {
 namespace {
 
-double processCpuSeconds() {
-    timespec now{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
-    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
-}
-
-// The companion's water at `y`, with a fresh impulse every second while busy.
-void writeWater(double y, const char* impulse) {
-    std::string now = formatInternetTime(currentTime());
-    std::string text = R"({"schema":1,"x":0.6,"severity":3,"y":)" + std::to_string(y) +
-                       R"(,"updatedAt":")" + now + "\"";
-    if (impulse != nullptr) {
-        text += std::string(R"(,"impulse":")") + impulse + R"(","impulseAt":")" + now + "\"";
-    }
-    writeFileAtomically(expandTilde("~/.tolvera/away_state.json"), text + "}");
-}
+using bench::processCpuSeconds;
+using bench::writeAwayState;
 
 // The saver on one 1920×1080 output of a headless sway (layer-shell, Cairo through wl_shm)
 // for 60 seconds of real time, to set beside BM_X11SaverMinute on Xvfb. Range: 0 at rest;
@@ -69,11 +57,11 @@ void BM_WaylandSaverMinute(benchmark::State& state) {
         int second = 0;
         std::unique_ptr<MainLoop::Timer> companion;
         if (busy) {
-            writeWater(0.1, nullptr);
+            writeAwayState(0.1, nullptr);
             companion = loop.every(1, [&] {
                 ++second;
                 const char* kinds[] = {"compaction", "failure", "session_end"};
-                writeWater(0.1 + 0.8 * second / seconds, kinds[second % 3]);
+                writeAwayState(0.1 + 0.8 * second / seconds, kinds[second % 3]);
             });
         }
         auto end = loop.after(seconds, [&] { host->stop(); });

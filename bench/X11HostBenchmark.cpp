@@ -9,6 +9,8 @@
 #include "platform/x11/X11Host.h"
 #include "support/XServer.h"
 
+#include "SaverLoad.h"
+
 #include <benchmark/benchmark.h>
 
 #include <ctime>
@@ -16,22 +18,8 @@
 namespace floodmark {
 namespace {
 
-double processCpuSeconds() {
-    timespec now{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
-    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / 1e9;
-}
-
-// The companion's away state with the water at `y` and, when given, a fresh impulse.
-void writeAwayState(double y, const char* impulse) {
-    std::string now = formatInternetTime(currentTime());
-    std::string text = R"({"schema":1,"x":0.6,"severity":3,"y":)" + std::to_string(y) +
-                       R"(,"updatedAt":")" + now + "\"";
-    if (impulse != nullptr) {
-        text += std::string(R"(,"impulse":")") + impulse + R"(","impulseAt":")" + now + "\"";
-    }
-    writeFileAtomically(expandTilde("~/.tolvera/away_state.json"), text + "}");
-}
+using bench::processCpuSeconds;
+using bench::writeAwayState;
 
 // The saver in a 1920×1080 window of an Xvfb server for 60 seconds of real time. First range:
 // 0 at rest; 1 busy, the level rising and an impulse every second (ripples and pops), so that

@@ -120,4 +120,13 @@ std::optional<int> RunningFloodmark::waitForExit(double seconds) {
     return std::nullopt;
 }
 
+std::pair<int, double> stopTimed(RunningFloodmark& saver, int signal) {
+    auto start = std::chrono::steady_clock::now();
+    kill(saver.pid(), signal);
+    auto status = saver.waitForExit(5);
+    double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    return {status.value_or(-2), seconds};
+}
+
 }  // namespace floodmark::fixtures

@@ -3,6 +3,7 @@
 #include <sys/types.h>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace floodmark::fixtures {
@@ -44,5 +45,9 @@ private:
     pid_t pid_ = -1;
     FILE* output_ = nullptr;
 };
+
+// Ends `saver` with `signal`: its exit status (-2 when it did not end within 5 s) and how long
+// it took.
+std::pair<int, double> stopTimed(RunningFloodmark& saver, int signal);
 
 }  // namespace floodmark::fixtures

@@ -27,6 +27,7 @@ namespace {
 
 using fixtures::expectSameWater;
 using fixtures::RunningFloodmark;
+using fixtures::stopTimed;
 using fixtures::showsWater;
 using fixtures::snapshotOfCompanionWater;
 using fixtures::TempDirectory;
@@ -59,16 +60,6 @@ int saverViews(const TempDirectory& home) {
         }
     }
     return -1;
-}
-
-// Ends the saver with `signal`: its exit status and how long it took.
-std::pair<int, double> stopTimed(RunningFloodmark& saver, int signal) {
-    auto start = std::chrono::steady_clock::now();
-    kill(saver.pid(), signal);
-    auto status = saver.waitForExit(5);
-    double seconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    return {status.value_or(-2), seconds};
 }
 
 TEST(WaylandSaver, ChoosesItsHostFromTheEnvironmentAndSaysWhatIsMissing) {

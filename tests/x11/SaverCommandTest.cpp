@@ -22,6 +22,7 @@ namespace floodmark {
 namespace {
 
 using fixtures::RunningFloodmark;
+using fixtures::stopTimed;
 using fixtures::TempDirectory;
 using fixtures::XServer;
 
@@ -37,16 +38,6 @@ std::string hex(unsigned long value) {
 // black the window was made with.
 bool showsCanvas(const XServer& server, ::Window window) {
     return server.pixel(window, 2, 2).blue > 10;
-}
-
-// Ends the saver with `signal` and gives its exit status and how long it took.
-std::pair<int, double> stopTimed(RunningFloodmark& saver, int signal) {
-    auto start = std::chrono::steady_clock::now();
-    kill(saver.pid(), signal);
-    auto status = saver.waitForExit(5);
-    double seconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    return {status.value_or(-2), seconds};
 }
 
 TEST(SaverCommand, DrawsIntoTheWindowTheHostNamesInHexOrDecimalAndEndsPromptlyOnSignals) {
