@@ -1,9 +1,9 @@
 #include "platform/wayland/WaylandConnection.h"
 
-#include "fractional-scale-v1-client.h"
+#include "fractional-scale-v1-client-protocol.h"
 #include "platform/wayland/LayerShellProtocol.h"
-#include "viewporter-client.h"
-#include "xdg-shell-client.h"
+#include "viewporter-client-protocol.h"
+#include "xdg-shell-client-protocol.h"
 
 #include <wayland-client.h>
 

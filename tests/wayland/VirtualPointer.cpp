@@ -2,7 +2,7 @@
 // has no input device, so its seat offers clients no pointer and `swaymsg seat seat0 cursor
 // move` would reach no one. Creates the file named by its argument once the pointer exists,
 // then holds it until killed.
-#include "wlr-virtual-pointer-unstable-v1-client.h"
+#include "wlr-virtual-pointer-unstable-v1-client-protocol.h"
 
 #include <wayland-client.h>
 
