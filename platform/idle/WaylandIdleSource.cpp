@@ -1,5 +1,7 @@
 #include "platform/idle/WaylandIdleSource.h"
 
+#include "platform/system/WaylandSocketVariable.h"
+
 #include "ext-idle-notify-client-protocol.h"
 #include "kde-idle-client-protocol.h"
 
@@ -42,6 +44,7 @@ const org_kde_kwin_idle_timeout_listener kdeTimeoutListener = {onIdle, onResumed
 }  // namespace
 
 std::unique_ptr<WaylandIdleSource> WaylandIdleSource::open(double timeout) {
+    forgetEmptyWaylandSocket();
     wl_display* display = wl_display_connect(nullptr);
     if (display == nullptr) {
         return nullptr;

@@ -1,5 +1,7 @@
 #include "platform/wayland/WaylandConnection.h"
 
+#include "platform/system/WaylandSocketVariable.h"
+
 #include "fractional-scale-v1-client-protocol.h"
 #include "platform/wayland/LayerShellProtocol.h"
 #include "viewporter-client-protocol.h"
@@ -88,17 +90,13 @@ const wl_seat_listener seatListener{
 }  // namespace
 
 std::unique_ptr<WaylandConnection> WaylandConnection::connect(std::string& error) {
+    forgetEmptyWaylandSocket();
     const char* socket = std::getenv("WAYLAND_SOCKET");
-    if (socket != nullptr && *socket == '\0') {
-        // Empty means unset; libwayland would take it for descriptor 0.
-        unsetenv("WAYLAND_SOCKET");
-        socket = nullptr;
-    }
     wl_display* display = wl_display_connect(nullptr);
     if (display == nullptr) {
         const char* named = std::getenv("WAYLAND_DISPLAY");
         const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-        if (socket != nullptr && *socket != '\0') {
+        if (socket != nullptr) {
             error = std::string("cannot use the Wayland connection WAYLAND_SOCKET='") + socket +
                     "' names";
         } else {

@@ -1,6 +1,6 @@
 #include "FloodmarkSaver/idle/WatcherStatus.h"
 #include "support/RunFloodmark.h"
-#include "support/SwaySession.h"
+#include "support/WaylandCompositor.h"
 #include "support/TempDirectory.h"
 #include "support/WaitUntil.h"
 
@@ -19,7 +19,7 @@ namespace floodmark {
 namespace {
 
 using fixtures::RunningFloodmark;
-using fixtures::SwaySession;
+using fixtures::WaylandCompositor;
 using fixtures::TempDirectory;
 using fixtures::waitUntil;
 using namespace std::chrono_literals;
@@ -35,7 +35,7 @@ bool alive(int pid) {
 // sway 1.7 offers KDE's idle protocol: its timeout starts the saver, pointer motion stops it, and
 // the watcher ends with the compositor.
 TEST(WaylandIdle, KdeIdleOnHeadlessSwayStartsAndStopsTheSaver) {
-    SwaySession sway;
+    WaylandCompositor sway(WaylandCompositor::Kind::sway, {"640x360"});
     ASSERT_TRUE(sway.running());
     TempDirectory home;
     std::string saver = home.file("stand-in");
@@ -50,10 +50,10 @@ TEST(WaylandIdle, KdeIdleOnHeadlessSwayStartsAndStopsTheSaver) {
         }
         return lines;
     };
-    RunningFloodmark watch(
-        {"idle", "--after", "0.02"}, home.path(),
-        {"XDG_RUNTIME_DIR=" + sway.runtimeDirectory(), "WAYLAND_DISPLAY=" + sway.display(),
-         "FLOODMARK_SAVER_PROGRAM=" + saver});
+    // The compositor's environment names WAYLAND_SOCKET empty, which means unset.
+    auto environment = sway.environment();
+    environment.push_back("FLOODMARK_SAVER_PROGRAM=" + saver);
+    RunningFloodmark watch({"idle", "--after", "0.02"}, home.path(), environment);
     ASSERT_TRUE(waitUntil([&] { return starts().size() == 1; }));
     int pid = std::stoi(starts()[0]);
     EXPECT_EQ(starts()[0], std::to_string(pid))
@@ -63,11 +63,11 @@ TEST(WaylandIdle, KdeIdleOnHeadlessSwayStartsAndStopsTheSaver) {
     ASSERT_TRUE(status);
     EXPECT_EQ(status->source, "kde-idle");
 
-    ASSERT_TRUE(sway.moveCursor(20, 10));
+    ASSERT_EQ(sway.swaymsg("seat seat0 cursor move 20 10"), 0);
     EXPECT_TRUE(waitUntil([&] { return !alive(pid); }, 3s));
     ASSERT_TRUE(waitUntil([&] { return starts().size() == 2; })) << "idle again";
 
-    sway.stop();
+    sway.kill();
     EXPECT_EQ(watch.waitForExit(5), 0) << "the session is over";
     EXPECT_FALSE(alive(std::stoi(starts()[1])));
 }
