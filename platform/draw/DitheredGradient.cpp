@@ -135,11 +135,10 @@ std::uint32_t Source::over(std::uint32_t pixel, std::int32_t offset) const {
 }
 
 // Lays `source` over `count` pixels, the i-th rounded with offsets[i]. Free of branches, so
-// the compiler vectorises it; with AVX2 where the processor has it, whose 32-bit multiplies
-// take one instruction for eight pixels.
-__attribute__((target_clones("avx2", "default"))) void blendRun(
-    std::uint32_t* __restrict pixels, const std::int32_t* __restrict offsets, int count,
-    const Source& source) {
+// the compiler vectorises it. Written once and compiled twice below.
+[[gnu::always_inline]] inline void blendRunBody(std::uint32_t* __restrict pixels,
+                                                const std::int32_t* __restrict offsets, int count,
+                                                const Source& source) {
     const std::int32_t keep = source.keep;
     const std::int32_t alpha = source.alpha + 32768;
     const std::int32_t levels[3] = {source.levels[0] + 32768, source.levels[1] + 32768,
@@ -147,6 +146,26 @@ __attribute__((target_clones("avx2", "default"))) void blendRun(
     for (int i = 0; i < count; ++i) {
         pixels[i] = blendPixel(pixels[i], offsets[i], keep, alpha, levels);
     }
+}
+
+// With AVX2, whose 32-bit multiplies take one instruction for eight pixels.
+[[gnu::target("avx2")]] void blendRunAvx2(std::uint32_t* __restrict pixels,
+                                          const std::int32_t* __restrict offsets, int count,
+                                          const Source& source) {
+    blendRunBody(pixels, offsets, count, source);
+}
+
+void blendRunPlain(std::uint32_t* __restrict pixels, const std::int32_t* __restrict offsets,
+                   int count, const Source& source) {
+    blendRunBody(pixels, offsets, count, source);
+}
+
+void blendRun(std::uint32_t* pixels, const std::int32_t* offsets, int count,
+              const Source& source) {
+    // Chosen at the first call, not by the loader (an ifunc): the thread sanitizer's run-time
+    // is not ready when the loader resolves one, and the program crashes before main.
+    static const auto chosen = __builtin_cpu_supports("avx2") ? blendRunAvx2 : blendRunPlain;
+    chosen(pixels, offsets, count, source);
 }
 
 // How many of the first `count` coverage values are 255, eight at a time where it can.
