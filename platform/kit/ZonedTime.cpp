@@ -40,7 +40,9 @@ public:
         hadZone_ = old != nullptr;
         if (hadZone_)
             saved_ = old;
-        setenv("TZ", (":" + std::string(zone)).c_str(), 1);
+        std::string value(":");
+        value.append(zone);
+        setenv("TZ", value.c_str(), 1);
         tzset();
     }
     ~ZoneScope() {
