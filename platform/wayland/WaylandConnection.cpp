@@ -97,8 +97,8 @@ std::unique_ptr<WaylandConnection> WaylandConnection::connect(std::string& error
         const char* named = std::getenv("WAYLAND_DISPLAY");
         const char* runtime = std::getenv("XDG_RUNTIME_DIR");
         if (socket != nullptr) {
-            error = std::string("cannot use the Wayland connection WAYLAND_SOCKET='") + socket +
-                    "' names";
+            error = std::string("cannot use WAYLAND_SOCKET='") + socket +
+                    "': it names no open connection to a compositor";
         } else {
             error = std::string("cannot connect to a Wayland compositor: WAYLAND_DISPLAY='") +
                     (named ? named : "") + "' (XDG_RUNTIME_DIR='" + (runtime ? runtime : "") +
