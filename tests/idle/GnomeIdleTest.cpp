@@ -1,23 +1,24 @@
 #include "FloodmarkSaver/idle/WatcherStatus.h"
 #include "support/RunFloodmark.h"
+#include "support/StandInSaver.h"
 #include "support/TempDirectory.h"
 #include "support/WaitUntil.h"
 
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <csignal>
 #include <cstring>
-#include <fstream>
 #include <thread>
 
 namespace floodmark {
 namespace {
 
+using fixtures::processAlive;
 using fixtures::RunningFloodmark;
+using fixtures::StandInSaver;
 using fixtures::TempDirectory;
 using fixtures::waitUntil;
 using namespace std::chrono_literals;
@@ -84,9 +85,9 @@ public:
     }
     bool ready() const { return fixtures::fileExists(ready_.file("ready")); }
     // No Wayland idle protocol answers, as under Mutter.
-    std::vector<std::string> environment(const std::string& saver) const {
+    std::vector<std::string> environment(const StandInSaver& saver) const {
         return {address_, "DBUS_SYSTEM_BUS_ADDRESS=" + address_.substr(address_.find('=') + 1),
-                "WAYLAND_DISPLAY=no-such-compositor", "FLOODMARK_SAVER_PROGRAM=" + saver};
+                "WAYLAND_DISPLAY=no-such-compositor", saver.environment()};
     }
     void input() const { kill(standIn_, SIGUSR1); }
     void endBus() {
@@ -101,31 +102,12 @@ private:
     std::string address_;
 };
 
-bool alive(int pid) {
-    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-    std::string line;
-    std::getline(stat, line);
-    auto close = line.rfind(')');
-    return close != std::string::npos && close + 2 < line.size() && line[close + 2] != 'Z';
-}
-
 TEST(GnomeIdle, TheIdleMonitorStartsAndStopsTheSaverAndAnInhibitorOrALockHoldsItOff) {
     for (Holding holding : {Holding::nothing, Holding::inhibitor, Holding::lock}) {
         GnomeSession gnome(holding);
         ASSERT_TRUE(gnome.ready());
         TempDirectory home;
-        std::string saver = home.file("stand-in");
-        fixtures::writeFile(saver,
-                            "#!/bin/sh\necho $$ >> '" + home.file("starts") + "'\nexec sleep 60\n");
-        chmod(saver.c_str(), 0755);
-        auto starts = [&] {
-            std::ifstream file(home.file("starts"));
-            std::vector<int> pids;
-            for (int pid = 0; file >> pid;) {
-                pids.push_back(pid);
-            }
-            return pids;
-        };
+        StandInSaver saver(home);
         std::string statusPath =
             home.path() + "/.local/state/TolveraFloodmarkSaver/status/" + WatcherStatus::fileName;
         RunningFloodmark watch({"idle", "--after", "0.02"}, home.path(), gnome.environment(saver));
@@ -133,16 +115,16 @@ TEST(GnomeIdle, TheIdleMonitorStartsAndStopsTheSaverAndAnInhibitorOrALockHoldsIt
         EXPECT_EQ(WatcherStatus::read(statusPath)->source, "gnome-idle-monitor");
         if (holding != Holding::nothing) {
             std::this_thread::sleep_for(3s);
-            EXPECT_TRUE(starts().empty()) << "an inhibitor or the locker holds the screen";
+            EXPECT_TRUE(saver.starts().empty()) << "an inhibitor or the locker holds the screen";
             auto status = WatcherStatus::read(statusPath);
             ASSERT_TRUE(status);
             EXPECT_EQ(status->inhibited, holding == Holding::inhibitor);
             EXPECT_EQ(status->locked, holding == Holding::lock);
         } else {
-            ASSERT_TRUE(waitUntil([&] { return starts().size() == 1; }));
+            ASSERT_TRUE(waitUntil([&] { return saver.starts().size() == 1; }));
             gnome.input();
-            EXPECT_TRUE(waitUntil([&] { return !alive(starts()[0]); }, 3s));
-            ASSERT_TRUE(waitUntil([&] { return starts().size() == 2; })) << "idle again";
+            EXPECT_TRUE(waitUntil([&] { return !processAlive(saver.starts()[0]); }, 3s));
+            ASSERT_TRUE(waitUntil([&] { return saver.starts().size() == 2; })) << "idle again";
         }
         gnome.endBus();
         EXPECT_EQ(watch.waitForExit(5), 0) << "the session bus went: the session is over";

@@ -3,58 +3,31 @@
 
 #include "FloodmarkSaver/idle/WatcherStatus.h"
 #include "support/RunFloodmark.h"
+#include "support/StandInSaver.h"
 #include "support/TempDirectory.h"
 #include "support/WaitUntil.h"
 #include "support/XServer.h"
 
 #include <dirent.h>
-#include <sys/stat.h>
 
 #include <algorithm>
 #include <cctype>
 #include <csignal>
-#include <fstream>
 #include <optional>
-#include <sstream>
 #include <thread>
 
 namespace floodmark {
 namespace {
 
+using fixtures::processAlive;
 using fixtures::RunningFloodmark;
+using fixtures::StandInSaver;
 using fixtures::TempDirectory;
 using fixtures::waitUntil;
 using fixtures::XServer;
 using namespace std::chrono_literals;
 
 const std::string statusDirectory = "/.local/state/TolveraFloodmarkSaver/status";
-
-// A stand-in saver: notes its pid, then does what `body` says.
-std::string writeStandIn(const TempDirectory& home, const std::string& body) {
-    std::string path = home.file("stand-in");
-    fixtures::writeFile(path,
-                        "#!/bin/sh\necho $$ >> '" + home.file("starts") + "'\n" + body + "\n");
-    chmod(path.c_str(), 0755);
-    return path;
-}
-
-std::vector<int> starts(const TempDirectory& home) {
-    std::ifstream file(home.file("starts"));
-    std::vector<int> pids;
-    for (int pid = 0; file >> pid;) {
-        pids.push_back(pid);
-    }
-    return pids;
-}
-
-bool alive(int pid) {
-    // A zombie still answers kill(); /proc/PID/stat's state tells it apart.
-    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-    std::string line;
-    std::getline(stat, line);
-    auto close = line.rfind(')');
-    return close != std::string::npos && close + 2 < line.size() && line[close + 2] != 'Z';
-}
 
 // Real input through XTEST: the server's idle time starts again from zero.
 void movePointer(const XServer& server, int x) {
@@ -73,35 +46,29 @@ bool statusSays(const TempDirectory& home, bool WatcherStatus::*field) {
 }
 
 RunningFloodmark startWatch(const XServer& server, const TempDirectory& home,
-                            const std::string& saver, std::vector<std::string> extra = {}) {
+                            const StandInSaver& saver, std::vector<std::string> extra = {}) {
     std::vector<std::string> arguments{"idle", "--x11", "--after", "0.02"};
     arguments.insert(arguments.end(), extra.begin(), extra.end());
     return RunningFloodmark(arguments, home.path(),
-                            {"DISPLAY=" + server.name(), "FLOODMARK_SAVER_PROGRAM=" + saver});
+                            {"DISPLAY=" + server.name(), saver.environment()});
 }
 
 TEST(IdleWatch, StartsTheSaverWhenIdleAndStopsItAtInput) {
     XServer server;
     ASSERT_TRUE(server.running());
     TempDirectory home;
-    auto saver =
-        writeStandIn(home, "echo \"$@\" > '" + home.file("arguments") + "'\nexec sleep 60");
+    StandInSaver saver(home);
     movePointer(server, 10);
     auto watch = startWatch(server, home, saver, {"--", "--cpu"});
-    ASSERT_TRUE(waitUntil([&] { return starts(home).size() == 1; }));
-    int pid = starts(home)[0];
+    ASSERT_TRUE(waitUntil([&] { return saver.starts().size() == 1; }));
+    int pid = saver.starts()[0];
     EXPECT_TRUE(waitUntil([&] { return statusSays(home, &WatcherStatus::saverRunning); }));
     auto status = watcherStatus(home);
     ASSERT_TRUE(status);
     EXPECT_EQ(status->source, "x11");
     EXPECT_DOUBLE_EQ(status->timeoutSeconds, 1.2);
     EXPECT_EQ(status->pid, watch.pid());
-    std::string words;
-    EXPECT_TRUE(waitUntil([&] {
-        std::ifstream arguments(home.file("arguments"));
-        return std::getline(arguments, words) && !words.empty();
-    }));
-    EXPECT_EQ(words, "--fullscreen --cpu");
+    EXPECT_EQ(saver.arguments(), std::vector<std::string>{"--fullscreen --cpu"});
     auto report = fixtures::runFloodmark("status", home.path()).lines;
     for (const std::string& line :
          {"idle watcher " + std::to_string(watch.pid()) + ": running", std::string("  source: x11"),
@@ -110,12 +77,12 @@ TEST(IdleWatch, StartsTheSaverWhenIdleAndStopsItAtInput) {
     }
 
     movePointer(server, 200);
-    EXPECT_TRUE(waitUntil([&] { return !alive(pid); }, 3s));
+    EXPECT_TRUE(waitUntil([&] { return !processAlive(pid); }, 3s));
     EXPECT_TRUE(waitUntil([&] { return !statusSays(home, &WatcherStatus::saverRunning); }));
     // Idle again: a fresh saver.
-    EXPECT_TRUE(waitUntil([&] { return starts(home).size() == 2; }));
+    EXPECT_TRUE(waitUntil([&] { return saver.starts().size() == 2; }));
     EXPECT_EQ(watch.stop(SIGTERM), 0);
-    EXPECT_FALSE(alive(starts(home)[1]));
+    EXPECT_FALSE(processAlive(saver.starts()[1]));
     EXPECT_FALSE(watcherStatus(home)) << "the watcher removes its status file";
 }
 
@@ -149,7 +116,7 @@ TEST(IdleWatch, TheRealSaverCoversTheScreenWhileIdleAndGoesAtInput) {
     // The water's dark blue canvas over the black of the bare screen.
     EXPECT_TRUE(waitUntil([&] { return server.pixel(root, 2, 2).blue > 10; }));
     movePointer(server, 300);
-    EXPECT_TRUE(waitUntil([&] { return !alive(saver); }, 3s));
+    EXPECT_TRUE(waitUntil([&] { return !processAlive(saver); }, 3s));
     EXPECT_EQ(watch.stop(SIGTERM), 0);
 }
 
@@ -157,15 +124,15 @@ TEST(IdleWatch, KillsASaverThatIgnoresTermAfterItsGrace) {
     XServer server;
     ASSERT_TRUE(server.running());
     TempDirectory home;
-    auto saver = writeStandIn(home, "trap '' TERM\nwhile :; do sleep 0.1; done");
+    StandInSaver saver(home, "trap '' TERM\nwhile :; do sleep 0.1; done");
     movePointer(server, 10);
     auto watch = startWatch(server, home, saver);
-    ASSERT_TRUE(waitUntil([&] { return starts(home).size() == 1; }));
-    int pid = starts(home)[0];
+    ASSERT_TRUE(waitUntil([&] { return saver.starts().size() == 1; }));
+    int pid = saver.starts()[0];
     movePointer(server, 200);
     std::this_thread::sleep_for(1500ms);
-    EXPECT_TRUE(alive(pid)) << "still in its grace";
-    EXPECT_TRUE(waitUntil([&] { return !alive(pid); }, 5s));
+    EXPECT_TRUE(processAlive(pid)) << "still in its grace";
+    EXPECT_TRUE(waitUntil([&] { return !processAlive(pid); }, 5s));
     watch.stop(SIGTERM);
 }
 
@@ -174,29 +141,29 @@ TEST(IdleWatch, ASaverThatEndsByItselfWaitsForActivityAndThreeCrashesGiveUp) {
     ASSERT_TRUE(server.running());
     TempDirectory home;
     // The first run is killed from outside; the next ones fail at once.
-    auto saver = writeStandIn(
+    StandInSaver saver(
         home, "[ $(wc -l < '" + home.file("starts") + "') -gt 1 ] && exit 3\nexec sleep 60");
     movePointer(server, 10);
     auto watch = startWatch(server, home, saver);
-    ASSERT_TRUE(waitUntil([&] { return starts(home).size() == 1; }));
-    kill(starts(home)[0], SIGKILL);
+    ASSERT_TRUE(waitUntil([&] { return saver.starts().size() == 1; }));
+    kill(saver.starts()[0], SIGKILL);
     std::this_thread::sleep_for(3s);
-    EXPECT_EQ(starts(home).size(), 1u) << "not restarted while the session stays idle";
+    EXPECT_EQ(saver.starts().size(), 1u) << "not restarted while the session stays idle";
     EXPECT_FALSE(statusSays(home, &WatcherStatus::saverRunning));
 
     for (std::size_t crash = 2; crash <= 3; ++crash) {
         movePointer(server, static_cast<int>(100 * crash));
-        ASSERT_TRUE(waitUntil([&] { return starts(home).size() == crash; })) << crash;
+        ASSERT_TRUE(waitUntil([&] { return saver.starts().size() == crash; })) << crash;
         // Input before the watcher saw the failure would stop the saver instead.
-        int pid = starts(home).back();
-        ASSERT_TRUE(waitUntil([&] { return !alive(pid); }));
+        int pid = saver.starts().back();
+        ASSERT_TRUE(waitUntil([&] { return !processAlive(pid); }));
         std::this_thread::sleep_for(500ms);
     }
     // The kill and two failures: three crashes within ten minutes.
     EXPECT_TRUE(waitUntil([&] { return statusSays(home, &WatcherStatus::gaveUp); }));
     movePointer(server, 700);
     std::this_thread::sleep_for(3s);
-    EXPECT_EQ(starts(home).size(), 3u) << "given up for the session";
+    EXPECT_EQ(saver.starts().size(), 3u) << "given up for the session";
     watch.stop(SIGTERM);
 }
 
