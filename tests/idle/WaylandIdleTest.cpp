@@ -52,6 +52,38 @@ TEST(WaylandIdle, KdeIdleOnHeadlessSwayStartsAndStopsTheSaver) {
     EXPECT_FALSE(processAlive(saver.starts()[1]));
 }
 
+// As a newcomer sets it up: the real saver, no arguments, on a session with two outputs and a
+// pointer. Three seconds of no input bring the water onto both outputs; a pointer move takes it
+// away from both within three seconds.
+TEST(WaylandIdle, OnSwayTheWaterComesOverBothOutputsAfterTheTimeoutAndGoesAtAPointerMove) {
+    WaylandCompositor sway(WaylandCompositor::Kind::sway, {"640x360", "480x320"});
+    ASSERT_TRUE(sway.running());
+    TempDirectory home;
+    pid_t pointer = sway.spawn({FLOODMARK_VIRTUAL_POINTER, home.file("pointer-ready")});
+    ASSERT_TRUE(waitUntil([&] { return fixtures::fileExists(home.file("pointer-ready")); }));
+    std::string shot = home.file("shot.png");
+    auto covered = [&](bool both) {
+        bool first = sway.showsCanvas("HEADLESS-1", shot);
+        bool second = sway.showsCanvas("HEADLESS-2", shot);
+        return both ? first && second : first || second;
+    };
+    ASSERT_EQ(sway.swaymsg("seat seat0 cursor move 5 5"), 0);
+    auto idleFrom = std::chrono::steady_clock::now();
+    RunningFloodmark watch({"idle", "--after", "0.05"}, home.path(), sway.environment());
+    std::this_thread::sleep_for(2s);
+    EXPECT_FALSE(covered(false)) << "not before the three seconds are up";
+    ASSERT_TRUE(waitUntil([&] { return covered(true); }, 5s));
+    EXPECT_GE(std::chrono::steady_clock::now() - idleFrom, 3s);
+
+    ASSERT_EQ(sway.swaymsg("seat seat0 cursor move 40 30"), 0);
+    auto movedAt = std::chrono::steady_clock::now();
+    EXPECT_TRUE(waitUntil([&] { return !covered(false); }, 3s));
+    EXPECT_LE(std::chrono::steady_clock::now() - movedAt, 3s);
+    EXPECT_EQ(watch.stop(SIGTERM), 0);
+    kill(pointer, SIGTERM);
+    waitpid(pointer, nullptr, 0);
+}
+
 // The test compositor with ext-idle-notify-v1 in a runtime directory of its own; SIGUSR1 is input.
 class IdleCompositor {
 public:

@@ -190,6 +190,14 @@ pid_t WaylandCompositor::spawn(const std::vector<std::string>& words) const {
     return pid;
 }
 
+bool WaylandCompositor::showsCanvas(const std::string& output, const std::string& path) const {
+    if (!screenshot(output, path)) {
+        return false;
+    }
+    auto canvas = pngPixel(path, 40, 60);
+    return canvas.blue > 10 && canvas.blue < 45;
+}
+
 PngPixel pngPixel(const std::string& path, int x, int y) {
     cairo_surface_t* image = cairo_image_surface_create_from_png(path.c_str());
     PngPixel pixel;

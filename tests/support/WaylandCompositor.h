@@ -35,6 +35,10 @@ public:
     // One output's picture (grim -o NAME; weston: weston-screenshooter of the whole screen)
     // into `path`; false when none was taken.
     bool screenshot(const std::string& output, const std::string& path) const;
+    // Whether a fresh screenshot of one output (taken into `path`) shows the saver's dark canvas
+    // (about 22, 23, 25 near the top left, below a window's title bar), not sway's grey
+    // background (63, 63, 63).
+    bool showsCanvas(const std::string& output, const std::string& path) const;
     // Starts a program with the compositor's environment as the compositor's user; its pid.
     pid_t spawn(const std::vector<std::string>& words) const;
 

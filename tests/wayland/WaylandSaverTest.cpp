@@ -27,25 +27,14 @@ namespace {
 
 using fixtures::expectSameWater;
 using fixtures::RunningFloodmark;
-using fixtures::stopTimed;
 using fixtures::showsWater;
 using fixtures::snapshotOfCompanionWater;
+using fixtures::stopTimed;
 using fixtures::TempDirectory;
 using fixtures::WaylandCompositor;
 using fixtures::writeCompanionState;
 
 const char* const calibrationFile = ".local/state/TolveraFloodmarkSaver/calibration.json";
-
-// Whether a screenshot of one output shows the saver's dark canvas (about 22, 23, 25 near the
-// top left, below a window's title bar), not sway's grey background (63, 63, 63).
-bool showsCanvas(const WaylandCompositor& compositor, const std::string& output,
-                 const std::string& path) {
-    if (!compositor.screenshot(output, path)) {
-        return false;
-    }
-    auto canvas = fixtures::pngPixel(path, 40, 60);
-    return canvas.blue > 10 && canvas.blue < 45;
-}
 
 // How many views the saver's status file counts; −1 when there is none to read.
 int saverViews(const TempDirectory& home) {
@@ -220,7 +209,7 @@ TEST(WaylandSaver, APointerMovedOrClickedThroughTheCompositorEndsItUnlessToldNot
         TempDirectory home;
         RunningFloodmark saver(test.arguments, home.path(), sway.environment());
         std::string shot = home.file("shot.png");
-        ASSERT_TRUE(fixtures::waitUntil([&] { return showsCanvas(sway, "HEADLESS-1", shot); }));
+        ASSERT_TRUE(fixtures::waitUntil([&] { return sway.showsCanvas("HEADLESS-1", shot); }));
         // What moves in the first second is the compositor settling; then the user's hand.
         std::this_thread::sleep_for(std::chrono::milliseconds(1200));
         for (const auto& command : test.input) {
@@ -300,7 +289,7 @@ TEST(WaylandSaver, OneProcessPerNamedOutputEachCoversItsOwnWithTheSameWater) {
 
     // The second output was the second process's alone.
     EXPECT_EQ(stopTimed(second, SIGTERM).first, 0);
-    EXPECT_TRUE(fixtures::waitUntil([&] { return !showsCanvas(sway, "HEADLESS-2", shot); }));
+    EXPECT_TRUE(fixtures::waitUntil([&] { return !sway.showsCanvas("HEADLESS-2", shot); }));
     writeCompanionState(home);
     EXPECT_TRUE(
         fixtures::waitUntil([&] { return showsWater(sway, "HEADLESS-1", shot, 640, 360); }));
@@ -341,7 +330,7 @@ TEST(WaylandSaver, OwnWindowIsATitledToplevelAndIsNotTickedWhileHidden) {
         return tree.find(R"("app_id": "floodmark")") != std::string::npos;
     }));
     EXPECT_NE(tree.find(R"("name": "Floodmark")"), std::string::npos);
-    ASSERT_TRUE(fixtures::waitUntil([&] { return showsCanvas(sway, "HEADLESS-1", shot); }));
+    ASSERT_TRUE(fixtures::waitUntil([&] { return sway.showsCanvas("HEADLESS-1", shot); }));
 
     ASSERT_EQ(sway.swaymsg("workspace 2"), 0);
     // A second for the frame callback to be missed, then a heartbeat's time with none.
