@@ -5,6 +5,7 @@
 #include "platform/kit/Time.h"
 #include "platform/system/AtomicWrite.h"
 #include "platform/system/ChildProcess.h"
+#include "platform/system/LockerProgram.h"
 #include "platform/system/PrivateDirectory.h"
 #include "platform/system/SessionLock.h"
 
@@ -46,7 +47,7 @@ public:
         }
         if (now - lockReadAt_ >= lockReadInterval) {
             lockReadAt_ = now;
-            bool locked = readSessionLocked();
+            bool locked = readSessionLocked() || lockerProgramRunning();
             if (locked != launcher_.locked()) {
                 act(launcher_.lockChanged(locked, now), now);
             }

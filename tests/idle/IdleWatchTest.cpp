@@ -9,10 +9,14 @@
 #include "support/XServer.h"
 
 #include <dirent.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
 #include <csignal>
+#include <filesystem>
 #include <optional>
 #include <thread>
 
@@ -165,6 +169,59 @@ TEST(IdleWatch, ASaverThatEndsByItselfWaitsForActivityAndThreeCrashesGiveUp) {
     std::this_thread::sleep_for(3s);
     EXPECT_EQ(saver.starts().size(), 3u) << "given up for the session";
     watch.stop(SIGTERM);
+}
+
+// A program of this name that sleeps a minute, started as this user or as nobody.
+pid_t runProgramNamed(const TempDirectory& place, const std::string& name, bool asNobody) {
+    chmod(place.path().c_str(), 0755);
+    std::string copy = place.file(name);
+    std::filesystem::copy_file("/bin/sleep", copy);
+    chmod(copy.c_str(), 0755);
+    pid_t pid = fork();
+    if (pid == 0) {
+        if (asNobody) {
+            execl("/usr/bin/setpriv", "setpriv", "--reuid=65534", "--regid=65534", "--clear-groups",
+                  copy.c_str(), "60", nullptr);
+        }
+        execl(copy.c_str(), name.c_str(), "60", nullptr);
+        _exit(127);
+    }
+    return pid;
+}
+
+void end(pid_t pid) {
+    kill(pid, SIGTERM);
+    waitpid(pid, nullptr, 0);
+}
+
+// swaylock and its kin own the screen through ext-session-lock or a grab without telling logind:
+// a locker of this user holds the saver off; another user's, or a program merely named alike,
+// does not.
+TEST(IdleWatch, AScreenLockerOfThisUserHoldsTheSaverOff) {
+    XServer server;
+    ASSERT_TRUE(server.running());
+    TempDirectory home;
+    TempDirectory lockers;
+    StandInSaver saver(home);
+    pid_t othersLocker = runProgramNamed(lockers, "i3lock", true);
+    pid_t lookAlike = runProgramNamed(lockers, "swaylockd", false);
+    movePointer(server, 10);
+    auto watch = startWatch(server, home, saver);
+    ASSERT_TRUE(waitUntil([&] { return saver.starts().size() == 1; }));
+    EXPECT_FALSE(statusSays(home, &WatcherStatus::locked));
+
+    pid_t locker = runProgramNamed(lockers, "swaylock", false);
+    movePointer(server, 200);
+    EXPECT_TRUE(waitUntil([&] { return !processAlive(saver.starts()[0]); }, 3s));
+    EXPECT_TRUE(waitUntil([&] { return statusSays(home, &WatcherStatus::locked); }));
+    std::this_thread::sleep_for(2s);
+    EXPECT_EQ(saver.starts().size(), 1u) << "idle, but the locker owns the screen";
+
+    end(locker);
+    EXPECT_TRUE(waitUntil([&] { return saver.starts().size() == 2; })) << "unlocked while idle";
+    EXPECT_EQ(watch.stop(SIGTERM), 0);
+    end(othersLocker);
+    end(lookAlike);
 }
 
 }  // namespace
