@@ -1,14 +1,42 @@
 #include "platform/system/ChildProcess.h"
 
-#include <spawn.h>
+#include <fcntl.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <csignal>
 
-extern char** environ;
-
 namespace floodmark {
+
+namespace {
+
+// In the child, between fork and exec: only async-signal-safe calls. The child starts with
+// default signal handling and nothing blocked, whatever ours are, and is sent SIGTERM when this
+// process ends, even by SIGKILL: a saver that outlived its watcher would cover the screen with
+// nobody left to stop it. An exec that fails reports its errno through `report`.
+[[noreturn]] void becomeProgram(pid_t parent, int report, char* const* words) {
+    prctl(PR_SET_PDEATHSIG, SIGTERM);
+    if (getppid() != parent) {
+        _exit(127);
+    }
+    struct sigaction defaults = {};
+    defaults.sa_handler = SIG_DFL;
+    for (int number = 1; number < NSIG; ++number) {
+        sigaction(number, &defaults, nullptr);
+    }
+    sigset_t none;
+    sigemptyset(&none);
+    sigprocmask(SIG_SETMASK, &none, nullptr);
+    execvp(words[0], words);
+    int error = errno;
+    ssize_t ignored = write(report, &error, sizeof error);
+    (void)ignored;
+    _exit(127);
+}
+
+}  // namespace
 
 bool ChildProcess::start(const std::string& program, const std::vector<std::string>& arguments) {
     if (running()) {
@@ -20,23 +48,33 @@ bool ChildProcess::start(const std::string& program, const std::vector<std::stri
         words.push_back(const_cast<char*>(argument.c_str()));
     }
     words.push_back(nullptr);
-    // The child starts with default signal handling and nothing blocked, whatever ours are.
-    posix_spawnattr_t attributes;
-    posix_spawnattr_init(&attributes);
-    sigset_t none;
-    sigset_t all;
-    sigemptyset(&none);
-    sigfillset(&all);
-    posix_spawnattr_setsigmask(&attributes, &none);
-    posix_spawnattr_setsigdefault(&attributes, &all);
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
-    pid_t pid = -1;
-    int result = posix_spawnp(&pid, program.c_str(), nullptr, &attributes, words.data(), environ);
-    posix_spawnattr_destroy(&attributes);
-    if (result != 0) {
+    int report[2];
+    if (pipe2(report, O_CLOEXEC) != 0) {
         return false;
     }
+    pid_t parent = getpid();
+    pid_t pid = fork();
+    if (pid == 0) {
+        becomeProgram(parent, report[1], words.data());
+    }
+    close(report[1]);
+    if (pid < 0) {
+        close(report[0]);
+        return false;
+    }
+    // Closed by a successful exec with nothing written; an errno when the exec failed.
+    int error = 0;
+    ssize_t got = 0;
+    do {
+        got = read(report[0], &error, sizeof error);
+    } while (got < 0 && errno == EINTR);
+    close(report[0]);
     pid_ = pid;
+    if (got > 0) {
+        // It never ran: reaped now, so that a failed start is not taken for a crash later.
+        wait();
+        return false;
+    }
     return true;
 }
 

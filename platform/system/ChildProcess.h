@@ -8,7 +8,8 @@
 
 namespace floodmark {
 
-// One program this process starts and reaps itself. At most one run at a time.
+// One program this process starts and reaps itself. At most one run at a time; the program is
+// sent SIGTERM when this process ends, however it ends.
 class ChildProcess {
 public:
     struct End {

@@ -90,6 +90,19 @@ TEST(IdleWatch, StartsTheSaverWhenIdleAndStopsItAtInput) {
     EXPECT_FALSE(watcherStatus(home)) << "the watcher removes its status file";
 }
 
+// systemd restarts a watcher that died; the saver of the dead one must not stay behind it.
+TEST(IdleWatch, AWatcherKilledOutrightTakesItsSaverWithIt) {
+    XServer server;
+    ASSERT_TRUE(server.running());
+    TempDirectory home;
+    StandInSaver saver(home);
+    movePointer(server, 10);
+    auto watch = startWatch(server, home, saver);
+    ASSERT_TRUE(waitUntil([&] { return saver.starts().size() == 1; }));
+    EXPECT_EQ(watch.stop(SIGKILL), -1);
+    EXPECT_TRUE(waitUntil([&] { return !processAlive(saver.starts()[0]); }, 2s));
+}
+
 // The saver's own status files: one per process, named by its pid.
 std::vector<int> saverStatusFiles(const TempDirectory& home) {
     std::vector<int> pids;
