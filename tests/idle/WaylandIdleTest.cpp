@@ -59,8 +59,8 @@ TEST(WaylandIdle, OnSwayTheWaterComesOverBothOutputsAfterTheTimeoutAndGoesAtAPoi
     WaylandCompositor sway(WaylandCompositor::Kind::sway, {"640x360", "480x320"});
     ASSERT_TRUE(sway.running());
     TempDirectory home;
-    pid_t pointer = sway.spawn({FLOODMARK_VIRTUAL_POINTER, home.file("pointer-ready")});
-    ASSERT_TRUE(waitUntil([&] { return fixtures::fileExists(home.file("pointer-ready")); }));
+    pid_t pointer = sway.spawn({FLOODMARK_VIRTUAL_INPUT, home.file("input-ready")});
+    ASSERT_TRUE(waitUntil([&] { return fixtures::fileExists(home.file("input-ready")); }));
     std::string shot = home.file("shot.png");
     auto covered = [&](bool both) {
         bool first = sway.showsCanvas("HEADLESS-1", shot);

@@ -182,27 +182,29 @@ TEST(WaylandSaver, TermIntOrHupEndItWithinASecondWithTheSocketLetGo) {
     }
 }
 
-TEST(WaylandSaver, APointerMovedOrClickedThroughTheCompositorEndsItUnlessToldNotTo) {
+TEST(WaylandSaver, AKeyOrAPointerMovedOrClickedThroughTheCompositorEndsItUnlessToldNotTo) {
     WaylandCompositor sway(WaylandCompositor::Kind::sway, {"640x360"});
     ASSERT_TRUE(sway.running());
     TempDirectory place;
-    pid_t pointer = sway.spawn({FLOODMARK_VIRTUAL_POINTER, place.file("pointer-ready")});
+    pid_t devices = sway.spawn({FLOODMARK_VIRTUAL_INPUT, place.file("input-ready")});
     ASSERT_TRUE(
-        fixtures::waitUntil([&] { return fixtures::fileExists(place.file("pointer-ready")); }));
+        fixtures::waitUntil([&] { return fixtures::fileExists(place.file("input-ready")); }));
     struct Case {
         std::vector<std::string> arguments;
-        std::vector<std::string> input;  // sway commands for seat0
+        std::vector<std::string> input;  // sway commands for seat0, or a key
         bool ends;
     };
+    const std::string key = "the A key";
     const std::string move = "seat seat0 cursor move 40 30";
     const std::string press = "seat seat0 cursor press button1";
     const std::string release = "seat seat0 cursor release button1";
     std::vector<Case> cases{
         {{}, {move, move, move}, true},
         {{}, {press, release}, true},
+        {{}, {key}, true},
         // A hand resting on the mouse drifts a pixel or two.
         {{}, {"seat seat0 cursor move 2 1", "seat seat0 cursor move 1 2"}, false},
-        {{"--no-input-exit"}, {move, move, press, release}, false},
+        {{"--no-input-exit"}, {move, move, press, release, key}, false},
     };
     for (const auto& test : cases) {
         SCOPED_TRACE(test.input.front() + (test.arguments.empty() ? "" : " --no-input-exit"));
@@ -213,7 +215,7 @@ TEST(WaylandSaver, APointerMovedOrClickedThroughTheCompositorEndsItUnlessToldNot
         // What moves in the first second is the compositor settling; then the user's hand.
         std::this_thread::sleep_for(std::chrono::milliseconds(1200));
         for (const auto& command : test.input) {
-            EXPECT_EQ(sway.swaymsg(command), 0);
+            EXPECT_EQ(command == key ? kill(devices, SIGUSR1) : sway.swaymsg(command), 0);
         }
         auto status = saver.waitForExit(test.ends ? 3 : 1.5);
         if (test.ends) {
@@ -224,8 +226,8 @@ TEST(WaylandSaver, APointerMovedOrClickedThroughTheCompositorEndsItUnlessToldNot
         }
         EXPECT_TRUE(fixtures::fileExists(home.file(calibrationFile)));
     }
-    kill(pointer, SIGTERM);
-    waitpid(pointer, nullptr, 0);
+    kill(devices, SIGTERM);
+    waitpid(devices, nullptr, 0);
 }
 
 TEST(WaylandSaver, EndsWhenTheCompositorGoes) {
