@@ -30,29 +30,32 @@ bool stopRequested(const sigset_t& stops, double seconds) {
 }  // namespace
 
 int awayCommand(std::span<char* const> words) {
-    CLI::App parser("Writes the companion's away-state file and keeps it fresh until stopped "
-                    "(or for --for seconds), then removes it: the water follows it meanwhile.",
-                    "floodmark away");
+    CLI::App parser(
+        "Writes the companion's away-state file and keeps it fresh until stopped "
+        "(or for --for seconds), then removes it: the water follows it meanwhile.",
+        "floodmark away");
     PairedState state;
     std::string style = "standard";
     std::string impulse;
     std::vector<double> sustain;
     double depth = 0;
     double duration = 0;
-    parser.add_option("--y", state.y, "Water level, 0 to 1")->required()->check(CLI::Range(0.0, 1.0));
+    parser.add_option("--y", state.y, "Water level, 0 to 1")
+        ->required()
+        ->check(CLI::Range(0.0, 1.0));
     parser.add_option("--x", state.x, "Surface activity, 0 to 1")->check(CLI::Range(0.0, 1.0));
     parser.add_option("--severity", state.severity, "Severity code of the work (tint)");
     parser.add_option("--awaiting", state.awaiting, "Agents waiting for the user")
         ->check(CLI::NonNegativeNumber);
-    parser.add_option("--style", style,
-                      "standard, still, bloom, unfold, mosaic or splinter");
+    parser.add_option("--style", style, "standard, still, bloom, unfold, mosaic or splinter");
     parser.add_option("--depth", depth, "Depth of work, 0 to 1")->check(CLI::Range(0.0, 1.0));
     parser.add_option("--sustain", sustain, "Five values 0 to 1, comma-separated")
         ->delimiter(',')
         ->expected(5)
         ->check(CLI::Range(0.0, 1.0));
-    parser.add_option("--impulse", impulse, "A one-off impulse at the start: compaction, "
-                                            "failure or session_end");
+    parser.add_option("--impulse", impulse,
+                      "A one-off impulse at the start: compaction, "
+                      "failure or session_end");
     parser.add_option("--for", duration, "Seconds until the file is removed")
         ->check(CLI::PositiveNumber);
     if (auto exit = parseCommandLine(parser, words)) {

@@ -78,9 +78,10 @@ volatile sig_atomic_t stopped = 0;
 }  // namespace
 
 int demoCommand(std::span<char* const> words) {
-    CLI::App parser("Plays a scripted afternoon of three agents through the saver's socket, so "
-                    "that the water rises, tints, ripples and settles with no agent installed.",
-                    "floodmark demo");
+    CLI::App parser(
+        "Plays a scripted afternoon of three agents through the saver's socket, so "
+        "that the water rises, tints, ripples and settles with no agent installed.",
+        "floodmark demo");
     double seconds = scriptSeconds;
     parser.add_option("--seconds", seconds, "How long the afternoon takes (default 120)")
         ->check(CLI::Range(5.0, 86400.0));
@@ -110,9 +111,8 @@ int demoCommand(std::span<char* const> words) {
                                std::chrono::duration<double>(beat.at * scale));
         // Short naps, so that Ctrl-C ends it at once.
         while (!stopped && std::chrono::steady_clock::now() < due) {
-            std::this_thread::sleep_for(
-                std::min<std::chrono::steady_clock::duration>(due - std::chrono::steady_clock::now(),
-                                                              std::chrono::milliseconds(100)));
+            std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(
+                due - std::chrono::steady_clock::now(), std::chrono::milliseconds(100)));
         }
         if (stopped) {
             break;

@@ -23,13 +23,18 @@ struct FramesOptions {
 
 // Absent when the command should end at once with that status.
 std::optional<int> parseFramesOptions(std::span<char* const> words, FramesOptions& options) {
-    CLI::App parser("Runs the saver's feed and prints one frame of the water per step as one "
-                    "JSON object per line.",
-                    "floodmark frames");
+    CLI::App parser(
+        "Runs the saver's feed and prints one frame of the water per step as one "
+        "JSON object per line.",
+        "floodmark frames");
     addOption(parser, "--count", "Frames to print (default: until stopped)",
-              [&](const std::string& text) { options.count = OptionValues::positiveInteger("--count", text); });
+              [&](const std::string& text) {
+                  options.count = OptionValues::positiveInteger("--count", text);
+              });
     addOption(parser, "--interval", "Seconds between steps (default 1/30)",
-              [&](const std::string& text) { options.interval = OptionValues::positiveNumber("--interval", text); });
+              [&](const std::string& text) {
+                  options.interval = OptionValues::positiveNumber("--interval", text);
+              });
     parser.add_flag("--simulated", options.simulated,
                     "Step back to back on a clock advanced by the interval per step");
     return parseCommandLine(parser, words);

@@ -15,8 +15,10 @@ std::optional<std::string> helperProgramPath(const std::string& name) {
     if (length <= 0) {
         return std::nullopt;
     }
-    std::string directory = parentDirectory(std::string(self.data(), static_cast<std::size_t>(length)));
-    for (const std::string& candidate : {directory + "/" + name, directory + "/../libexec/" + name}) {
+    std::string directory =
+        parentDirectory(std::string(self.data(), static_cast<std::size_t>(length)));
+    for (const std::string& candidate :
+         {directory + "/" + name, directory + "/../libexec/" + name}) {
         if (access(candidate.c_str(), X_OK) == 0) {
             return candidate;
         }

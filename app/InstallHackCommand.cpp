@@ -13,9 +13,10 @@
 namespace floodmark::app {
 
 int installHackCommand(std::span<char* const> words) {
-    CLI::App parser("Adds floodmark to the programs of XScreenSaver in ~/.xscreensaver (creating "
-                    "the file when it is missing), once, keeping every other line and a backup.",
-                    "floodmark install-hack");
+    CLI::App parser(
+        "Adds floodmark to the programs of XScreenSaver in ~/.xscreensaver (creating "
+        "the file when it is missing), once, keeping every other line and a backup.",
+        "floodmark install-hack");
     bool user = true;
     parser.add_flag("--user", user, "For this user (the only kind there is; the default)");
     if (auto exit = parseCommandLine(parser, words)) {
@@ -43,8 +44,9 @@ int installHackCommand(std::span<char* const> words) {
         std::cerr << "floodmark install-hack: cannot write " << path << "\n";
         return 1;
     }
-    std::cout << (current ? "added to the programs of " + path + " (the old file is " + backup + "):\n"
-                          : "created " + path + " with the program:\n")
+    std::cout << (current
+                      ? "added to the programs of " + path + " (the old file is " + backup + "):\n"
+                      : "created " + path + " with the program:\n")
               << "  " << XScreenSaverSettings::hackEntry << "\n";
     return 0;
 }

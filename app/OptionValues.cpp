@@ -30,7 +30,9 @@ std::optional<double> parseNumber(std::string_view text) {
 
 }  // namespace
 
-void reject(std::string message) { throw CLI::ValidationError(message); }
+void reject(std::string message) {
+    throw CLI::ValidationError(message);
+}
 
 long long positiveInteger(std::string_view option, const std::string& text) {
     auto value = parseInteger(text);

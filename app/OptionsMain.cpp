@@ -11,9 +11,10 @@
 
 int main(int argc, char** argv) {
     std::span<char* const> words(argv, static_cast<std::size_t>(argc));
-    CLI::App parser("Shows the options sheet: the version, what the saver does and does not do, "
-                    "and the support page. Ends when the window closes.",
-                    "floodmark options");
+    CLI::App parser(
+        "Shows the options sheet: the version, what the saver does and does not do, "
+        "and the support page. Ends when the window closes.",
+        "floodmark options");
     // Run as `floodmark options`, the command's name comes first.
     std::size_t first = words.size() >= 2 && std::string_view(words[1]) == "options" ? 2 : 1;
     if (auto exit = floodmark::app::parseCommandLine(parser, words.subspan(first))) {
@@ -24,10 +25,9 @@ int main(int argc, char** argv) {
     gtk_init();
     GtkWindow* window = floodmark::FloodmarkOptions::makeWindow();
     bool open = true;
-    g_signal_connect(window, "destroy", G_CALLBACK(+[](GtkWidget*, gpointer flag) {
-                         *static_cast<bool*>(flag) = false;
-                     }),
-                     &open);
+    g_signal_connect(
+        window, "destroy",
+        G_CALLBACK(+[](GtkWidget*, gpointer flag) { *static_cast<bool*>(flag) = false; }), &open);
     gtk_window_present(window);
     while (open) {
         g_main_context_iteration(nullptr, TRUE);

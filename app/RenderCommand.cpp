@@ -1,8 +1,8 @@
 #include "FloodmarkSaver/host/FloodmarkSaverView.h"
 #include "app/CommandLine.h"
-#include "app/OptionValues.h"
 #include "app/Commands.h"
 #include "app/GpuChoice.h"
+#include "app/OptionValues.h"
 #include "platform/headless/HeadlessHost.h"
 #include "platform/kit/MainLoop.h"
 #include "platform/kit/Time.h"
@@ -64,9 +64,10 @@ std::optional<HeadlessHost::ViewLayout> parseView(std::string_view text) {
 
 // Absent when the command should end at once with that status.
 std::optional<int> parseRenderOptions(std::span<char* const> words, RenderOptions& options) {
-    CLI::App parser("Runs saver views without a display, on the real feed, and writes each "
-                    "picture they draw as DIR/viewN-NNNNN.png.",
-                    "floodmark render");
+    CLI::App parser(
+        "Runs saver views without a display, on the real feed, and writes each "
+        "picture they draw as DIR/viewN-NNNNN.png.",
+        "floodmark render");
     parser.add_option("--out", options.out, "The folder of the pictures")->required();
     addRepeatedOption(
         parser, "--view", "A view: WxH[@K][,preview] (default one of 1280x720)",
@@ -78,13 +79,17 @@ std::optional<int> parseRenderOptions(std::span<char* const> words, RenderOption
             }
             options.views.push_back(*layout);
         });
-    addOption(parser, "--seconds", "How long to run (default 5)",
-              [&](const std::string& text) { options.seconds = OptionValues::positiveNumber("--seconds", text); });
+    addOption(parser, "--seconds", "How long to run (default 5)", [&](const std::string& text) {
+        options.seconds = OptionValues::positiveNumber("--seconds", text);
+    });
     parser.add_flag("--simulated", options.simulated, "A clock that jumps from tick to tick");
     addOption(parser, "--fps", "At most this many pictures a second of the run's clock",
-              [&](const std::string& text) { options.fps = OptionValues::positiveNumber("--fps", text); });
+              [&](const std::string& text) {
+                  options.fps = OptionValues::positiveNumber("--fps", text);
+              });
     parser.add_flag("--locked", options.locked, "As if the session were locked");
-    parser.add_flag("--reduce-motion", options.reduceMotion, "As if the desktop asked for less motion");
+    parser.add_flag("--reduce-motion", options.reduceMotion,
+                    "As if the desktop asked for less motion");
     addGpuChoice(parser, options.gpu);
     auto exit = parseCommandLine(parser, words);
     if (options.views.empty()) {

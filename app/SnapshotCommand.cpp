@@ -1,9 +1,9 @@
 #include "FloodmarkSaver/gpu/GpuPicture.h"
 #include "FloodmarkSaver/scene/FloodmarkRenderer.h"
 #include "app/CommandLine.h"
-#include "app/OptionValues.h"
 #include "app/Commands.h"
 #include "app/GpuChoice.h"
+#include "app/OptionValues.h"
 #include "platform/draw/CairoCanvas.h"
 #include "platform/draw/Fonts.h"
 
@@ -80,10 +80,13 @@ std::optional<int> parseSnapshotOptions(std::span<char* const> words, SnapshotOp
               [&](const std::string& text) { options.size = sizeOf(text); });
     addOption(parser, "--scale", "Pixels per point (default 1)",
               [&](const std::string& text) { options.scale = positiveNumber("--scale", text); });
-    addOption(parser, "--y", "Water level", [&](const std::string& text) { frame.y = number("--y", text); });
-    addOption(parser, "--x", "Surface activity", [&](const std::string& text) { frame.x = number("--x", text); });
+    addOption(parser, "--y", "Water level",
+              [&](const std::string& text) { frame.y = number("--y", text); });
+    addOption(parser, "--x", "Surface activity",
+              [&](const std::string& text) { frame.x = number("--x", text); });
     addOption(parser, "--severity", "Severity code (tint)", [&](const std::string& text) {
-        frame.severity = static_cast<int>(std::clamp<long long>(integer("--severity", text), -1, 1000));
+        frame.severity =
+            static_cast<int>(std::clamp<long long>(integer("--severity", text), -1, 1000));
     });
     addOption(parser, "--style", "standard, still, bloom, unfold, mosaic or splinter",
               [&](const std::string& text) {
@@ -101,21 +104,26 @@ std::optional<int> parseSnapshotOptions(std::span<char* const> words, SnapshotOp
     addRepeatedOption(parser, "--pop", "A pop, AGE:POS (repeatable)", [&](const std::string& text) {
         frame.pops.push_back(markOf("--pop", text));
     });
-    addOption(parser, "--clock", "The clock's text", [&](const std::string& text) { frame.clock = text; });
-    addOption(parser, "--message", "The away message", [&](const std::string& text) { frame.message = text; });
+    addOption(parser, "--clock", "The clock's text",
+              [&](const std::string& text) { frame.clock = text; });
+    addOption(parser, "--message", "The away message",
+              [&](const std::string& text) { frame.message = text; });
     addOption(parser, "--chrome-alpha", "Opacity of the clock and message",
               [&](const std::string& text) { frame.chromeAlpha = number("--chrome-alpha", text); });
     addOption(parser, "--sustain", "Five values V,V,V,V,V ('-' for none)",
               [&](const std::string& text) { frame.sustain = sustainOf(text); });
-    addOption(parser, "--depth", "Depth of work", [&](const std::string& text) { frame.depth = number("--depth", text); });
-    parser.add_flag("--reduce-motion", frame.reduceMotion, "As if the desktop asked for less motion");
+    addOption(parser, "--depth", "Depth of work",
+              [&](const std::string& text) { frame.depth = number("--depth", text); });
+    parser.add_flag("--reduce-motion", frame.reduceMotion,
+                    "As if the desktop asked for less motion");
     addGpuChoice(parser, options.gpu);
     parser.add_option("--gpu-diff", options.gpuDifference,
                       "Also write |GPU - Cairo| of each pixel to this PNG");
     if (auto exit = parseCommandLine(parser, words)) {
         return exit;
     }
-    if (options.size.width * options.scale > maxPixels || options.size.height * options.scale > maxPixels) {
+    if (options.size.width * options.scale > maxPixels ||
+        options.size.height * options.scale > maxPixels) {
         std::cerr << "floodmark snapshot: the picture may be at most 16384 pixels on a side\n";
         return 2;
     }

@@ -8,7 +8,8 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     auto status =
         floodmark::parseJsonText(std::string_view(reinterpret_cast<const char*>(data), size));
-    floodmark::StatusReport report{"/status", {{"/status/42.json", 42, std::nullopt, std::nullopt, 1.8e9}}};
+    floodmark::StatusReport report{"/status",
+                                   {{"/status/42.json", 42, std::nullopt, std::nullopt, 1.8e9}}};
     if (status.is_object()) {
         report.processes[0].status = std::move(status);
     }

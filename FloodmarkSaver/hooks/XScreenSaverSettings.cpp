@@ -27,7 +27,8 @@ std::optional<std::string> withHack(const std::optional<std::string>& current) {
     while (start < text.size()) {
         std::size_t end = text.find('\n', start);
         std::size_t next = end == std::string::npos ? text.size() : end + 1;
-        std::string_view line(text.data() + start, (end == std::string::npos ? text.size() : end) - start);
+        std::string_view line(text.data() + start,
+                              (end == std::string::npos ? text.size() : end) - start);
         if (line.starts_with("programs:")) {
             std::string value(line.substr(9));
             auto first = value.find_first_not_of(" \t");

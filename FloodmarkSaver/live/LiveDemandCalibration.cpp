@@ -22,7 +22,8 @@ bool isDayKey(std::string_view day) {
     if (day.size() != 10 || day[4] != '-' || day[7] != '-') {
         return false;
     }
-    return std::all_of(day.begin(), day.end(), [](char c) { return c == '-' || (c >= '0' && c <= '9'); });
+    return std::all_of(day.begin(), day.end(),
+                       [](char c) { return c == '-' || (c >= '0' && c <= '9'); });
 }
 
 void restoreTable(const nlohmann::json* table, std::map<std::string, double>& into) {

@@ -98,7 +98,8 @@ std::optional<LiveSignal> LiveSignal::fromJson(const json& object) {
     if (signal.errorKind == StoppedKind::rateLimit) {
         signal.resumesAt = readResumesAt(member(object, "resumesAt"));
     }
-    if (auto bucket = textOf(member(object, "sizeBucket")); bucket && bucket->size() <= maxTextBytes) {
+    if (auto bucket = textOf(member(object, "sizeBucket"));
+        bucket && bucket->size() <= maxTextBytes) {
         signal.sizeBucket = std::string(*bucket);
     }
     return signal;

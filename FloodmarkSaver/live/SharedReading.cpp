@@ -10,9 +10,9 @@
 #include "platform/system/ReadFile.h"
 #include "platform/system/RuntimeDirectory.h"
 
-#include <nlohmann/json.hpp>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <nlohmann/json.hpp>
 
 #include <algorithm>
 #include <cmath>

@@ -13,8 +13,8 @@ namespace floodmark {
 // exactly as the owner does. Impulses are counted, so that a follower that reads less often
 // than the owner ticks still shows each one once.
 struct SharedReading {
-    LiveDemandReading reading;  // its `impulse` is not carried: see below
-    double at = 0;              // when the owner computed it
+    LiveDemandReading reading;           // its `impulse` is not carried: see below
+    double at = 0;                       // when the owner computed it
     std::int64_t impulseSerial = 0;      // how many impulses the owner has had
     std::optional<std::string> impulse;  // the latest of them, an ImpulseKind wire string
     double impulseAt = 0;

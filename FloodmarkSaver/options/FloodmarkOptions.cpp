@@ -32,6 +32,8 @@ GtkWindow* makeWindow() {
     return current()->window();
 }
 
-std::shared_ptr<FloodmarkOptionsController> currentController() { return current(); }
+std::shared_ptr<FloodmarkOptionsController> currentController() {
+    return current();
+}
 
 }  // namespace floodmark::FloodmarkOptions

@@ -21,7 +21,8 @@ inline constexpr std::string_view summary =
 inline constexpr std::string_view privacy =
     "It makes no network calls. Everything it shows is read from local files.";
 inline constexpr std::string_view updates = "New versions are announced on the support page.";
-inline constexpr std::string_view developer = "Developer: Floodmark Project, https://floodmark.example.org";
+inline constexpr std::string_view developer =
+    "Developer: Floodmark Project, https://floodmark.example.org";
 // A reserved example domain, as the corner mark's is.
 inline constexpr std::string_view supportURL = "https://floodmark.example.org/support";
 inline constexpr std::string_view couldNotOpen =

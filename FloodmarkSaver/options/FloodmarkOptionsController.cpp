@@ -48,9 +48,9 @@ void installStyleSheetOnce() {
 template <void (FloodmarkOptionsController::*Action)()>
 GtkWidget* button(const char* title, FloodmarkOptionsController* controller) {
     GtkWidget* widget = gtk_button_new_with_label(title);
-    g_signal_connect_swapped(widget, "clicked",
-                             G_CALLBACK(+[](FloodmarkOptionsController* target) { (target->*Action)(); }),
-                             controller);
+    g_signal_connect_swapped(
+        widget, "clicked",
+        G_CALLBACK(+[](FloodmarkOptionsController* target) { (target->*Action)(); }), controller);
     return widget;
 }
 
@@ -91,7 +91,8 @@ void FloodmarkOptionsController::build() {
 
     GtkBox* rows = GTK_BOX(stack);
     gtk_box_append(rows, label(FloodmarkOptions::title, "floodmark-title", false, false));
-    gtk_box_append(rows, label("Version " + FloodmarkOptions::version(), "floodmark-small", true, false));
+    gtk_box_append(rows,
+                   label("Version " + FloodmarkOptions::version(), "floodmark-small", true, false));
     gtk_box_append(rows, label(FloodmarkOptions::summary, "floodmark-body", false, true));
     gtk_box_append(rows, label(FloodmarkOptions::privacy, "floodmark-small", true, true));
     gtk_box_append(rows, label(FloodmarkOptions::updates, "floodmark-small", true, true));
@@ -103,8 +104,10 @@ void FloodmarkOptionsController::build() {
     GtkWidget* spare = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 0);
     gtk_widget_set_hexpand(spare, TRUE);
     GtkWidget* done = button<&FloodmarkOptionsController::dismiss>("Done", this);
-    gtk_box_append(GTK_BOX(buttonRow), button<&FloodmarkOptionsController::openPage>("Open Support Page", this));
-    gtk_box_append(GTK_BOX(buttonRow), button<&FloodmarkOptionsController::copyLink>("Copy Link", this));
+    gtk_box_append(GTK_BOX(buttonRow),
+                   button<&FloodmarkOptionsController::openPage>("Open Support Page", this));
+    gtk_box_append(GTK_BOX(buttonRow),
+                   button<&FloodmarkOptionsController::copyLink>("Copy Link", this));
     gtk_box_append(GTK_BOX(buttonRow), spare);
     gtk_box_append(GTK_BOX(buttonRow), done);
     gtk_box_append(rows, buttonRow);

@@ -160,8 +160,7 @@ void blendRunPlain(std::uint32_t* __restrict pixels, const std::int32_t* __restr
     blendRunBody(pixels, offsets, count, source);
 }
 
-void blendRun(std::uint32_t* pixels, const std::int32_t* offsets, int count,
-              const Source& source) {
+void blendRun(std::uint32_t* pixels, const std::int32_t* offsets, int count, const Source& source) {
     // Chosen at the first call, not by the loader (an ifunc): the thread sanitizer's run-time
     // is not ready when the loader resolves one, and the program crashes before main.
     static const auto chosen = __builtin_cpu_supports("avx2") ? blendRunAvx2 : blendRunPlain;

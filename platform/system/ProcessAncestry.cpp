@@ -40,8 +40,8 @@ std::optional<ProcessEntry> readEntry(std::int64_t pid) {
 }
 
 bool isWrapper(std::string_view name) {
-    constexpr std::array<std::string_view, 9> wrappers{
-        "sh", "bash", "dash", "zsh", "fish", "ksh", "env", "busybox", "timeout"};
+    constexpr std::array<std::string_view, 9> wrappers{"sh",  "bash", "dash",    "zsh",    "fish",
+                                                       "ksh", "env",  "busybox", "timeout"};
     for (auto wrapper : wrappers) {
         if (name == wrapper) {
             return true;

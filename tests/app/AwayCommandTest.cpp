@@ -23,7 +23,8 @@ TEST(AwayCommand, PairsWhileItRunsAndRemovesTheFileAfter) {
         fixtures::RunningFloodmark away({"away", "--y", "0.8", "--x", "0.25", "--style", "still",
                                          "--severity", "2", "--awaiting", "1", "--for", "1.5"},
                                         home.path());
-        ASSERT_TRUE(fixtures::waitUntil([&] { return (seen = PairedState::read(path, currentTime())).has_value(); }));
+        ASSERT_TRUE(fixtures::waitUntil(
+            [&] { return (seen = PairedState::read(path, currentTime())).has_value(); }));
         EXPECT_EQ(away.waitForExit(10), 0);
     }
     EXPECT_DOUBLE_EQ(seen->y, 0.8);
@@ -34,7 +35,8 @@ TEST(AwayCommand, PairsWhileItRunsAndRemovesTheFileAfter) {
     EXPECT_FALSE(fixtures::fileExists(path));
 
     fixtures::RunningFloodmark untilStopped({"away", "--y", "0.5", "--depth", "0.4"}, home.path());
-    ASSERT_TRUE(fixtures::waitUntil([&] { return (seen = PairedState::read(path, currentTime())).has_value(); }));
+    ASSERT_TRUE(fixtures::waitUntil(
+        [&] { return (seen = PairedState::read(path, currentTime())).has_value(); }));
     EXPECT_DOUBLE_EQ(0.6 * seen->agents + 0.4 * seen->mix, 0.4);
     EXPECT_EQ(untilStopped.stop(SIGTERM), 0);
     EXPECT_FALSE(fixtures::fileExists(path));

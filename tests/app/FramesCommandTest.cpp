@@ -140,8 +140,9 @@ TEST_F(FramesCommand, TwoProcessesShowTheSameWaterAndTheFollowerTakesOverWhenThe
     std::string socket = home.file(".tolvera/live.sock");
     auto send = [&](const char* bucket) {
         fixtures::SocketClient agent(socket);
-        return agent.write(std::string(R"({"event":"prompt_submitted","tool":"agent","session":")") +
-                           bucket + R"(","sizeBucket":")" + bucket + "\"}\n");
+        return agent.write(
+            std::string(R"({"event":"prompt_submitted","tool":"agent","session":")") + bucket +
+            R"(","sizeBucket":")" + bucket + "\"}\n");
     };
     ASSERT_TRUE(send("xl"));
     double ownerY = 0;

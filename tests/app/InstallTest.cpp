@@ -28,20 +28,23 @@ std::string contentOf(const std::string& path) {
 bool samePixels(const std::string& a, const std::string& b) {
     cairo_surface_t* first = cairo_image_surface_create_from_png(a.c_str());
     cairo_surface_t* second = cairo_image_surface_create_from_png(b.c_str());
-    bool same = cairo_surface_status(first) == CAIRO_STATUS_SUCCESS &&
-                cairo_surface_status(second) == CAIRO_STATUS_SUCCESS &&
-                cairo_image_surface_get_height(first) == cairo_image_surface_get_height(second) &&
-                cairo_image_surface_get_stride(first) == cairo_image_surface_get_stride(second) &&
-                std::equal(cairo_image_surface_get_data(first),
-                           cairo_image_surface_get_data(first) +
-                               cairo_image_surface_get_stride(first) * cairo_image_surface_get_height(first),
-                           cairo_image_surface_get_data(second));
+    bool same =
+        cairo_surface_status(first) == CAIRO_STATUS_SUCCESS &&
+        cairo_surface_status(second) == CAIRO_STATUS_SUCCESS &&
+        cairo_image_surface_get_height(first) == cairo_image_surface_get_height(second) &&
+        cairo_image_surface_get_stride(first) == cairo_image_surface_get_stride(second) &&
+        std::equal(cairo_image_surface_get_data(first),
+                   cairo_image_surface_get_data(first) + cairo_image_surface_get_stride(first) *
+                                                             cairo_image_surface_get_height(first),
+                   cairo_image_surface_get_data(second));
     cairo_surface_destroy(first);
     cairo_surface_destroy(second);
     return same;
 }
 
-int run(const std::string& command) { return WEXITSTATUS(std::system(command.c_str())); }
+int run(const std::string& command) {
+    return WEXITSTATUS(std::system(command.c_str()));
+}
 
 // `cmake --install` lays out every file the hosts look for, and the installed program, far from
 // the build and source trees, draws its clock in the shipped fonts: pixel for pixel what the
@@ -64,24 +67,31 @@ TEST(Install, LaysOutEveryFileAndTheInstalledProgramFindsItsFonts) {
         EXPECT_TRUE(fixtures::fileExists(root.file(file))) << file;
     }
     char target[256] = {};
-    ASSERT_GT(readlink(root.file("usr/libexec/xscreensaver/floodmark").c_str(), target, sizeof target - 1), 0);
+    ASSERT_GT(readlink(root.file("usr/libexec/xscreensaver/floodmark").c_str(), target,
+                       sizeof target - 1),
+              0);
     EXPECT_STREQ(target, "../../bin/floodmark");
 
-    const std::string arguments = " snapshot --size 320x200 --clock 12:34 --message Away --chrome-alpha 1 --cpu --out ";
-    EXPECT_EQ(run(root.file("usr/libexec/xscreensaver/floodmark") + arguments + root.file("installed.png")), 0);
+    const std::string arguments =
+        " snapshot --size 320x200 --clock 12:34 --message Away --chrome-alpha 1 --cpu --out ";
+    EXPECT_EQ(run(root.file("usr/libexec/xscreensaver/floodmark") + arguments +
+                  root.file("installed.png")),
+              0);
     EXPECT_EQ(run(std::string(FLOODMARK_BINARY) + arguments + root.file("built.png")), 0);
     EXPECT_TRUE(samePixels(root.file("installed.png"), root.file("built.png")));
 
     // The hosts' own checks: XScreenSaver's settings by its format, the desktop entry by the
     // freedesktop validator.
-    EXPECT_EQ(run("python3 -c \"import xml.etree.ElementTree as E; r = E.parse('" +
-                  root.file("usr/share/xscreensaver/config/floodmark.xml") +
-                  "').getroot(); assert r.tag == 'screensaver' and r.get('name') == 'floodmark' "
-                  "and r.find('command').get('arg') == '--root' and "
-                  "r.find('boolean').get('arg-set') == '--cpu' and r.find('_description') is not None\""),
-              0);
-    EXPECT_EQ(run("desktop-file-validate " + root.file("usr/share/applications/screensavers/floodmark.desktop") +
-                  " " + root.file("usr/share/applications/floodmark-options.desktop")),
+    EXPECT_EQ(
+        run("python3 -c \"import xml.etree.ElementTree as E; r = E.parse('" +
+            root.file("usr/share/xscreensaver/config/floodmark.xml") +
+            "').getroot(); assert r.tag == 'screensaver' and r.get('name') == 'floodmark' "
+            "and r.find('command').get('arg') == '--root' and "
+            "r.find('boolean').get('arg-set') == '--cpu' and r.find('_description') is not None\""),
+        0);
+    EXPECT_EQ(run("desktop-file-validate " +
+                  root.file("usr/share/applications/screensavers/floodmark.desktop") + " " +
+                  root.file("usr/share/applications/floodmark-options.desktop")),
               0);
     // xfce4- and mate-screensaver run only what lies in their fixed folders, whatever the
     // prefix, and load their menu of savers without hidden entries. Debian's XScreenSaver reads
@@ -116,8 +126,9 @@ TEST(Install, LaysOutEveryFileAndTheInstalledProgramFindsItsFonts) {
 // The Debian package holds the same layout and names what it needs.
 TEST(Install, TheDebianPackageHoldsTheLayoutAndItsDependencies) {
     TempDirectory directory;
-    ASSERT_EQ(run("cd " + directory.path() + " && cpack --config " FLOODMARK_BUILD_DIR
-                  "/CPackConfig.cmake -B " + directory.path() + " >/dev/null 2>&1"),
+    ASSERT_EQ(run("cd " + directory.path() +
+                  " && cpack --config " FLOODMARK_BUILD_DIR "/CPackConfig.cmake -B " +
+                  directory.path() + " >/dev/null 2>&1"),
               0);
     std::string deb = directory.file("floodmark_0.1.0_amd64.deb");
     ASSERT_TRUE(fixtures::fileExists(deb));
@@ -136,8 +147,10 @@ TEST(Install, TheManualPageCoversTheHelp) {
     auto help = fixtures::runFloodmark("--help", home.path());
     EXPECT_EQ(help.status, 0);
     std::string usage;
-    for (const auto& line : help.lines) usage += line + "\n";
-    std::string manual = std::regex_replace(contentOf(FLOODMARK_MANUAL_PAGE), std::regex(R"(\\-)"), "-");
+    for (const auto& line : help.lines)
+        usage += line + "\n";
+    std::string manual =
+        std::regex_replace(contentOf(FLOODMARK_MANUAL_PAGE), std::regex(R"(\\-)"), "-");
     std::set<std::string> words;
     std::regex word(R"(--?[a-z][a-z-]*|floodmark [a-z][a-z-]+)");
     for (std::sregex_iterator it(usage.begin(), usage.end(), word), end; it != end; ++it) {
@@ -149,10 +162,19 @@ TEST(Install, TheManualPageCoversTheHelp) {
         EXPECT_NE(manual.find(name), std::string::npos) << entry;
     }
     const std::pair<const char*, int> exits[] = {
-        {"--version", 0},        {"hook --help", 0},  {"signal --help", 0}, {"status --help", 0},
-        {"away --help", 0},      {"demo --help", 0},  {"render --help", 0}, {"snapshot --help", 0},
-        {"frames --help", 0},    {"install-hack --help", 0},
-        {"signal --evnt x --session s", 2}, {"away --y 2", 2}, {"no-such-command", 2},
+        {"--version", 0},
+        {"hook --help", 0},
+        {"signal --help", 0},
+        {"status --help", 0},
+        {"away --help", 0},
+        {"demo --help", 0},
+        {"render --help", 0},
+        {"snapshot --help", 0},
+        {"frames --help", 0},
+        {"install-hack --help", 0},
+        {"signal --evnt x --session s", 2},
+        {"away --y 2", 2},
+        {"no-such-command", 2},
     };
     for (const auto& [arguments, status] : exits) {
         EXPECT_EQ(fixtures::runFloodmark(arguments, home.path()).status, status) << arguments;
@@ -164,8 +186,10 @@ TEST(Install, InstallHackAddsTheProgramOnce) {
     using XScreenSaverSettings::withHack;
     const std::string entry = "  GL: \"Floodmark\" floodmark --root";
     const std::string head = "programs:\t\t\t\t\t\t\t\t      \\\n";
-    EXPECT_EQ(withHack(std::string("mode: random\nprograms:\t\\\n  qix -root \\n\\\n  GL: bubble3d -root \\n\n")),
-              "mode: random\n" + head + entry + " \\n\\\n  qix -root \\n\\\n  GL: bubble3d -root \\n\n");
+    EXPECT_EQ(
+        withHack(std::string(
+            "mode: random\nprograms:\t\\\n  qix -root \\n\\\n  GL: bubble3d -root \\n\n")),
+        "mode: random\n" + head + entry + " \\n\\\n  qix -root \\n\\\n  GL: bubble3d -root \\n\n");
     EXPECT_EQ(withHack(std::string("mode: one\nprograms: qix -root\nlock: False\n")),
               "mode: one\n" + head + entry + " \\n\\\n  qix -root\nlock: False\n");
     EXPECT_EQ(withHack(std::string("mode: one")), "mode: one\n" + head + entry + "\n");

@@ -74,9 +74,11 @@ TEST(HostileInput, AStuckOwnerHoldsUpNobody) {
 TEST(HostileInput, LongNamesMakeNoSignal) {
     const std::string longest(256, 's');
     const std::string tooLong(257, 's');
-    auto parse = [](const std::string& tool, const std::string& session, const std::string& bucket) {
+    auto parse = [](const std::string& tool, const std::string& session,
+                    const std::string& bucket) {
         return LiveSignal::tryParse(R"({"event":"prompt_submitted","tool":")" + tool +
-                                    R"(","session":")" + session + R"(","sizeBucket":")" + bucket + "\"}");
+                                    R"(","session":")" + session + R"(","sizeBucket":")" + bucket +
+                                    "\"}");
     };
     ASSERT_TRUE(parse(longest, longest, longest).has_value());
     EXPECT_EQ(parse(longest, longest, longest)->sizeBucket, longest);
@@ -99,7 +101,10 @@ TEST(HostileInput, SessionsAreBoundedAndTheLowestMakeRoom) {
     EXPECT_GE(aggregator.activeSessionCount(), 9000u);
     EXPECT_EQ(aggregator.takeEvictedSessions(), 15000);  // a thousand at a time past 10,000
     // A prompt's session stands higher than every tool call's, so it survives the next flood.
-    aggregator.ingest(*LiveSignal::tryParse(R"({"event":"prompt_submitted","tool":"t","session":"big","sizeBucket":"xl"})"), now);
+    aggregator.ingest(
+        *LiveSignal::tryParse(
+            R"({"event":"prompt_submitted","tool":"t","session":"big","sizeBucket":"xl"})"),
+        now);
     for (int index = 0; index < 20000; ++index) {
         aggregator.ingest(*LiveSignal::tryParse(R"({"event":"tool_call","tool":"u","session":"s)" +
                                                 std::to_string(index) + "\"}"),
@@ -140,7 +145,8 @@ TEST(HostileInput, ClientsAndUnfinishedLinesAreBounded) {
     long long evicted = 0;
     EXPECT_TRUE(waitUntil([&] { return (evicted += bus.takeEvictedClients()) >= 44; }));
     SocketClient hook(bus.path());
-    hook.write(R"({"event":"tool_call","tool":"t","session":"s1"})" "\n");
+    hook.write(R"({"event":"tool_call","tool":"t","session":"s1"})"
+               "\n");
     EXPECT_TRUE(waitUntil([&] { return signals == 1; }));
     idle.clear();
 
@@ -160,8 +166,8 @@ TEST(HostileInput, ClientsAndUnfinishedLinesAreBounded) {
 TEST(HostileInput, APingFloodRewritesTheStatusFileAtMostFourTimesASecond) {
     TempDirectory directory;
     auto status = std::make_shared<SaverStatus>(directory.file("status"), 77);
-    auto feed = std::make_shared<FloodmarkFeed>(fixtures::isolatedSettings(directory, false, status),
-                                                currentTime());
+    auto feed = std::make_shared<FloodmarkFeed>(
+        fixtures::isolatedSettings(directory, false, status), currentTime());
     feed->start();
     ASSERT_TRUE(feed->ownsBus());
     int watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
@@ -205,15 +211,14 @@ TEST(HostileInput, AwayStateStampsFarFromNowAreStale) {
     TempDirectory directory;
     const double now = 1796857200;  // 2026-12-09T23:00:00Z
     const std::pair<const char*, bool> cases[] = {
-        {"1677-01-01T00:00:00Z", false},
-        {"2400-02-29T12:00:00Z", false},
-        {"2026-12-09T23:00:11Z", false},
-        {"2026-12-09T23:00:05Z", true},
+        {"1677-01-01T00:00:00Z", false}, {"2400-02-29T12:00:00Z", false},
+        {"2026-12-09T23:00:11Z", false}, {"2026-12-09T23:00:05Z", true},
         {"2026-12-09T22:59:50Z", true},
     };
     for (const auto& [stamp, fresh] : cases) {
-        fixtures::writeFile(directory.file("away.json"),
-                            std::string(R"({"schema":1,"y":0.5,"x":0.5,"updatedAt":")") + stamp + "\"}");
+        fixtures::writeFile(
+            directory.file("away.json"),
+            std::string(R"({"schema":1,"y":0.5,"x":0.5,"updatedAt":")") + stamp + "\"}");
         EXPECT_EQ(PairedState::read(directory.file("away.json"), now).has_value(), fresh) << stamp;
     }
 }
@@ -271,15 +276,17 @@ TEST(HostileInput, ALargeReplayIsLinear) {
         std::ofstream file(directory.file("l.replay.json"));
         file << R"({"schema":1,"signals":[)";
         for (int index = 0; index < 50000; ++index) {
-            file << (index ? "," : "") << R"({"event":"tool_call","tool":"t","session":"s)"
-                 << index << R"(","at":)" << static_cast<long long>((now - 1700 + index * 0.03) * 1000) << "}";
+            file << (index ? "," : "") << R"({"event":"tool_call","tool":"t","session":"s)" << index
+                 << R"(","at":)" << static_cast<long long>((now - 1700 + index * 0.03) * 1000)
+                 << "}";
         }
         file << "]}";
     }
     auto feed = std::make_shared<FloodmarkFeed>(settings, now);
     auto start = Clock::now();
     feed->start();
-    EXPECT_LT(secondsSince(start), 5.0 * slowdown);  // 17.5 s (optimised) when every entry ticked every session
+    EXPECT_LT(secondsSince(start),
+              5.0 * slowdown);  // 17.5 s (optimised) when every entry ticked every session
     EXPECT_EQ(status->replayed, 50000);
     EXPECT_GT(feed->step(currentTime(), false).y, 0.0);
     feed->stop();

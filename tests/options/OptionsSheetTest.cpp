@@ -64,8 +64,10 @@ std::vector<GtkWidget*> childrenOf(GtkWidget* parent) {
 }
 
 std::string textOf(GtkWidget* widget) {
-    if (GTK_IS_LABEL(widget)) return gtk_label_get_text(GTK_LABEL(widget));
-    if (GTK_IS_BUTTON(widget)) return gtk_button_get_label(GTK_BUTTON(widget));
+    if (GTK_IS_LABEL(widget))
+        return gtk_label_get_text(GTK_LABEL(widget));
+    if (GTK_IS_BUTTON(widget))
+        return gtk_button_get_label(GTK_BUTTON(widget));
     return "";
 }
 
@@ -130,7 +132,8 @@ TEST_F(OptionsSheet, ShowsItsRowsInOrderWithTheTitleInPlexMedium) {
     auto rows = childrenOf(gtk_window_get_child(window));
     ASSERT_EQ(rows.size(), 8u);
     std::vector<std::string> texts;
-    for (auto* row : rows) texts.push_back(textOf(row));
+    for (auto* row : rows)
+        texts.push_back(textOf(row));
     EXPECT_EQ(texts, (std::vector<std::string>{
                          "Tolvera Floodmark", "Version 0.1.0",
                          "Ambient water for the computer you walk away from. Paired with Tolvera "
@@ -140,7 +143,8 @@ TEST_F(OptionsSheet, ShowsItsRowsInOrderWithTheTitleInPlexMedium) {
                          "Developer: Floodmark Project, https://floodmark.example.org", "", ""}));
     EXPECT_FALSE(gtk_widget_get_visible(rows[6]));
     std::vector<std::string> buttons;
-    for (auto* button : childrenOf(rows[7])) buttons.push_back(textOf(button));
+    for (auto* button : childrenOf(rows[7]))
+        buttons.push_back(textOf(button));
     EXPECT_EQ(buttons, (std::vector<std::string>{"Open Support Page", "Copy Link", "", "Done"}));
     EXPECT_FALSE(gtk_window_get_resizable(window));
 
