@@ -1,5 +1,7 @@
 #include "FloodmarkSaver/idle/WatcherStatus.h"
 
+#include "FloodmarkSaver/common/JsonText.h"
+#include "FloodmarkSaver/common/Utf8Text.h"
 #include "platform/system/ReadFile.h"
 
 #include <nlohmann/json.hpp>
@@ -41,7 +43,7 @@ std::optional<WatcherStatus> WatcherStatus::read(const std::string& path) {
     if (!bytes) {
         return std::nullopt;
     }
-    auto json = nlohmann::json::parse(*bytes, nullptr, false);
+    auto json = parseJsonText(*bytes);
     if (!json.is_object() || json.value("schema", nlohmann::json()) != schema) {
         return std::nullopt;
     }
@@ -90,9 +92,10 @@ std::string WatcherStatus::toText(double now) const {
     std::string state = !alive                         ? "stopped (process gone)"
                         : now - updatedAt > staleAfter ? "stale (no heartbeat)"
                                                        : "running";
-    return "idle watcher " + std::to_string(pid) + ": " + state + "\n  source: " + source +
-           "\n  timeout: " + timeout + "\n  inhibited: " + yesNo(inhibited) +
-           "\n  locked: " + yesNo(locked) + "\n  saver running: " + yesNo(saverRunning) +
+    return "idle watcher " + std::to_string(pid) + ": " + state +
+           "\n  source: " + printableText(source) + "\n  timeout: " + timeout +
+           "\n  inhibited: " + yesNo(inhibited) + "\n  locked: " + yesNo(locked) +
+           "\n  saver running: " + yesNo(saverRunning) +
            (gaveUp ? "\n  gave up: the saver crashed 3 times in 10 minutes" : "") + "\n";
 }
 

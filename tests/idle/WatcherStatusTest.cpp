@@ -58,6 +58,10 @@ TEST(WatcherStatus, SaysWhetherTheWatcherRunsAndWhatItSees) {
     // No process has this pid: the kernel's largest is below it.
     status.pid = 0x7ffffffe;
     EXPECT_NE(status.toText(1005).find(": stopped (process gone)\n"), std::string::npos);
+    // The file is anyone's to write: its text never drives the terminal.
+    status.source = "x11\x1b[2J\a";
+    EXPECT_NE(status.toText(1005).find("\n  source: x11\xEF\xBF\xBD[2J\xEF\xBF\xBD\n"),
+              std::string::npos);
 }
 
 }  // namespace
