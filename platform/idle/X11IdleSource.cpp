@@ -17,15 +17,24 @@ std::unique_ptr<X11IdleSource> X11IdleSource::open(const std::string& display, d
 X11IdleSource::X11IdleSource(std::unique_ptr<XConnection> connection, double timeout)
     : connection_(std::move(connection)),
       idleTime_(connection_->display(), connection_->root()),
-      timeout_(timeout) {}
+      timeout_(timeout),
+      inhibitors_(ScreenSaverInhibitors::open()) {}
 
 std::vector<IdleChange> X11IdleSource::poll() {
+    // Inhibit calls are answered here, more often than inhibitors are read.
+    if (inhibitors_) {
+        inhibitors_->serve();
+    }
     auto seconds = idleTime_.seconds();
     if (!seconds || (*seconds >= timeout_) == idle_) {
         return {};
     }
     idle_ = !idle_;
     return {idle_ ? IdleChange::idled : IdleChange::resumed};
+}
+
+std::optional<bool> X11IdleSource::readInhibited() {
+    return inhibitors_ ? inhibitors_->read() : std::nullopt;
 }
 
 }  // namespace floodmark
