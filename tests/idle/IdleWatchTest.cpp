@@ -3,6 +3,7 @@
 
 #include "FloodmarkSaver/idle/WatcherStatus.h"
 #include "support/RunFloodmark.h"
+#include "support/SessionBus.h"
 #include "support/TempDirectory.h"
 #include "support/WaitUntil.h"
 #include "support/XServer.h"
@@ -47,15 +48,6 @@ std::vector<int> starts(const TempDirectory& home) {
     return pids;
 }
 
-bool alive(int pid) {
-    // A zombie still answers kill(); /proc/PID/stat's state tells it apart.
-    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-    std::string line;
-    std::getline(stat, line);
-    auto close = line.rfind(')');
-    return close != std::string::npos && close + 2 < line.size() && line[close + 2] != 'Z';
-}
-
 // Real input through XTEST: the server's idle time starts again from zero.
 void movePointer(const XServer& server, int x) {
     std::string command =
@@ -72,12 +64,17 @@ bool statusSays(const TempDirectory& home, bool WatcherStatus::*field) {
     return status && (*status).*field;
 }
 
+// Where no session bus answers, nothing inhibits, and the watcher says nothing of it.
+const std::string noSessionBus = "DBUS_SESSION_BUS_ADDRESS=unix:path=/no-such-bus";
+
 RunningFloodmark startWatch(const XServer& server, const TempDirectory& home,
-                            const std::string& saver, std::vector<std::string> extra = {}) {
+                            const std::string& saver, std::vector<std::string> extra = {},
+                            const std::string& busVariable = noSessionBus) {
     std::vector<std::string> arguments{"idle", "--x11", "--after", "0.02"};
     arguments.insert(arguments.end(), extra.begin(), extra.end());
-    return RunningFloodmark(arguments, home.path(),
-                            {"DISPLAY=" + server.name(), "FLOODMARK_SAVER_PROGRAM=" + saver});
+    return RunningFloodmark(
+        arguments, home.path(),
+        {"DISPLAY=" + server.name(), "FLOODMARK_SAVER_PROGRAM=" + saver, busVariable});
 }
 
 TEST(IdleWatch, StartsTheSaverWhenIdleAndStopsItAtInput) {
@@ -110,12 +107,12 @@ TEST(IdleWatch, StartsTheSaverWhenIdleAndStopsItAtInput) {
     }
 
     movePointer(server, 200);
-    EXPECT_TRUE(waitUntil([&] { return !alive(pid); }, 3s));
+    EXPECT_TRUE(waitUntil([&] { return !fixtures::processAlive(pid); }, 3s));
     EXPECT_TRUE(waitUntil([&] { return !statusSays(home, &WatcherStatus::saverRunning); }));
     // Idle again: a fresh saver.
     EXPECT_TRUE(waitUntil([&] { return starts(home).size() == 2; }));
     EXPECT_EQ(watch.stop(SIGTERM), 0);
-    EXPECT_FALSE(alive(starts(home)[1]));
+    EXPECT_FALSE(fixtures::processAlive(starts(home)[1]));
     EXPECT_FALSE(watcherStatus(home)) << "the watcher removes its status file";
 }
 
@@ -149,7 +146,7 @@ TEST(IdleWatch, TheRealSaverCoversTheScreenWhileIdleAndGoesAtInput) {
     // The water's dark blue canvas over the black of the bare screen.
     EXPECT_TRUE(waitUntil([&] { return server.pixel(root, 2, 2).blue > 10; }));
     movePointer(server, 300);
-    EXPECT_TRUE(waitUntil([&] { return !alive(saver); }, 3s));
+    EXPECT_TRUE(waitUntil([&] { return !fixtures::processAlive(saver); }, 3s));
     EXPECT_EQ(watch.stop(SIGTERM), 0);
 }
 
@@ -164,8 +161,8 @@ TEST(IdleWatch, KillsASaverThatIgnoresTermAfterItsGrace) {
     int pid = starts(home)[0];
     movePointer(server, 200);
     std::this_thread::sleep_for(1500ms);
-    EXPECT_TRUE(alive(pid)) << "still in its grace";
-    EXPECT_TRUE(waitUntil([&] { return !alive(pid); }, 5s));
+    EXPECT_TRUE(fixtures::processAlive(pid)) << "still in its grace";
+    EXPECT_TRUE(waitUntil([&] { return !fixtures::processAlive(pid); }, 5s));
     watch.stop(SIGTERM);
 }
 
@@ -189,7 +186,7 @@ TEST(IdleWatch, ASaverThatEndsByItselfWaitsForActivityAndThreeCrashesGiveUp) {
         ASSERT_TRUE(waitUntil([&] { return starts(home).size() == crash; })) << crash;
         // Input before the watcher saw the failure would stop the saver instead.
         int pid = starts(home).back();
-        ASSERT_TRUE(waitUntil([&] { return !alive(pid); }));
+        ASSERT_TRUE(waitUntil([&] { return !fixtures::processAlive(pid); }));
         std::this_thread::sleep_for(500ms);
     }
     // The kill and two failures: three crashes within ten minutes.
@@ -198,6 +195,104 @@ TEST(IdleWatch, ASaverThatEndsByItselfWaitsForActivityAndThreeCrashesGiveUp) {
     std::this_thread::sleep_for(3s);
     EXPECT_EQ(starts(home).size(), 3u) << "given up for the session";
     watch.stop(SIGTERM);
+}
+
+// A player or a desktop on the test's session bus; its ready file's lines.
+class ScreenSaverPeer {
+public:
+    ScreenSaverPeer(const fixtures::SessionBus& bus, std::vector<std::string> role) {
+        role.insert(role.begin(), FLOODMARK_TEST_SCREENSAVER_PEER);
+        role.push_back(ready_.file("ready"));
+        pid_ = fixtures::spawnProcess(role, {bus.variable()});
+        waitUntil([&] { return fixtures::fileExists(ready_.file("ready")); });
+    }
+    ~ScreenSaverPeer() { fixtures::endProcess(pid_); }
+    std::vector<std::string> lines() const {
+        std::ifstream file(ready_.file("ready"));
+        std::vector<std::string> lines;
+        for (std::string line; std::getline(file, line);) {
+            lines.push_back(line);
+        }
+        return lines;
+    }
+    void signal(int number) const { kill(pid_, number); }
+
+private:
+    TempDirectory ready_;
+    pid_t pid_ = -1;
+};
+
+// The saver stays off while the watcher says inhibited: long enough for the 1.2 s timeout to
+// have started it twice.
+void expectHeldOff(const TempDirectory& home) {
+    ASSERT_TRUE(waitUntil([&] { return statusSays(home, &WatcherStatus::inhibited); }));
+    ASSERT_TRUE(waitUntil([&] { return !statusSays(home, &WatcherStatus::saverRunning); }));
+    auto before = starts(home).size();
+    std::this_thread::sleep_for(2500ms);
+    EXPECT_EQ(starts(home).size(), before);
+    EXPECT_TRUE(statusSays(home, &WatcherStatus::inhibited));
+}
+
+TEST(IdleWatch, OnABareWindowManagerItServesInhibitorsThatEndWithUnInhibitOrTheirCaller) {
+    fixtures::SessionBus bus;
+    XServer server;
+    ASSERT_TRUE(bus.running() && server.running());
+    TempDirectory home;
+    auto saver = writeStandIn(home, "exec sleep 60");
+    auto watch = startWatch(server, home, saver, {}, bus.variable());
+    // The name is taken before the watcher writes its status.
+    ASSERT_TRUE(waitUntil([&] { return watcherStatus(home).has_value(); }));
+    std::string call =
+        "gdbus call --session --dest org.freedesktop.ScreenSaver --method "
+        "org.freedesktop.ScreenSaver.";
+    std::string environment = "DBUS_SESSION_BUS_ADDRESS='" + bus.address() + "' ";
+    auto oneShot = fixtures::runCommand(environment + call +
+                                        "Inhibit --object-path /ScreenSaver org.example.Tool x");
+    EXPECT_EQ(oneShot.lines, std::vector<std::string>{"(uint32 1,)"});
+    auto unknown = fixtures::runCommand(
+        environment + call + "UnInhibit --object-path /org/freedesktop/ScreenSaver 4000");
+    EXPECT_EQ(unknown.lines, std::vector<std::string>{"()"}) << "an unknown cookie is ignored";
+
+    // gdbus left with its reply, and its cookie with it: all 256 are free for the player.
+    ScreenSaverPeer player(bus, {"hold", "257"});
+    auto cookies = player.lines();
+    ASSERT_EQ(cookies.size(), 257u);
+    EXPECT_EQ(cookies[0], "2");
+    EXPECT_EQ(cookies[255], "257");
+    EXPECT_EQ(cookies[256], "org.freedesktop.DBus.Error.LimitsExceeded");
+    movePointer(server, 10);
+    expectHeldOff(home);
+    auto report = fixtures::runFloodmark("status", home.path()).lines;
+    EXPECT_NE(std::find(report.begin(), report.end(), "  inhibited: yes"), report.end());
+
+    player.signal(SIGUSR1);
+    EXPECT_TRUE(waitUntil([&] { return statusSays(home, &WatcherStatus::saverRunning); }))
+        << "UnInhibit lets the saver start";
+    EXPECT_FALSE(statusSays(home, &WatcherStatus::inhibited));
+
+    ScreenSaverPeer crashing(bus, {"hold", "1"});
+    EXPECT_EQ(crashing.lines(), std::vector<std::string>{"258"});
+    expectHeldOff(home);
+    crashing.signal(SIGKILL);
+    EXPECT_TRUE(waitUntil([&] { return statusSays(home, &WatcherStatus::saverRunning); }))
+        << "a player that left the bus holds nothing";
+    EXPECT_EQ(watch.stop(SIGTERM), 0);
+}
+
+TEST(IdleWatch, UnderADesktopOwningTheScreenSaverItAsksThatDesktopAndTakesOverWhenItLeaves) {
+    fixtures::SessionBus bus;
+    XServer server;
+    ASSERT_TRUE(bus.running() && server.running());
+    auto desktop = std::make_unique<ScreenSaverPeer>(bus, std::vector<std::string>{"desktop"});
+    TempDirectory home;
+    auto watch = startWatch(server, home, writeStandIn(home, "exec sleep 60"), {}, bus.variable());
+    expectHeldOff(home);
+    desktop.reset();
+    EXPECT_TRUE(waitUntil([&] { return statusSays(home, &WatcherStatus::saverRunning); }));
+    ScreenSaverPeer player(bus, {"hold", "1"});
+    EXPECT_EQ(player.lines(), std::vector<std::string>{"1"}) << "the watcher serves the name now";
+    expectHeldOff(home);
+    EXPECT_EQ(watch.stop(SIGTERM), 0);
 }
 
 }  // namespace

@@ -1,8 +1,8 @@
 #include "FloodmarkSaver/idle/WatcherStatus.h"
 #include "support/RunFloodmark.h"
-#include "support/WaylandCompositor.h"
 #include "support/TempDirectory.h"
 #include "support/WaitUntil.h"
+#include "support/WaylandCompositor.h"
 
 #include <gtest/gtest.h>
 
@@ -19,9 +19,9 @@ namespace floodmark {
 namespace {
 
 using fixtures::RunningFloodmark;
-using fixtures::WaylandCompositor;
 using fixtures::TempDirectory;
 using fixtures::waitUntil;
+using fixtures::WaylandCompositor;
 using namespace std::chrono_literals;
 
 bool alive(int pid) {

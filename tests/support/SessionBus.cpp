@@ -1,0 +1,70 @@
+#include "support/SessionBus.h"
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+
+namespace floodmark::fixtures {
+
+pid_t spawnProcess(const std::vector<std::string>& command,
+                   const std::vector<std::string>& environment, int outputTo) {
+    pid_t pid = fork();
+    if (pid == 0) {
+        for (const auto& variable : environment) {
+            putenv(const_cast<char*>(variable.c_str()));
+        }
+        if (outputTo >= 0) {
+            dup2(outputTo, STDOUT_FILENO);
+        }
+        std::vector<char*> words;
+        for (const auto& word : command) {
+            words.push_back(const_cast<char*>(word.c_str()));
+        }
+        words.push_back(nullptr);
+        execvp(words[0], words.data());
+        _exit(127);
+    }
+    return pid;
+}
+
+void endProcess(pid_t& pid) {
+    if (pid > 0) {
+        kill(pid, SIGTERM);
+        waitpid(pid, nullptr, 0);
+        pid = -1;
+    }
+}
+
+bool processAlive(int pid) {
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string line;
+    std::getline(stat, line);
+    auto close = line.rfind(')');
+    return close != std::string::npos && close + 2 < line.size() && line[close + 2] != 'Z';
+}
+
+SessionBus::SessionBus() {
+    int ends[2];
+    if (pipe(ends) != 0) {
+        return;
+    }
+    pid_ = spawnProcess({"dbus-daemon", "--session", "--nofork", "--print-address=1"}, {}, ends[1]);
+    close(ends[1]);
+    FILE* output = fdopen(ends[0], "r");
+    char line[512] = {};
+    if (output == nullptr) {
+        close(ends[0]);
+        return;
+    }
+    if (std::fgets(line, sizeof line, output) != nullptr) {
+        address_ = std::string(line, std::strcspn(line, "\n"));
+    }
+    std::fclose(output);
+}
+
+}  // namespace floodmark::fixtures
