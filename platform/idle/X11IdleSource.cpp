@@ -11,14 +11,14 @@ std::unique_ptr<X11IdleSource> X11IdleSource::open(const std::string& display, d
     if (!source->idleTime_.seconds()) {
         return nullptr;
     }
+    source->inhibitors_ = ScreenSaverInhibitors::open();
     return source;
 }
 
 X11IdleSource::X11IdleSource(std::unique_ptr<XConnection> connection, double timeout)
     : connection_(std::move(connection)),
       idleTime_(connection_->display(), connection_->root()),
-      timeout_(timeout),
-      inhibitors_(ScreenSaverInhibitors::open()) {}
+      timeout_(timeout) {}
 
 std::vector<IdleChange> X11IdleSource::poll() {
     // Inhibit calls are answered here, more often than inhibitors are read.

@@ -64,7 +64,7 @@ bool statusSays(const TempDirectory& home, bool WatcherStatus::*field) {
     return status && (*status).*field;
 }
 
-// Where no session bus answers, nothing inhibits, and the watcher says nothing of it.
+// Where no session bus answers, nothing inhibits.
 const std::string noSessionBus = "DBUS_SESSION_BUS_ADDRESS=unix:path=/no-such-bus";
 
 RunningFloodmark startWatch(const XServer& server, const TempDirectory& home,
