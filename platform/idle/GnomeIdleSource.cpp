@@ -1,5 +1,7 @@
 #include "platform/idle/GnomeIdleSource.h"
 
+#include "platform/idle/DesktopInhibitors.h"
+
 #include <systemd/sd-bus.h>
 
 #include <algorithm>
@@ -12,8 +14,6 @@ namespace {
 
 constexpr const char* monitorName = "org.gnome.Mutter.IdleMonitor";
 constexpr const char* monitorPath = "/org/gnome/Mutter/IdleMonitor/Core";
-// The session manager's inhibit flag for idleness.
-constexpr std::uint32_t inhibitIdle = 8;
 
 int onWatchFired(sd_bus_message* message, void* data, sd_bus_error*) {
     std::uint32_t watch = 0;
@@ -98,16 +98,7 @@ std::vector<IdleChange> GnomeIdleSource::poll() {
 }
 
 std::optional<bool> GnomeIdleSource::readInhibited() {
-    sd_bus_error error = SD_BUS_ERROR_NULL;
-    sd_bus_message* reply = nullptr;
-    int inhibited = 0;
-    bool read = sd_bus_call_method(bus_, "org.gnome.SessionManager", "/org/gnome/SessionManager",
-                                   "org.gnome.SessionManager", "IsInhibited", &error, &reply, "u",
-                                   inhibitIdle) >= 0 &&
-                sd_bus_message_read(reply, "b", &inhibited) >= 0;
-    sd_bus_message_unref(reply);
-    sd_bus_error_free(&error);
-    return read ? std::optional(inhibited != 0) : std::nullopt;
+    return askSessionManagerInhibited(bus_);
 }
 
 }  // namespace floodmark

@@ -11,6 +11,7 @@ std::unique_ptr<X11IdleSource> X11IdleSource::open(const std::string& display, d
     if (!source->idleTime_.seconds()) {
         return nullptr;
     }
+    source->inhibitors_ = ScreenSaverInhibitors::open();
     return source;
 }
 
@@ -20,12 +21,20 @@ X11IdleSource::X11IdleSource(std::unique_ptr<XConnection> connection, double tim
       timeout_(timeout) {}
 
 std::vector<IdleChange> X11IdleSource::poll() {
+    // Inhibit calls are answered here, more often than inhibitors are read.
+    if (inhibitors_) {
+        inhibitors_->serve();
+    }
     auto seconds = idleTime_.seconds();
     if (!seconds || (*seconds >= timeout_) == idle_) {
         return {};
     }
     idle_ = !idle_;
     return {idle_ ? IdleChange::idled : IdleChange::resumed};
+}
+
+std::optional<bool> X11IdleSource::readInhibited() {
+    return inhibitors_ ? inhibitors_->read() : std::nullopt;
 }
 
 }  // namespace floodmark

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/idle/IdleSource.h"
+#include "platform/idle/ScreenSaverInhibitors.h"
 #include "platform/x11/XConnection.h"
 #include "platform/x11/XIdleTime.h"
 
@@ -10,7 +11,8 @@
 namespace floodmark {
 
 // The X server's idle time against the timeout: idle once it reaches the timeout, resumed when
-// input brings it below.
+// input brings it below. Inhibitors come from org.freedesktop.ScreenSaver on the session bus;
+// without a session bus nothing inhibits.
 class X11IdleSource final : public IdleSource {
 public:
     // Null when the display cannot be opened or has no screen-saver extension.
@@ -18,6 +20,7 @@ public:
 
     std::string_view name() const override { return "x11"; }
     std::vector<IdleChange> poll() override;
+    std::optional<bool> readInhibited() override;
 
 private:
     X11IdleSource(std::unique_ptr<XConnection> connection, double timeout);
@@ -26,6 +29,7 @@ private:
     XIdleTime idleTime_;
     double timeout_;
     bool idle_ = false;
+    std::unique_ptr<ScreenSaverInhibitors> inhibitors_;
 };
 
 }  // namespace floodmark

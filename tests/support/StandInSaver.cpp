@@ -35,12 +35,4 @@ std::vector<std::string> StandInSaver::arguments() const {
     return lines;
 }
 
-bool processAlive(int pid) {
-    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-    std::string line;
-    std::getline(stat, line);
-    auto close = line.rfind(')');
-    return close != std::string::npos && close + 2 < line.size() && line[close + 2] != 'Z';
-}
-
 }  // namespace floodmark::fixtures

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "support/Processes.h"
 #include "support/TempDirectory.h"
 
 #include <string>
@@ -24,8 +25,5 @@ private:
     std::string path_;
     std::string startsPath_;
 };
-
-// Running and not a zombie: a reaped-late child still answers kill(0).
-bool processAlive(int pid);
 
 }  // namespace floodmark::fixtures
