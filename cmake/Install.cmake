@@ -1,13 +1,14 @@
 # What `cmake --install` lays out, and the Debian package made from the same layout.
 include(GNUInstallDirs)
-# Installing (and packaging) builds only what it installs, not the tests and benchmarks.
+# Installing (and packaging) builds nothing, so that it never builds the tests and benchmarks:
+# build the target `programs` (below) or everything first.
 set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
 
 set(FLOODMARK_HELPERS floodmark-saver floodmark-options floodmark-idle)
 install(TARGETS floodmark RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 # floodmark finds them in ../libexec, and the fonts in ../share from any of them.
 install(TARGETS ${FLOODMARK_HELPERS} RUNTIME DESTINATION ${CMAKE_INSTALL_LIBEXECDIR})
-# `cmake --build DIR --target programs` builds what is installed and nothing else, for the package.
+# What is installed and nothing else, for the package.
 add_custom_target(programs)
 add_dependencies(programs floodmark ${FLOODMARK_HELPERS})
 install(FILES
