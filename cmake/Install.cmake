@@ -1,11 +1,16 @@
 # What `cmake --install` lays out, and the Debian package made from the same layout.
 include(GNUInstallDirs)
-# Installing (and packaging) builds only what it installs, not the tests and benchmarks.
+# Installing (and packaging) builds nothing, so that it never builds the tests and benchmarks:
+# build the target `programs` (below) or everything first.
 set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
 
+set(FLOODMARK_HELPERS floodmark-saver floodmark-options floodmark-idle)
 install(TARGETS floodmark RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-# floodmark finds it in ../libexec, and the fonts in ../share from either.
-install(TARGETS floodmark-saver floodmark-options floodmark-idle RUNTIME DESTINATION ${CMAKE_INSTALL_LIBEXECDIR})
+# floodmark finds them in ../libexec, and the fonts in ../share from any of them.
+install(TARGETS ${FLOODMARK_HELPERS} RUNTIME DESTINATION ${CMAKE_INSTALL_LIBEXECDIR})
+# What is installed and nothing else, for the package.
+add_custom_target(programs)
+add_dependencies(programs floodmark ${FLOODMARK_HELPERS})
 install(FILES
   resources/fonts/IBMPlexMono-Regular.ttf
   resources/fonts/IBMPlexSans-Medium.ttf
@@ -28,15 +33,27 @@ install(FILES resources/hosts/floodmark.xml DESTINATION ${CMAKE_INSTALL_DATADIR}
 configure_file(resources/hosts/floodmark.desktop.in ${CMAKE_BINARY_DIR}/floodmark.desktop @ONLY)
 install(FILES ${CMAKE_BINARY_DIR}/floodmark.desktop
   DESTINATION ${CMAKE_INSTALL_DATADIR}/applications/screensavers)
+# The menu entry and the systemd user unit name the installed floodmark, so they are written at
+# install time for the prefix installed to (`cmake --install --prefix`, the package's /usr), not
+# the one configured.
+function(floodmark_install_naming_program template destination)
+  get_filename_component(name ${template} NAME_WLE)
+  set(path "\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${destination}/${name}")
+  install(CODE "
+    set(FLOODMARK_BIN \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/floodmark\")
+    message(STATUS \"Installing: ${path}\")
+    configure_file(\"${PROJECT_SOURCE_DIR}/${template}\" \"${path}\" @ONLY)
+    list(APPEND CMAKE_INSTALL_MANIFEST_FILES \"${path}\")")
+endfunction()
 # Desktop menus open the options sheet.
+floodmark_install_naming_program(resources/hosts/floodmark-options.desktop.in ${CMAKE_INSTALL_DATADIR}/applications)
+# The idle watcher as a systemd user service.
+floodmark_install_naming_program(resources/hosts/floodmark-idle.service.in lib/systemd/user)
+# The build tree holds a copy of the unit where an installed program finds it
+# (../lib/systemd/user), for `floodmark idle --enable` from a build tree.
 set(FLOODMARK_BIN ${CMAKE_INSTALL_FULL_BINDIR}/floodmark)
-configure_file(resources/hosts/floodmark-options.desktop.in ${CMAKE_BINARY_DIR}/floodmark-options.desktop @ONLY)
-install(FILES ${CMAKE_BINARY_DIR}/floodmark-options.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
-# The idle watcher as a systemd user service; the build tree holds a copy where an installed
-# program finds it (../lib/systemd/user), for `floodmark idle --enable` from a build tree.
 configure_file(resources/hosts/floodmark-idle.service.in
   ${CMAKE_BINARY_DIR}/lib/systemd/user/floodmark-idle.service @ONLY)
-install(FILES ${CMAKE_BINARY_DIR}/lib/systemd/user/floodmark-idle.service DESTINATION lib/systemd/user)
 install(FILES docs/floodmark.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(CODE "
   if(NOT \${CMAKE_INSTALL_PREFIX} STREQUAL /usr)
@@ -54,6 +71,11 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION x11)
 # Dependencies worked out from the binaries, as dpkg-shlibdeps does for Debian's own packages.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# A Debian package lives under /usr whatever prefix the build was configured for. It is installed
+# under DESTDIR with the prefix /usr itself, which the unit and the menu entry then name.
+set(CPACK_SET_DESTDIR ON)
+set(CPACK_INSTALL_PREFIX /usr)
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "xscreensaver | xsecurelock")
 include(CPack)

@@ -109,6 +109,21 @@ TEST(Install, LaysOutEveryFileAndTheInstalledProgramFindsItsFonts) {
           "/usr/share/xscreensaver/config/\n"}) {
         EXPECT_NE(said.find(link), std::string::npos) << said;
     }
+    // The unit and the menu entry name the program where it was installed, whatever prefix the
+    // build was configured for (this one: /usr/local).
+    const std::pair<std::string, const char*> namings[] = {
+        {root.file("usr/lib/systemd/user/floodmark-idle.service"),
+         "\nExecStart=/usr/bin/floodmark idle\n"},
+        {local.file("usr/local/lib/systemd/user/floodmark-idle.service"),
+         "\nExecStart=/usr/local/bin/floodmark idle\n"},
+        {root.file("usr/share/applications/floodmark-options.desktop"),
+         "\nExec=/usr/bin/floodmark options\n"},
+        {local.file("usr/local/share/applications/floodmark-options.desktop"),
+         "\nExec=/usr/local/bin/floodmark options\n"},
+    };
+    for (const auto& [file, line] : namings) {
+        EXPECT_NE(contentOf(file).find(line), std::string::npos) << file;
+    }
     for (const auto& entry :
          {root.file("usr/share/applications/screensavers/floodmark.desktop"),
           local.file("usr/local/share/applications/screensavers/floodmark.desktop")}) {
@@ -123,7 +138,8 @@ TEST(Install, LaysOutEveryFileAndTheInstalledProgramFindsItsFonts) {
     }
 }
 
-// The Debian package holds the same layout and names what it needs.
+// The Debian package holds the same layout under /usr, its unit naming /usr/bin/floodmark even from
+// a build configured for /usr/local, and depends on the libraries of the X11 and Wayland hosts.
 TEST(Install, TheDebianPackageHoldsTheLayoutAndItsDependencies) {
     TempDirectory directory;
     ASSERT_EQ(run("cd " + directory.path() +
@@ -133,12 +149,16 @@ TEST(Install, TheDebianPackageHoldsTheLayoutAndItsDependencies) {
     std::string deb = directory.file("floodmark_0.1.0_amd64.deb");
     ASSERT_TRUE(fixtures::fileExists(deb));
     ASSERT_EQ(run("dpkg-deb -x " + deb + " " + directory.file("unpacked")), 0);
-    EXPECT_TRUE(fixtures::fileExists(directory.file("unpacked/usr/local/bin/floodmark")) ||
-                fixtures::fileExists(directory.file("unpacked/usr/bin/floodmark")));
-    ASSERT_EQ(run("dpkg-deb -I " + deb + " > " + directory.file("info.txt")), 0);
-    std::string info = contentOf(directory.file("info.txt"));
-    EXPECT_NE(info.find("Depends:"), std::string::npos) << info;
-    EXPECT_NE(info.find("libcairo2"), std::string::npos) << info;
+    EXPECT_TRUE(fixtures::fileExists(directory.file("unpacked/usr/bin/floodmark")));
+    EXPECT_NE(contentOf(directory.file("unpacked/usr/lib/systemd/user/floodmark-idle.service"))
+                  .find("\nExecStart=/usr/bin/floodmark idle\n"),
+              std::string::npos);
+    ASSERT_EQ(run("dpkg-deb -f " + deb + " Depends > " + directory.file("depends.txt")), 0);
+    std::string depends = contentOf(directory.file("depends.txt"));
+    for (const char* library : {"libcairo2", "libx11-6", "libxss1", "libwayland-client0",
+                                "libwayland-egl1", "libegl1", "libgtk-4-1"}) {
+        EXPECT_NE(depends.find(library), std::string::npos) << library << " in " << depends;
+    }
 }
 
 // Every command and option that --help names is in the manual page.
