@@ -2,8 +2,9 @@
 // watches fire after their interval without activity; user-active watches fire once at the next
 // activity) and the session manager's IsInhibited. SIGUSR1 stands for user input. With "locked"
 // it also answers as logind with the caller's session locked (the test points the system bus
-// address at the same bus).
-//   floodmark_test_gnome_stand_in READY-FILE [inhibited | locked]
+// address at the same bus). With "manager-inhibited" it is only the session manager, with an
+// idle inhibitor held, beside a real mutter's idle monitor.
+//   floodmark_test_gnome_stand_in READY-FILE [inhibited | locked | manager-inhibited]
 #include <systemd/sd-bus.h>
 
 #include <chrono>
@@ -91,6 +92,12 @@ bool actAsLogind(sd_bus* bus) {
            sd_bus_request_name(bus, "org.freedesktop.login1", 0) >= 0;
 }
 
+bool actAsIdleMonitor(sd_bus* bus) {
+    return sd_bus_add_object_vtable(bus, nullptr, "/org/gnome/Mutter/IdleMonitor/Core",
+                                    "org.gnome.Mutter.IdleMonitor", monitorTable, nullptr) >= 0 &&
+           sd_bus_request_name(bus, "org.gnome.Mutter.IdleMonitor", 0) >= 0;
+}
+
 void fire(sd_bus* bus, const Watch& watch) {
     sd_bus_emit_signal(bus, "/org/gnome/Mutter/IdleMonitor/Core", "org.gnome.Mutter.IdleMonitor",
                        "WatchFired", "u", watch.id);
@@ -100,22 +107,22 @@ void fire(sd_bus* bus, const Watch& watch) {
 
 int main(int argc, char** argv) {
     if (argc < 2) {
-        std::fprintf(stderr, "usage: %s READY-FILE [inhibited | locked]\n", argv[0]);
+        std::fprintf(stderr, "usage: %s READY-FILE [inhibited | locked | manager-inhibited]\n",
+                     argv[0]);
         return 2;
     }
-    inhibited = argc > 2 && std::string_view(argv[2]) == "inhibited";
-    locked = argc > 2 && std::string_view(argv[2]) == "locked";
+    std::string_view mode = argc > 2 ? argv[2] : "";
+    bool managerOnly = mode == "manager-inhibited";
+    inhibited = mode == "inhibited" || managerOnly;
+    locked = mode == "locked";
     std::signal(SIGUSR1, [](int) { input = 1; });
     std::signal(SIGTERM, [](int) { stop = 1; });
     sd_bus* bus = nullptr;
     if (sd_bus_open_user(&bus) < 0 ||
-        sd_bus_add_object_vtable(bus, nullptr, "/org/gnome/Mutter/IdleMonitor/Core",
-                                 "org.gnome.Mutter.IdleMonitor", monitorTable, nullptr) < 0 ||
         sd_bus_add_object_vtable(bus, nullptr, "/org/gnome/SessionManager",
                                  "org.gnome.SessionManager", managerTable, nullptr) < 0 ||
-        sd_bus_request_name(bus, "org.gnome.Mutter.IdleMonitor", 0) < 0 ||
         sd_bus_request_name(bus, "org.gnome.SessionManager", 0) < 0 ||
-        (locked && !actAsLogind(bus))) {
+        (!managerOnly && !actAsIdleMonitor(bus)) || (locked && !actAsLogind(bus))) {
         std::fprintf(stderr, "no session bus\n");
         return 1;
     }

@@ -38,6 +38,11 @@ bool runningAsRoot() {
 
 }  // namespace
 
+bool WaylandCompositor::installed(Kind kind) {
+    const char* program = kind == Kind::sway ? "sway" : kind == Kind::weston ? "weston" : "mutter";
+    return std::system(("command -v " + std::string(program) + " >/dev/null").c_str()) == 0;
+}
+
 WaylandCompositor::WaylandCompositor(Kind kind, const std::vector<std::string>& outputSizes)
     : kind_(kind), runtime_(place_.file("run")), outputs_(outputSizes.size()) {
     mkdir(runtime_.c_str(), 0700);
@@ -56,6 +61,18 @@ WaylandCompositor::WaylandCompositor(Kind kind, const std::vector<std::string>& 
                            {"WLR_BACKENDS=headless", "WLR_RENDERER=pixman",
                             "WLR_HEADLESS_OUTPUTS=" + std::to_string(outputSizes.size()),
                             "WLR_LIBINPUT_NO_DEVICES=1"});
+    } else if (kind == Kind::mutter) {
+        // dbus-run-session ends the bus with mutter; the shell says mutter's pid and the bus's
+        // address first. Without Xwayland mutter claims no X display of the machine's.
+        std::string command =
+            "echo $$ > pid && echo \"$DBUS_SESSION_BUS_ADDRESS\" > bus && exec mutter "
+            "--headless --wayland --no-x11 --wayland-display " +
+            socket_;
+        for (const auto& size : outputSizes) {
+            command += " --virtual-monitor " + size;
+        }
+        words = {"dbus-run-session", "--", "sh", "-c", command};
+        environment.push_back("GSETTINGS_BACKEND=memory");
     } else {
         std::string size = outputSizes.empty() ? "640x360" : outputSizes.front();
         auto split = size.find('x');
@@ -69,7 +86,8 @@ WaylandCompositor::WaylandCompositor(Kind kind, const std::vector<std::string>& 
                  "--width=" + size.substr(0, split),
                  "--height=" + size.substr(split + 1)};
     }
-    if (runningAsRoot()) {
+    // Mutter runs as root.
+    if (runningAsRoot() && kind != Kind::mutter) {
         if (chown(place_.path().c_str(), nobody, nobody) != 0 ||
             chown(runtime_.c_str(), nobody, nobody) != 0) {
             return;
@@ -79,6 +97,8 @@ WaylandCompositor::WaylandCompositor(Kind kind, const std::vector<std::string>& 
     }
     pid_ = fork();
     if (pid_ == 0) {
+        // A process group of its own, so that what it starts ends with it.
+        setpgid(0, 0);
         chdir(place_.path().c_str());
         int log = ::open(place_.file("log").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         dup2(log, STDOUT_FILENO);
@@ -96,6 +116,7 @@ WaylandCompositor::WaylandCompositor(Kind kind, const std::vector<std::string>& 
         execvpe(argv[0], argv.data(), envp.data());
         _exit(127);
     }
+    setpgid(pid_, pid_);
     running_ = waitUntil([&] {
         if (kind_ == Kind::sway) {
             std::string found = findEntry(runtime_, "wayland-");
@@ -104,6 +125,14 @@ WaylandCompositor::WaylandCompositor(Kind kind, const std::vector<std::string>& 
             }
             socket_ = found;
             return swaymsg("-t get_outputs") == 0;
+        }
+        if (kind_ == Kind::mutter) {
+            std::ifstream bus(place_.file("bus"));
+            std::getline(bus, busAddress_);
+            std::ifstream(place_.file("pid")) >> mutterPid_;
+            if (busAddress_.empty() || mutterPid_ <= 0) {
+                return false;
+            }
         }
         return fileExists(socketPath());
     });
@@ -115,22 +144,37 @@ WaylandCompositor::~WaylandCompositor() {
 
 void WaylandCompositor::kill() {
     if (pid_ > 0) {
-        ::kill(pid_, SIGKILL);
-        waitpid(pid_, nullptr, 0);
+        bool ended = false;
+        if (mutterPid_ > 0) {
+            // Mutter alone, so that dbus-run-session reaps it and ends the bus, leaving no zombie.
+            ::kill(mutterPid_, SIGKILL);
+            ended = waitUntil([&] { return waitpid(pid_, nullptr, WNOHANG) == pid_; },
+                              std::chrono::seconds(5));
+        }
+        if (!ended) {
+            ::kill(-pid_, SIGKILL);
+            waitpid(pid_, nullptr, 0);
+        }
         pid_ = -1;
     }
     running_ = false;
 }
 
 std::vector<std::string> WaylandCompositor::environment() const {
-    return {"XDG_RUNTIME_DIR=" + runtime_, "WAYLAND_DISPLAY=" + socket_,
-            "DISPLAY=", "WAYLAND_SOCKET="};
+    std::vector<std::string> variables{"XDG_RUNTIME_DIR=" + runtime_, "WAYLAND_DISPLAY=" + socket_,
+                                       "DISPLAY=", "WAYLAND_SOCKET="};
+    if (!busAddress_.empty()) {
+        variables.push_back("DBUS_SESSION_BUS_ADDRESS=" + busAddress_);
+    }
+    return variables;
 }
 
 std::vector<std::string> WaylandCompositor::outputNames() const {
     std::vector<std::string> names;
     for (std::size_t index = 0; index < outputs_; ++index) {
-        names.push_back(kind_ == Kind::sway ? "HEADLESS-" + std::to_string(index + 1) : "headless");
+        names.push_back(kind_ == Kind::sway     ? "HEADLESS-" + std::to_string(index + 1)
+                        : kind_ == Kind::mutter ? "Meta-" + std::to_string(index)
+                                                : "headless");
     }
     return names;
 }
@@ -165,6 +209,9 @@ bool WaylandCompositor::screenshot(const std::string& output, const std::string&
     if (kind_ == Kind::sway) {
         return runWith("grim -o " + output + " " + path) == 0 && fileExists(path);
     }
+    if (kind_ == Kind::mutter) {
+        return false;  // mutter shows its screen only through PipeWire
+    }
     // weston-screenshooter writes wayland-screenshot-*.png where it runs.
     TempDirectory shots;
     if (runWith("sh -c 'cd " + shots.path() + " && weston-screenshooter'") != 0) {
@@ -179,6 +226,9 @@ pid_t WaylandCompositor::spawn(const std::vector<std::string>& words) const {
     if (pid == 0) {
         setenv("XDG_RUNTIME_DIR", runtime_.c_str(), 1);
         setenv("WAYLAND_DISPLAY", socket_.c_str(), 1);
+        if (!busAddress_.empty()) {
+            setenv("DBUS_SESSION_BUS_ADDRESS", busAddress_.c_str(), 1);
+        }
         std::vector<char*> argv;
         for (const auto& word : words) {
             argv.push_back(const_cast<char*>(word.c_str()));

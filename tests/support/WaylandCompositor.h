@@ -8,13 +8,17 @@
 
 namespace floodmark::fixtures {
 
-// A headless Wayland compositor of the test's own: sway (layer-shell, wlroots) or weston
-// (no layer-shell: full-screen windows). Both refuse or dislike root, so under root they run
-// as nobody, in a runtime directory of nobody's. Stopped when the object goes.
+// A headless Wayland compositor of the test's own: sway (layer-shell, wlroots), weston
+// (no layer-shell: full-screen windows) or mutter (GNOME's: neither layer-shell nor a Wayland
+// idle protocol, but D-Bus services on a session bus of its own). Sway and weston refuse or
+// dislike root, so under root they run as nobody, in a runtime directory of nobody's. Stopped,
+// with everything it started, when the object goes.
 class WaylandCompositor {
 public:
-    enum class Kind { sway, weston };
+    enum class Kind { sway, weston, mutter };
 
+    // Whether the compositor is installed, for tests to skip without it.
+    static bool installed(Kind kind);
     // One output per size ("640x360"); weston takes the first size only.
     WaylandCompositor(Kind kind, const std::vector<std::string>& outputSizes);
     ~WaylandCompositor();
@@ -25,6 +29,8 @@ public:
     // The socket's path, and what a client's environment needs to find it.
     std::string socketPath() const { return runtime_ + "/" + socket_; }
     std::vector<std::string> environment() const;
+    // Mutter's session bus; empty for the others.
+    const std::string& busAddress() const { return busAddress_; }
     // The outputs' names, in the order of the sizes.
     std::vector<std::string> outputNames() const;
 
@@ -33,7 +39,7 @@ public:
     // What swaymsg answers to a query such as "-t get_tree".
     std::string swayReply(const std::string& query) const;
     // One output's picture (grim -o NAME; weston: weston-screenshooter of the whole screen)
-    // into `path`; false when none was taken.
+    // into `path`; false when none was taken, as always on mutter.
     bool screenshot(const std::string& output, const std::string& path) const;
     // Whether a fresh screenshot of one output (taken into `path`) shows the saver's dark canvas
     // (about 22, 23, 25 near the top left, below a window's title bar), not sway's grey
@@ -53,7 +59,9 @@ private:
     TempDirectory place_;
     std::string runtime_;
     std::string socket_ = "wayland-fm";
+    std::string busAddress_;
     pid_t pid_ = -1;
+    pid_t mutterPid_ = -1;  // inside dbus-run-session
     bool running_ = false;
     std::size_t outputs_ = 0;
 };
