@@ -2,6 +2,7 @@
 
 #include "support/WaitUntil.h"
 
+#include <linux/input-event-codes.h>
 #include <systemd/sd-bus.h>
 
 #include <cstdarg>
@@ -42,7 +43,9 @@ MutterRemoteDesktop::MutterRemoteDesktop(const std::string& busAddress) {
         return;
     }
     session_ = session;
-    if (!call("Start", "")) {
+    // Mutter makes its virtual pointer and keyboard at their first event, and a client bound
+    // to the seat before then misses that event: make them now, as a desk has them from the start.
+    if (!call("Start", "") || !movePointer(0, 0) || !tapKey(KEY_LEFTSHIFT)) {
         session_.clear();
     }
 }

@@ -11,7 +11,8 @@ namespace floodmark::fixtures {
 // client goes, so this object holds the one connection for its lifetime.
 class MutterRemoteDesktop {
 public:
-    // Waits until mutter answers on `busAddress` and starts a session there.
+    // Waits until mutter answers on `busAddress` and starts a session there, with its pointer
+    // and keyboard plugged in.
     explicit MutterRemoteDesktop(const std::string& busAddress);
     ~MutterRemoteDesktop();
     MutterRemoteDesktop(const MutterRemoteDesktop&) = delete;
