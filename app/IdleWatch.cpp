@@ -42,9 +42,8 @@ public:
         : source_(source), settings_(settings) {}
 
     void step(double now) {
-        for (IdleChange change : source_.poll()) {
-            act(change == IdleChange::idled ? launcher_.idled(now) : launcher_.resumed(now), now);
-        }
+        // Lock and inhibitors first: a session already idle at the first step must not see a
+        // saver start and stop at once over its locker or its video.
         if (now - lockReadAt_ >= lockReadInterval) {
             lockReadAt_ = now;
             bool locked = readSessionLocked() || lockerProgramRunning();
@@ -55,6 +54,9 @@ public:
             if (inhibited != launcher_.inhibited()) {
                 act(launcher_.inhibitChanged(inhibited, now), now);
             }
+        }
+        for (IdleChange change : source_.poll()) {
+            act(change == IdleChange::idled ? launcher_.idled(now) : launcher_.resumed(now), now);
         }
         if (auto end = saver_.reap()) {
             act(launcher_.saverEnded(end->failed, now), now);

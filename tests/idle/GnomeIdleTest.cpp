@@ -1,11 +1,13 @@
+// Before Xlib, whose macros (None, Status) would break it.
+#include <gtest/gtest.h>
+
 #include "FloodmarkSaver/idle/WatcherStatus.h"
 #include "support/RunFloodmark.h"
 #include "support/SessionBus.h"
 #include "support/StandInSaver.h"
 #include "support/TempDirectory.h"
 #include "support/WaitUntil.h"
-
-#include <gtest/gtest.h>
+#include "support/XServer.h"
 
 #include <unistd.h>
 
@@ -20,6 +22,7 @@ using fixtures::RunningFloodmark;
 using fixtures::StandInSaver;
 using fixtures::TempDirectory;
 using fixtures::waitUntil;
+using fixtures::XServer;
 using namespace std::chrono_literals;
 
 enum class Holding { nothing, inhibitor, lock };
@@ -85,6 +88,31 @@ TEST(GnomeIdle, TheIdleMonitorStartsAndStopsTheSaverAndAnInhibitorOrALockHoldsIt
         gnome.endBus();
         EXPECT_EQ(watch.waitForExit(5), 0) << "the session bus went: the session is over";
     }
+}
+
+// The X server tells idleness at the first look, so a watcher started in a session already idle
+// and locked sees both in its first step: it must ask about the lock before it starts a saver,
+// or one flashes over the locker.
+TEST(GnomeIdle, AWatcherStartedInAnIdleLockedSessionStartsNoSaverEvenForAMoment) {
+    GnomeSession logind(Holding::lock);
+    ASSERT_TRUE(logind.ready());
+    XServer server;
+    ASSERT_TRUE(server.running());
+    std::this_thread::sleep_for(1500ms);  // longer than the timeout without input
+    TempDirectory home;
+    StandInSaver saver(home);
+    auto environment = logind.environment(saver);
+    environment.push_back("DISPLAY=" + server.name());
+    RunningFloodmark watch({"idle", "--x11", "--after", "0.02"}, home.path(), environment);
+    std::string statusPath =
+        home.path() + "/.local/state/TolveraFloodmarkSaver/status/" + WatcherStatus::fileName;
+    ASSERT_TRUE(waitUntil([&] {
+        auto status = WatcherStatus::read(statusPath);
+        return status && status->locked;
+    }));
+    std::this_thread::sleep_for(1s);
+    EXPECT_TRUE(saver.starts().empty());
+    EXPECT_EQ(watch.stop(SIGTERM), 0);
 }
 
 }  // namespace
