@@ -136,6 +136,11 @@ WaylandCompositor::WaylandCompositor(Kind kind, const std::vector<std::string>& 
         }
         return fileExists(socketPath());
     });
+    // Mutter may make its socket before it owns its D-Bus names.
+    if (running_ && kind == Kind::mutter) {
+        running_ = runWith("gdbus wait --address '" + busAddress_ +
+                           "' --timeout 10 org.gnome.Mutter.IdleMonitor") == 0;
+    }
 }
 
 WaylandCompositor::~WaylandCompositor() {
