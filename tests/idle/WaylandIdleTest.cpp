@@ -54,9 +54,25 @@ TEST(WaylandIdle, KdeIdleOnHeadlessSwayStartsAndStopsTheSaver) {
 
 // As a newcomer sets it up: the real saver, no arguments, on a session with two outputs and a
 // pointer. Three seconds of no input bring the water onto both outputs; a pointer move takes it
-// away from both within three seconds.
-TEST(WaylandIdle, OnSwayTheWaterComesOverBothOutputsAfterTheTimeoutAndGoesAtAPointerMove) {
-    WaylandCompositor sway(WaylandCompositor::Kind::sway, {"640x360", "480x320"});
+// away from both within three seconds. On Debian 12's sway through KDE's idle protocol, on
+// Debian 13's through ext-idle-notify-v1.
+struct IdleSway {
+    WaylandCompositor::Kind kind;
+    std::string source;
+};
+
+class WaylandIdleOnSway : public testing::TestWithParam<IdleSway> {
+protected:
+    void SetUp() override {
+        std::string why = WaylandCompositor::unavailable(GetParam().kind);
+        if (!why.empty()) {
+            GTEST_SKIP() << why;
+        }
+    }
+};
+
+TEST_P(WaylandIdleOnSway, TheWaterComesOverBothOutputsAfterTheTimeoutAndGoesAtAPointerMove) {
+    WaylandCompositor sway(GetParam().kind, {"640x360", "480x320"});
     ASSERT_TRUE(sway.running());
     TempDirectory home;
     pid_t pointer = sway.spawn({FLOODMARK_VIRTUAL_INPUT, home.file("input-ready")});
@@ -70,7 +86,11 @@ TEST(WaylandIdle, OnSwayTheWaterComesOverBothOutputsAfterTheTimeoutAndGoesAtAPoi
     ASSERT_EQ(sway.swaymsg("seat seat0 cursor move 5 5"), 0);
     auto idleFrom = std::chrono::steady_clock::now();
     RunningFloodmark watch({"idle", "--after", "0.05"}, home.path(), sway.environment());
-    std::this_thread::sleep_for(2s);
+    std::string statusPath =
+        home.path() + "/.local/state/TolveraFloodmarkSaver/status/" + WatcherStatus::fileName;
+    ASSERT_TRUE(waitUntil([&] { return WatcherStatus::read(statusPath).has_value(); }));
+    EXPECT_EQ(WatcherStatus::read(statusPath)->source, GetParam().source);
+    std::this_thread::sleep_for(1500ms);
     EXPECT_FALSE(covered(false)) << "not before the three seconds are up";
     ASSERT_TRUE(waitUntil([&] { return covered(true); }, 5s));
     EXPECT_GE(std::chrono::steady_clock::now() - idleFrom, 3s);
@@ -83,6 +103,15 @@ TEST(WaylandIdle, OnSwayTheWaterComesOverBothOutputsAfterTheTimeoutAndGoesAtAPoi
     kill(pointer, SIGTERM);
     waitpid(pointer, nullptr, 0);
 }
+
+INSTANTIATE_TEST_SUITE_P(Debian12And13, WaylandIdleOnSway,
+                         testing::Values(IdleSway{WaylandCompositor::Kind::sway, "kde-idle"},
+                                         IdleSway{WaylandCompositor::Kind::debian13Sway,
+                                                  "ext-idle-notify"}),
+                         [](const testing::TestParamInfo<IdleSway>& info) {
+                             return info.param.kind == WaylandCompositor::Kind::sway ? "Sway17"
+                                                                                     : "Sway110";
+                         });
 
 // The test compositor with ext-idle-notify-v1 in a runtime directory of its own; SIGUSR1 is input.
 class IdleCompositor {

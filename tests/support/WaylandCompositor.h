@@ -11,9 +11,16 @@ namespace floodmark::fixtures {
 // A headless Wayland compositor of the test's own: sway (layer-shell, wlroots) or weston
 // (no layer-shell: full-screen windows). Both refuse or dislike root, so under root they run
 // as nobody, in a runtime directory of nobody's. Stopped when the object goes.
+// debian13Sway is Debian 13's sway 1.10 (ext-idle-notify-v1, fractional scale, headless outputs
+// that can be unplugged), run by chroot from the root that scripts/make-sway-root lays out in
+// build/debian13-sway, in a mount namespace of its own; its runtime directory lies inside that
+// root, where the clients outside reach its socket by path.
 class WaylandCompositor {
 public:
-    enum class Kind { sway, weston };
+    enum class Kind { sway, weston, debian13Sway };
+
+    // Why this kind cannot run here (to skip with), or empty when it can.
+    static std::string unavailable(Kind kind);
 
     // One output per size ("640x360"); weston takes the first size only.
     WaylandCompositor(Kind kind, const std::vector<std::string>& outputSizes);
@@ -48,6 +55,9 @@ public:
 private:
     std::string environmentWords() const;
     int runWith(const std::string& command) const;
+    bool isSway() const { return kind_ != Kind::weston; }
+    // Where the compositor itself sees `path` of the outside: inside the root for debian13Sway.
+    std::string seenInside(const std::string& path) const;
 
     Kind kind_;
     TempDirectory place_;
