@@ -104,6 +104,31 @@ TEST_P(WaylandIdleOnSway, TheWaterComesOverBothOutputsAfterTheTimeoutAndGoesAtAP
     waitpid(pointer, nullptr, 0);
 }
 
+// What the compositor counts as inhibiting idleness holds the saver off: a window that sway is
+// told keeps the session awake (as a video player asks), until it lets go.
+TEST_P(WaylandIdleOnSway, AWindowInhibitingIdlenessHoldsTheSaverOffUntilItLetsGo) {
+    WaylandCompositor sway(GetParam().kind, {"640x360"});
+    ASSERT_TRUE(sway.running());
+    TempDirectory windowHome;
+    RunningFloodmark window({"--window"}, windowHome.path(), sway.environment());
+    ASSERT_TRUE(waitUntil([&] {
+        return sway.swayReply("-t get_tree").find(R"("app_id": "floodmark")") != std::string::npos;
+    }));
+    ASSERT_EQ(sway.swaymsg("'[app_id=floodmark] inhibit_idle open'"), 0);
+    TempDirectory home;
+    StandInSaver saver(home);
+    auto environment = sway.environment();
+    environment.push_back(saver.environment());
+    RunningFloodmark watch({"idle", "--after", "0.02"}, home.path(), environment);
+    std::this_thread::sleep_for(3s);
+    EXPECT_TRUE(saver.starts().empty()) << "a window holds idleness off";
+
+    ASSERT_EQ(sway.swaymsg("'[app_id=floodmark] inhibit_idle none'"), 0);
+    EXPECT_TRUE(waitUntil([&] { return saver.starts().size() == 1; }, 5s));
+    EXPECT_EQ(watch.stop(SIGTERM), 0);
+    EXPECT_EQ(window.stop(SIGTERM), 0);
+}
+
 INSTANTIATE_TEST_SUITE_P(Debian12And13, WaylandIdleOnSway,
                          testing::Values(IdleSway{WaylandCompositor::Kind::sway, "kde-idle"},
                                          IdleSway{WaylandCompositor::Kind::debian13Sway,
