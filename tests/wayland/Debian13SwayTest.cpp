@@ -61,9 +61,9 @@ protected:
 };
 
 // An output unplugged under the saver takes its view away and nothing else: the other output
-// goes on being drawn, the compositor is told that the saver lets the output go, and an output
-// plugged in later gets a view again.
-TEST_F(Debian13Sway, AnOutputUnpluggedUnderTheSaverLeavesTheOtherDrawnAndANewOneGetsAView) {
+// goes on being drawn, the compositor is told that the saver lets the output go, an output
+// plugged in later gets a view again, and with none left the saver still runs.
+TEST_F(Debian13Sway, OutputsUnpluggedUnderTheSaverLoseTheirViewsAndNothingElse) {
     WaylandCompositor sway(WaylandCompositor::Kind::debian13Sway, {"640x360", "480x320"});
     ASSERT_TRUE(sway.running());
     TempDirectory home;
@@ -97,6 +97,15 @@ TEST_F(Debian13Sway, AnOutputUnpluggedUnderTheSaverLeavesTheOtherDrawnAndANewOne
     ASSERT_EQ(sway.swaymsg("output HEADLESS-3 mode 400x300"), 0);
     EXPECT_TRUE(waitUntil([&] { return showsWater(sway, "HEADLESS-3", shot, 400, 300); }));
     EXPECT_TRUE(waitUntil([&] { return saverViews(home) == 2; }));
+
+    // With no output left it waits, drawing nothing, for SIGTERM. (Plugging one in now crashes
+    // sway 1.10.1 itself whenever a layer surface with exclusive keyboard focus was on the last
+    // output that went, so that is not tried here.)
+    ASSERT_EQ(sway.swaymsg("output HEADLESS-1 unplug"), 0);
+    ASSERT_EQ(sway.swaymsg("output HEADLESS-3 unplug"), 0);
+    EXPECT_TRUE(waitUntil([&] { return saverViews(home) == 0; }));
+    std::this_thread::sleep_for(1s);
+    EXPECT_EQ(waitpid(saver, nullptr, WNOHANG), 0) << "the saver goes on";
     EXPECT_EQ(endSaver(saver), 0);
 }
 
