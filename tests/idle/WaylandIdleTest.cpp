@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <csignal>
+#include <ostream>
 #include <thread>
 
 namespace floodmark {
@@ -60,6 +61,11 @@ struct IdleSway {
     WaylandCompositor::Kind kind;
     std::string source;
 };
+
+// Test names say the source rather than the bytes.
+void PrintTo(const IdleSway& sway, std::ostream* out) {
+    *out << sway.source;
+}
 
 class WaylandIdleOnSway : public testing::TestWithParam<IdleSway> {
 protected:
