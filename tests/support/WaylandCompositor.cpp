@@ -67,7 +67,13 @@ exec chroot "$0" "$@")",
 }  // namespace
 
 std::string WaylandCompositor::unavailable(Kind kind) {
-    if (kind != Kind::debian13Sway || fileExists(debian13Root + "/.complete")) {
+    if (kind != Kind::debian13Sway) {
+        return {};
+    }
+    if (!runningAsRoot()) {
+        return "Debian 13's sway runs by chroot, which needs root";
+    }
+    if (fileExists(debian13Root + "/.complete")) {
         return {};
     }
     std::string why = readFirstLine(debian13Root + ".skipped");
