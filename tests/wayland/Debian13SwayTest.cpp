@@ -85,7 +85,7 @@ TEST_F(Debian13Sway, OutputsUnpluggedUnderTheSaverLoseTheirViewsAndNothingElse) 
     ASSERT_TRUE(
         std::regex_search(log, bound, std::regex(R"((wl_output@\d+)\.name\("HEADLESS-2"\))")));
     EXPECT_NE(log.find(" -> " + bound[1].str() + ".release()"), std::string::npos);
-    // Still drawn: the clock moves on between two pictures a couple of seconds apart.
+    // Still drawn: the water's surface moves between two pictures a couple of seconds apart.
     std::string later = home.file("later.png");
     ASSERT_TRUE(showsWater(sway, "HEADLESS-1", shot, 640, 360));
     std::this_thread::sleep_for(2200ms);
