@@ -24,6 +24,15 @@ Proxy* bind(wl_registry* registry, std::uint32_t name, const wl_interface& inter
         wl_registry_bind(registry, name, &interface, std::min(offered, wanted)));
 }
 
+// Lets the compositor free its side of an output too; before version 3 it cannot be told.
+void releaseOutput(wl_output* output) {
+    if (wl_output_get_version(output) >= WL_OUTPUT_RELEASE_SINCE_VERSION) {
+        wl_output_release(output);
+    } else {
+        wl_output_destroy(output);
+    }
+}
+
 void onGlobal(void* data, wl_registry* registry, std::uint32_t name, const char* interface,
               std::uint32_t version) {
     static_cast<WaylandConnection*>(data)->addGlobal(registry, name, interface, version);
@@ -127,7 +136,7 @@ WaylandConnection::WaylandConnection(wl_display* display) : display_(display) {
 WaylandConnection::~WaylandConnection() {
     for (auto& output : outputs_) {
         delete static_cast<OutputListenerData*>(wl_output_get_user_data(output->output));
-        wl_output_destroy(output->output);
+        releaseOutput(output->output);
     }
     if (seat_ != nullptr) {
         wl_seat_destroy(seat_);
@@ -215,7 +224,7 @@ void WaylandConnection::removeGlobal(std::uint32_t name) {
         onOutputGone(**found);
     }
     delete static_cast<OutputListenerData*>(wl_output_get_user_data((*found)->output));
-    wl_output_destroy((*found)->output);
+    releaseOutput((*found)->output);
     outputs_.erase(found);
 }
 

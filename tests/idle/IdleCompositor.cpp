@@ -117,9 +117,11 @@ int main(int argc, char** argv) {
     wl_global_create(display, &wl_seat_interface, 1, nullptr, bindSeat);
     wl_global_create(display, &ext_idle_notifier_v1_interface, 1, nullptr, bindNotifier);
     wl_event_loop* loop = wl_display_get_event_loop(display);
-    wl_event_loop_add_signal(loop, SIGUSR1, onInput, nullptr);
-    wl_event_loop_add_signal(loop, SIGTERM, onTerminate, display);
+    wl_event_source* input = wl_event_loop_add_signal(loop, SIGUSR1, onInput, nullptr);
+    wl_event_source* terminate = wl_event_loop_add_signal(loop, SIGTERM, onTerminate, display);
     wl_display_run(display);
+    wl_event_source_remove(input);
+    wl_event_source_remove(terminate);
     wl_display_destroy_clients(display);
     wl_display_destroy(display);
     return 0;

@@ -35,8 +35,8 @@ std::string statusPath(const TempDirectory& home) {
 }
 
 TEST(MutterIdle, IdleMonitorStartsTheSaverAndPointerOrKeyInputStopsIt) {
-    if (!WaylandCompositor::installed(WaylandCompositor::Kind::mutter)) {
-        GTEST_SKIP() << "mutter is not installed";
+    if (auto why = WaylandCompositor::unavailable(WaylandCompositor::Kind::mutter); !why.empty()) {
+        GTEST_SKIP() << why;
     }
     WaylandCompositor mutter(WaylandCompositor::Kind::mutter, {"1024x768"});
     ASSERT_TRUE(mutter.running());
@@ -65,8 +65,8 @@ TEST(MutterIdle, IdleMonitorStartsTheSaverAndPointerOrKeyInputStopsIt) {
 }
 
 TEST(MutterIdle, TheSessionManagersIdleInhibitorHoldsTheSaverOff) {
-    if (!WaylandCompositor::installed(WaylandCompositor::Kind::mutter)) {
-        GTEST_SKIP() << "mutter is not installed";
+    if (auto why = WaylandCompositor::unavailable(WaylandCompositor::Kind::mutter); !why.empty()) {
+        GTEST_SKIP() << why;
     }
     WaylandCompositor mutter(WaylandCompositor::Kind::mutter, {"1024x768"});
     ASSERT_TRUE(mutter.running());

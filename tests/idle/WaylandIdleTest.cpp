@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <csignal>
+#include <ostream>
 #include <thread>
 
 namespace floodmark {
@@ -54,9 +55,30 @@ TEST(WaylandIdle, KdeIdleOnHeadlessSwayStartsAndStopsTheSaver) {
 
 // As a newcomer sets it up: the real saver, no arguments, on a session with two outputs and a
 // pointer. Three seconds of no input bring the water onto both outputs; a pointer move takes it
-// away from both within three seconds.
-TEST(WaylandIdle, OnSwayTheWaterComesOverBothOutputsAfterTheTimeoutAndGoesAtAPointerMove) {
-    WaylandCompositor sway(WaylandCompositor::Kind::sway, {"640x360", "480x320"});
+// away from both within three seconds. On Debian 12's sway through KDE's idle protocol, on
+// Debian 13's through ext-idle-notify-v1.
+struct IdleSway {
+    WaylandCompositor::Kind kind;
+    std::string source;
+};
+
+// Test names say the source rather than the bytes.
+void PrintTo(const IdleSway& sway, std::ostream* out) {
+    *out << sway.source;
+}
+
+class WaylandIdleOnSway : public testing::TestWithParam<IdleSway> {
+protected:
+    void SetUp() override {
+        std::string why = WaylandCompositor::unavailable(GetParam().kind);
+        if (!why.empty()) {
+            GTEST_SKIP() << why;
+        }
+    }
+};
+
+TEST_P(WaylandIdleOnSway, TheWaterComesOverBothOutputsAfterTheTimeoutAndGoesAtAPointerMove) {
+    WaylandCompositor sway(GetParam().kind, {"640x360", "480x320"});
     ASSERT_TRUE(sway.running());
     TempDirectory home;
     pid_t pointer = sway.spawn({FLOODMARK_VIRTUAL_INPUT, home.file("input-ready")});
@@ -70,7 +92,11 @@ TEST(WaylandIdle, OnSwayTheWaterComesOverBothOutputsAfterTheTimeoutAndGoesAtAPoi
     ASSERT_EQ(sway.swaymsg("seat seat0 cursor move 5 5"), 0);
     auto idleFrom = std::chrono::steady_clock::now();
     RunningFloodmark watch({"idle", "--after", "0.05"}, home.path(), sway.environment());
-    std::this_thread::sleep_for(2s);
+    std::string statusPath =
+        home.path() + "/.local/state/TolveraFloodmarkSaver/status/" + WatcherStatus::fileName;
+    ASSERT_TRUE(waitUntil([&] { return WatcherStatus::read(statusPath).has_value(); }));
+    EXPECT_EQ(WatcherStatus::read(statusPath)->source, GetParam().source);
+    std::this_thread::sleep_for(1500ms);
     EXPECT_FALSE(covered(false)) << "not before the three seconds are up";
     ASSERT_TRUE(waitUntil([&] { return covered(true); }, 5s));
     EXPECT_GE(std::chrono::steady_clock::now() - idleFrom, 3s);
@@ -83,6 +109,40 @@ TEST(WaylandIdle, OnSwayTheWaterComesOverBothOutputsAfterTheTimeoutAndGoesAtAPoi
     kill(pointer, SIGTERM);
     waitpid(pointer, nullptr, 0);
 }
+
+// What the compositor counts as inhibiting idleness holds the saver off: a window that sway is
+// told keeps the session awake (as a video player asks), until it lets go.
+TEST_P(WaylandIdleOnSway, AWindowInhibitingIdlenessHoldsTheSaverOffUntilItLetsGo) {
+    WaylandCompositor sway(GetParam().kind, {"640x360"});
+    ASSERT_TRUE(sway.running());
+    TempDirectory windowHome;
+    RunningFloodmark window({"--window"}, windowHome.path(), sway.environment());
+    ASSERT_TRUE(waitUntil([&] {
+        return sway.swayReply("-t get_tree").find(R"("app_id": "floodmark")") != std::string::npos;
+    }));
+    ASSERT_EQ(sway.swaymsg("'[app_id=floodmark] inhibit_idle open'"), 0);
+    TempDirectory home;
+    StandInSaver saver(home);
+    auto environment = sway.environment();
+    environment.push_back(saver.environment());
+    RunningFloodmark watch({"idle", "--after", "0.02"}, home.path(), environment);
+    std::this_thread::sleep_for(3s);
+    EXPECT_TRUE(saver.starts().empty()) << "a window holds idleness off";
+
+    ASSERT_EQ(sway.swaymsg("'[app_id=floodmark] inhibit_idle none'"), 0);
+    EXPECT_TRUE(waitUntil([&] { return saver.starts().size() == 1; }, 5s));
+    EXPECT_EQ(watch.stop(SIGTERM), 0);
+    EXPECT_EQ(window.stop(SIGTERM), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Debian12And13, WaylandIdleOnSway,
+                         testing::Values(IdleSway{WaylandCompositor::Kind::sway, "kde-idle"},
+                                         IdleSway{WaylandCompositor::Kind::debian13Sway,
+                                                  "ext-idle-notify"}),
+                         [](const testing::TestParamInfo<IdleSway>& info) {
+                             return info.param.kind == WaylandCompositor::Kind::sway ? "Sway17"
+                                                                                     : "Sway110";
+                         });
 
 // The test compositor with ext-idle-notify-v1 in a runtime directory of its own; SIGUSR1 is input.
 class IdleCompositor {

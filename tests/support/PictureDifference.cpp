@@ -3,6 +3,7 @@
 #include <cairo.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 
 namespace floodmark::fixtures {
@@ -50,13 +51,14 @@ PictureDifference differenceOfPngs(const std::string& seen, const std::string& e
     return difference;
 }
 
-bool blowUpPng(const std::string& from, const std::string& to, int factor) {
+bool blowUpPng(const std::string& from, const std::string& to, double factor) {
     cairo_surface_t* source = cairo_image_surface_create_from_png(from.c_str());
     bool written = false;
     if (cairo_surface_status(source) == CAIRO_STATUS_SUCCESS) {
         cairo_surface_t* target = cairo_image_surface_create(
-            CAIRO_FORMAT_ARGB32, cairo_image_surface_get_width(source) * factor,
-            cairo_image_surface_get_height(source) * factor);
+            CAIRO_FORMAT_ARGB32,
+            static_cast<int>(std::lround(cairo_image_surface_get_width(source) * factor)),
+            static_cast<int>(std::lround(cairo_image_surface_get_height(source) * factor)));
         cairo_t* context = cairo_create(target);
         cairo_scale(context, factor, factor);
         cairo_set_source_surface(context, source, 0, 0);

@@ -17,8 +17,9 @@ struct PictureDifference {
 PictureDifference differenceOfPngs(const std::string& seen, const std::string& expected, int far,
                                    int firstRow = 0, int endRow = INT_MAX);
 
-// Writes `from` blown up `factor` times, each pixel a block of factor × factor, to `to`, as a
-// compositor shows a buffer drawn at too small a scale. False when it could not.
-bool blowUpPng(const std::string& from, const std::string& to, int factor);
+// Writes `from` blown up `factor` times (shrunk when below 1), each pixel taken from its nearest,
+// to `to`, as a compositor shows a buffer drawn at too small (or too large) a scale. False when
+// it could not.
+bool blowUpPng(const std::string& from, const std::string& to, double factor);
 
 }  // namespace floodmark::fixtures

@@ -8,9 +8,9 @@
 
 namespace floodmark::fixtures {
 
-TempDirectory::TempDirectory() {
+TempDirectory::TempDirectory(const std::string& parent) {
     // Short names keep socket paths well inside the address limit.
-    std::string pattern = "/tmp/fm.XXXXXX";
+    std::string pattern = parent + "/fm.XXXXXX";
     path_ = mkdtemp(pattern.data()) ? pattern : std::string();
 }
 

@@ -4,10 +4,11 @@
 
 namespace floodmark::fixtures {
 
-// A fresh directory under /tmp, removed with everything in it when the object goes.
+// A fresh directory under `parent` (/tmp unless told), removed with everything in it when the
+// object goes.
 class TempDirectory {
 public:
-    TempDirectory();
+    explicit TempDirectory(const std::string& parent = "/tmp");
     ~TempDirectory();
     TempDirectory(const TempDirectory&) = delete;
     TempDirectory& operator=(const TempDirectory&) = delete;

@@ -36,27 +36,75 @@ bool runningAsRoot() {
     return geteuid() == 0;
 }
 
+const std::string debian13Root = FLOODMARK_DEBIAN13_ROOT;
+
+std::string readFirstLine(const std::string& path) {
+    std::string line;
+    std::ifstream file(path);
+    std::getline(file, line);
+    return line;
+}
+
+// Runs `words` from the Debian 13 root: /proc, /dev (with /dev/shm) and /sys bound into it in a
+// mount namespace that goes with the process. Each exec keeps the pid, which is sway's in the
+// end.
+std::vector<std::string> chrootedInDebian13(const std::vector<std::string>& words) {
+    std::vector<std::string> wrapped{
+        "unshare",
+        "--mount",
+        "--propagation",
+        "private",
+        "--",
+        "sh",
+        "-c",
+        R"(for place in proc dev sys; do mount --rbind "/$place" "$0/$place" || exit 126; done
+exec chroot "$0" "$@")",
+        debian13Root};
+    wrapped.insert(wrapped.end(), words.begin(), words.end());
+    return wrapped;
+}
+
 }  // namespace
 
-bool WaylandCompositor::installed(Kind kind) {
-    const char* program = kind == Kind::sway ? "sway" : kind == Kind::weston ? "weston" : "mutter";
-    return std::system(("command -v " + std::string(program) + " >/dev/null").c_str()) == 0;
+std::string WaylandCompositor::unavailable(Kind kind) {
+    if (kind == Kind::mutter) {
+        return std::system("command -v mutter >/dev/null") == 0 ? "" : "mutter is not installed";
+    }
+    if (kind != Kind::debian13Sway) {
+        return {};
+    }
+    if (!runningAsRoot()) {
+        return "Debian 13's sway runs by chroot, which needs root";
+    }
+    if (fileExists(debian13Root + "/.complete")) {
+        return {};
+    }
+    std::string why = readFirstLine(debian13Root + ".skipped");
+    return "no Debian 13 root with sway in " + debian13Root + ": " +
+           (why.empty() ? "scripts/make-sway-root makes it" : why);
 }
 
 WaylandCompositor::WaylandCompositor(Kind kind, const std::vector<std::string>& outputSizes)
-    : kind_(kind), runtime_(place_.file("run")), outputs_(outputSizes.size()) {
+    : kind_(kind),
+      place_(kind == Kind::debian13Sway ? debian13Root + "/run" : "/tmp"),
+      runtime_(place_.file("run")),
+      outputs_(outputSizes.size()) {
+    if (!unavailable(kind).empty() || place_.path().empty()) {
+        return;
+    }
     mkdir(runtime_.c_str(), 0700);
     std::vector<std::string> words;
-    std::vector<std::string> environment{"HOME=" + place_.path(), "XDG_RUNTIME_DIR=" + runtime_,
+    std::vector<std::string> environment{"HOME=" + seenInside(place_.path()),
+                                         "XDG_RUNTIME_DIR=" + seenInside(runtime_),
                                          "PATH=/usr/sbin:/usr/bin:/sbin:/bin"};
-    if (kind == Kind::sway) {
+    if (isSway()) {
         std::string config = "xwayland disable\n";
         for (std::size_t index = 0; index < outputSizes.size(); ++index) {
             config += "output HEADLESS-" + std::to_string(index + 1) + " mode " +
                       outputSizes[index] + "\n";
         }
         writeFile(place_.file("config"), config);
-        words = {"sway", "-c", place_.file("config")};
+        words = {"sway", "-c", seenInside(place_.file("config"))};
         environment.insert(environment.end(),
                            {"WLR_BACKENDS=headless", "WLR_RENDERER=pixman",
                             "WLR_HEADLESS_OUTPUTS=" + std::to_string(outputSizes.size()),
@@ -95,6 +143,9 @@ WaylandCompositor::WaylandCompositor(Kind kind, const std::vector<std::string>& 
         words.insert(words.begin(),
                      {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"});
     }
+    if (kind == Kind::debian13Sway) {
+        words = chrootedInDebian13(words);
+    }
     pid_ = fork();
     if (pid_ == 0) {
         // A process group of its own, so that what it starts ends with it.
@@ -118,7 +169,7 @@ WaylandCompositor::WaylandCompositor(Kind kind, const std::vector<std::string>& 
     }
     setpgid(pid_, pid_);
     running_ = waitUntil([&] {
-        if (kind_ == Kind::sway) {
+        if (isSway()) {
             std::string found = findEntry(runtime_, "wayland-");
             if (found.empty() || findEntry(runtime_, "sway-ipc.").empty()) {
                 return false;
@@ -145,6 +196,10 @@ WaylandCompositor::WaylandCompositor(Kind kind, const std::vector<std::string>& 
 
 WaylandCompositor::~WaylandCompositor() {
     kill();
+}
+
+std::string WaylandCompositor::seenInside(const std::string& path) const {
+    return kind_ == Kind::debian13Sway ? path.substr(debian13Root.size()) : path;
 }
 
 void WaylandCompositor::kill() {
@@ -177,7 +232,7 @@ std::vector<std::string> WaylandCompositor::environment() const {
 std::vector<std::string> WaylandCompositor::outputNames() const {
     std::vector<std::string> names;
     for (std::size_t index = 0; index < outputs_; ++index) {
-        names.push_back(kind_ == Kind::sway     ? "HEADLESS-" + std::to_string(index + 1)
+        names.push_back(isSway()                ? "HEADLESS-" + std::to_string(index + 1)
                         : kind_ == Kind::mutter ? "Meta-" + std::to_string(index)
                                                 : "headless");
     }
@@ -211,7 +266,7 @@ std::string WaylandCompositor::swayReply(const std::string& query) const {
 }
 
 bool WaylandCompositor::screenshot(const std::string& output, const std::string& path) const {
-    if (kind_ == Kind::sway) {
+    if (isSway()) {
         return runWith("grim -o " + output + " " + path) == 0 && fileExists(path);
     }
     if (kind_ == Kind::mutter) {

@@ -13,12 +13,17 @@ namespace floodmark::fixtures {
 // idle protocol, but D-Bus services on a session bus of its own). Sway and weston refuse or
 // dislike root, so under root they run as nobody, in a runtime directory of nobody's. Stopped,
 // with everything it started, when the object goes.
+// debian13Sway is Debian 13's sway 1.10 (ext-idle-notify-v1, fractional scale, headless outputs
+// that can be unplugged), run by chroot from the root that scripts/make-sway-root lays out in
+// build/debian13-sway, in a mount namespace of its own; its runtime directory lies inside that
+// root, where the clients outside reach its socket by path.
 class WaylandCompositor {
 public:
-    enum class Kind { sway, weston, mutter };
+    enum class Kind { sway, weston, mutter, debian13Sway };
 
-    // Whether the compositor is installed, for tests to skip without it.
-    static bool installed(Kind kind);
+    // Why this kind cannot run here (to skip with), or empty when it can.
+    static std::string unavailable(Kind kind);
+
     // One output per size ("640x360"); weston takes the first size only.
     WaylandCompositor(Kind kind, const std::vector<std::string>& outputSizes);
     ~WaylandCompositor();
@@ -54,6 +59,9 @@ public:
 private:
     std::string environmentWords() const;
     int runWith(const std::string& command) const;
+    bool isSway() const { return kind_ == Kind::sway || kind_ == Kind::debian13Sway; }
+    // Where the compositor itself sees `path` of the outside: inside the root for debian13Sway.
+    std::string seenInside(const std::string& path) const;
 
     Kind kind_;
     TempDirectory place_;

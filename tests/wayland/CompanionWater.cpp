@@ -10,6 +10,10 @@
 #include <sys/stat.h>
 
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <sstream>
 
 namespace floodmark::fixtures {
 
@@ -34,13 +38,29 @@ bool showsWater(const WaylandCompositor& compositor, const std::string& output,
            std::abs(air.red - air.blue) < 12 && air.blue > 10;
 }
 
-std::string snapshotOfCompanionWater(const TempDirectory& home, const std::string& size, int scale,
-                                     const std::string& options) {
-    std::string path = home.file("snapshot-" + size + "@" + std::to_string(scale) + ".png");
-    auto run = runFloodmark("snapshot --cpu --size " + size + " --scale " + std::to_string(scale) +
+std::string snapshotOfCompanionWater(const TempDirectory& home, const std::string& size,
+                                     double scale, const std::string& options) {
+    std::ostringstream scaleText;
+    scaleText << scale;
+    std::string path = home.file("snapshot-" + size + "@" + scaleText.str() + ".png");
+    auto run = runFloodmark("snapshot --cpu --size " + size + " --scale " + scaleText.str() +
                                 " --y 0.6 --x 0 --severity 4 --out " + path + " " + options,
                             home.path());
     return run.status == 0 ? path : "";
+}
+
+int saverViews(const TempDirectory& home) {
+    std::string folder = home.file(".local/state/TolveraFloodmarkSaver/status");
+    std::error_code ignored;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, ignored)) {
+        std::ifstream file(entry.path());
+        std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+        std::smatch match;
+        if (std::regex_search(text, match, std::regex(R"("saverViews":(\d+))"))) {
+            return std::stoi(match[1]);
+        }
+    }
+    return -1;
 }
 
 void expectSameWater(const std::string& shot, const std::string& snapshot) {

@@ -19,8 +19,11 @@ bool showsWater(const WaylandCompositor& compositor, const std::string& output,
 
 // The picture `floodmark snapshot` draws of the companion's water at `size` points and `scale`;
 // `options` adds to its command line (as the clock's text).
-std::string snapshotOfCompanionWater(const TempDirectory& home, const std::string& size, int scale,
-                                     const std::string& options = "");
+std::string snapshotOfCompanionWater(const TempDirectory& home, const std::string& size,
+                                     double scale, const std::string& options = "");
+
+// How many views the saver's status file counts; −1 when there is none to read.
+int saverViews(const TempDirectory& home);
 
 // Whether a screenshot is the snapshot's water: the clock and the message are all that differ.
 void expectSameWater(const std::string& shot, const std::string& snapshot);

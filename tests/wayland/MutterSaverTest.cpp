@@ -51,8 +51,8 @@ int exitWithin(pid_t pid, std::chrono::milliseconds limit) {
 }
 
 TEST(MutterSaver, AFullScreenToplevelCoversTheOutputUntilPointerOrKeyInput) {
-    if (!WaylandCompositor::installed(WaylandCompositor::Kind::mutter)) {
-        GTEST_SKIP() << "mutter is not installed";
+    if (auto why = WaylandCompositor::unavailable(WaylandCompositor::Kind::mutter); !why.empty()) {
+        GTEST_SKIP() << why;
     }
     WaylandCompositor mutter(WaylandCompositor::Kind::mutter, {"1024x768"});
     ASSERT_TRUE(mutter.running());

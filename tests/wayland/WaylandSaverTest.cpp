@@ -17,9 +17,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <optional>
-#include <regex>
 #include <thread>
 
 namespace floodmark {
@@ -27,6 +25,7 @@ namespace {
 
 using fixtures::expectSameWater;
 using fixtures::RunningFloodmark;
+using fixtures::saverViews;
 using fixtures::showsWater;
 using fixtures::snapshotOfCompanionWater;
 using fixtures::stopTimed;
@@ -35,21 +34,6 @@ using fixtures::WaylandCompositor;
 using fixtures::writeCompanionState;
 
 const char* const calibrationFile = ".local/state/TolveraFloodmarkSaver/calibration.json";
-
-// How many views the saver's status file counts; −1 when there is none to read.
-int saverViews(const TempDirectory& home) {
-    std::string folder = home.file(".local/state/TolveraFloodmarkSaver/status");
-    std::error_code ignored;
-    for (const auto& entry : std::filesystem::directory_iterator(folder, ignored)) {
-        std::ifstream file(entry.path());
-        std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-        std::smatch match;
-        if (std::regex_search(text, match, std::regex(R"("saverViews":(\d+))"))) {
-            return std::stoi(match[1]);
-        }
-    }
-    return -1;
-}
 
 TEST(WaylandSaver, ChoosesItsHostFromTheEnvironmentAndSaysWhatIsMissing) {
     TempDirectory home;
