@@ -251,8 +251,9 @@ class Handler(BaseHTTPRequestHandler):
 
     def record(self, body):
         with open(self.server.log, "a") as log:
-            log.write(json.dumps({"method": self.command, "path": self.path,
-                                  "keys": sorted(body)}) + "\n")
+            asked = body.get("messages") or body.get("input") or body.get("contents") or [""]
+            log.write(json.dumps({"method": self.command, "path": self.path, "keys": sorted(body),
+                                  "last": text_of(asked[-1])[-300:]}) + "\n")
 
     def do_POST(self):
         length = int(self.headers.get("Content-Length") or 0)
@@ -268,8 +269,8 @@ class Handler(BaseHTTPRequestHandler):
         if path.endswith("count_tokens") or path.endswith(":countTokens"):
             return self.answer(200, "application/json",
                                json.dumps({"input_tokens": 10, "totalTokens": 10}).encode())
-        wanted = body.get("messages") or body.get("input") or body.get("contents")
-        if "FLOODMARK_429" in text_of(wanted)[-4000:]:
+        asked = body.get("messages") or body.get("input") or body.get("contents") or [""]
+        if "FLOODMARK_429" in text_of(asked[-2:] if isinstance(asked, list) else asked):
             return self.answer(429, "application/json", json.dumps(RATE_LIMITS[family]).encode(),
                                [("Retry-After", "1")])
         if family == "anthropic":
