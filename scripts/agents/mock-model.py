@@ -4,7 +4,8 @@
 The turn: a shell call (`ls`), then a call that fails with exit status 2, then a short text.
 It speaks Anthropic Messages (Claude Code), OpenAI Responses (Codex), OpenAI Chat Completions
 (Copilot CLI's own provider) and Gemini's generateContent (Gemini CLI), all streamed as SSE.
-A prompt holding FLOODMARK_429 is answered with a rate limit instead.
+A prompt holding FLOODMARK_429 is answered with a rate limit instead; one holding FLOODMARK_WRITE
+starts with a command that writes (`touch`), which agents ask the user to approve.
 
     mock-model.py PORT LOGFILE
 """
@@ -14,16 +15,17 @@ import sys
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 
 FIRST = "ls"
+WRITE = "touch floodmark-approval.txt"  # a first command that asks for approval: FLOODMARK_WRITE
 FAILING = "ls /floodmark-no-such-dir"  # GNU ls exits 2 here
 TEXT = "Listed the files; the second directory does not exist."
 SHELL_NAMES = ("Bash", "bash", "shell", "shell_command", "exec_command", "run_shell_command")
 
 
-def next_command(last_command):
+def next_command(last_command, body):
     """What the script does next, given the last command it asked for (None: a fresh prompt)."""
     if last_command is None:
-        return FIRST
-    if last_command == FIRST:
+        return WRITE if "FLOODMARK_WRITE" in json.dumps(body) else FIRST
+    if last_command in (FIRST, WRITE):
         return FAILING
     return None  # the text
 
@@ -89,7 +91,7 @@ def anthropic(body):
                     break
     tool = find_tool(body.get("tools", []),
                      lambda t: (t.get("name"), t.get("input_schema")) if "name" in t else None)
-    command = next_command(last_command) if tool else None
+    command = next_command(last_command, body) if tool else None
     message = {"id": "msg_mock", "type": "message", "role": "assistant", "model": body.get("model"),
                "content": [], "stop_reason": None, "stop_sequence": None,
                "usage": {"input_tokens": 10, "output_tokens": 1}}
@@ -140,7 +142,7 @@ def responses(body):
     tool = find_tool(body.get("tools", []),
                      lambda t: (t.get("name"), t.get("parameters")) if t.get("type") == "function"
                      else None)
-    command = next_command(last_command) if tool else None
+    command = next_command(last_command, body) if tool else None
     usage = {"input_tokens": 10, "input_tokens_details": None, "output_tokens": 5,
              "output_tokens_details": None, "total_tokens": 15}
     if command:
@@ -171,7 +173,7 @@ def chat(body):
     tool = find_tool(body.get("tools", []),
                      lambda t: (t["function"].get("name"), t["function"].get("parameters"))
                      if t.get("type") == "function" else None)
-    command = next_command(last_command) if tool else None
+    command = next_command(last_command, body) if tool else None
     def chunk(delta, finish=None):
         return {"id": "chatcmpl-mock", "object": "chat.completion.chunk", "created": 0,
                 "model": body.get("model"),
@@ -201,7 +203,7 @@ def gemini(body, streamed):
     declarations = [d for t in body.get("tools", []) for d in t.get("functionDeclarations", [])]
     tool = find_tool(declarations,
                      lambda d: (d.get("name"), d.get("parametersJsonSchema") or d.get("parameters")))
-    command = next_command(last_command) if tool else None
+    command = next_command(last_command, body) if tool else None
     if command:
         part = {"functionCall": {"name": tool[0], "args": arguments_for(tool[1], command)}}
     else:

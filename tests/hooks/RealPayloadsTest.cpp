@@ -121,6 +121,10 @@ TEST(RealPayloads, MapToTheSignalsTheirTurnsMean) {
         {copilot, copilotV + "pre-tool-use.json", "preToolUse",
          line("tool_call", "copilot-cli", s1)},
         {copilot, copilotV + "post-tool-use.json", "postToolUse", endsWait},  // issue 30 item 3
+        {copilot, copilotV + "notification-tui.json", "notification",
+         line("awaiting", "copilot-cli", s1)},
+        // The approved command's postToolUse (issue 30 item 3).
+        {copilot, copilotV + "post-tool-use-approved.json", "postToolUse", endsWait},
         // resultType "success" and "completed with exit code 2" in its text (issue 30 item 9).
         {copilot, copilotV + "post-tool-use-exit-2.json", "postToolUse",
          line("tool_failure", "copilot-cli", s1)},
