@@ -178,7 +178,7 @@ int runOnX11(const SaverOptions& options) {
         [](Size size, bool preview) { return FloodmarkSaverView::make(size, preview); }, error);
     if (!host) {
         std::cerr << "floodmark: " << error << "\n";
-        return 1;
+        return 2;
     }
     if (!placeViews(*host, options, error)) {
         std::cerr << "floodmark: " << error << "\n";
