@@ -92,7 +92,6 @@ public:
     void run(double seconds = std::numeric_limits<double>::infinity());
     // Ends run(); the first status given since clearStop() is the one kept.
     void stop(int status = 0);
-    std::optional<int> stopStatus() const { return stopStatus_; }
     void clearStop() { stopStatus_.reset(); }
 
     double now() { return clock_.now(); }
