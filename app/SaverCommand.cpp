@@ -178,7 +178,7 @@ int runOnX11(const SaverOptions& options) {
         [](Size size, bool preview) { return FloodmarkSaverView::make(size, preview); }, error);
     if (!host) {
         std::cerr << "floodmark: " << error << "\n";
-        return 1;
+        return 2;
     }
     if (!placeViews(*host, options, error)) {
         std::cerr << "floodmark: " << error << "\n";
@@ -186,6 +186,17 @@ int runOnX11(const SaverOptions& options) {
     }
     return host->run();
 }
+
+// One row a display the saver draws on: adding a host is an adapter and a row here.
+struct HostRow {
+    HostKind kind;
+    int (*run)(const SaverOptions& options);
+};
+
+constexpr HostRow hosts[] = {
+    {HostKind::x11, runOnX11},
+    {HostKind::wayland, runOnWayland},
+};
 
 }  // namespace
 
@@ -209,7 +220,12 @@ int saverCommand(std::span<char* const> words) {
         std::cerr << "floodmark: " << error << "\n";
         return 2;
     }
-    return *host == HostKind::wayland ? runOnWayland(options) : runOnX11(options);
+    for (const HostRow& row : hosts) {
+        if (row.kind == *host) {
+            return row.run(options);
+        }
+    }
+    return 2;
 }
 
 }  // namespace floodmark::app

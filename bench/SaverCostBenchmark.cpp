@@ -91,7 +91,7 @@ void BM_SaverCost(benchmark::State& state) {
         pid_t demo = busy ? spawnDemo(settle + measured + 5) : -1;
         MainLoop& loop = MainLoop::main();
         double ownStart = 0, serverStart = 0;
-        X11Host::ViewStats start;
+        ViewStats start;
         auto begin = loop.after(settle, [&] {
             ownStart = cpuSeconds(getpid());
             serverStart = cpuSeconds(server.pid());

@@ -42,7 +42,7 @@ void BM_WaylandSaverMinute(benchmark::State& state) {
     }
     GpuDevice::setPolicy(GpuPolicy::off);
     createDirectories(expandTilde("~/.tolvera"), 0700);
-    WaylandHost::ViewStats total;
+    ViewStats total;
     double cpu = 0;
     for (auto _ : state) {
         std::string error;

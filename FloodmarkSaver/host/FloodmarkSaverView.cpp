@@ -4,7 +4,6 @@
 #include "FloodmarkSaver/scene/SceneDamage.h"
 #include "FloodmarkSaver/status/SaverStatus.h"
 #include "platform/draw/Fonts.h"
-#include "platform/kit/ViewServices.h"
 
 #include <algorithm>
 #include <cmath>
@@ -57,7 +56,7 @@ FloodmarkSaverView::~FloodmarkSaverView() {
 }
 
 SessionLockCache& FloodmarkSaverView::sessionLock() {
-    static SessionLockCache cache([] { return ViewServices::current().readScreenLocked(); });
+    static SessionLockCache cache;
     return cache;
 }
 
@@ -120,7 +119,7 @@ void FloodmarkSaverView::countView(int change) {
     SaverStatus& status = *SaverStatus::shared();
     std::int64_t& count = isPreview() ? status.previewViews : status.saverViews;
     count = std::max<std::int64_t>(count + change, 0);
-    status.write(ViewServices::current().now());
+    status.write(services().now());
 }
 
 void FloodmarkSaverView::followWindow() {
@@ -168,14 +167,15 @@ void FloodmarkSaverView::tick() {
     if (detach_.retired) {
         return;
     }
-    ViewServices& services = ViewServices::current();
+    ViewServices& services = this->services();
     double now = services.now();
     double scale = window() ? window()->backingScale() : defaultScale;
 
     FloodmarkFrame frame = FloodmarkFrame::resting();
     if (lease_) {
         bool visible =
-            chromeGate_.step(services.secondsSinceLastInput(), sessionLock().locked(now));
+            chromeGate_.step(services.secondsSinceLastInput(),
+                             sessionLock().locked(now, [&] { return services.readScreenLocked(); }));
         frame = lease_->step(now, services.reduceMotion(), visible);
     }
 

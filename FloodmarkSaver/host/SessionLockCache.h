@@ -11,12 +11,10 @@ class SessionLockCache {
 public:
     static constexpr double refreshInterval = 1;
 
-    explicit SessionLockCache(std::function<bool()> read) : read_(std::move(read)) {}
-
-    bool locked(double now);
+    // Calls `read` only when the last reading is a second old.
+    bool locked(double now, const std::function<bool()>& read);
 
 private:
-    std::function<bool()> read_;
     bool value_ = false;
     std::optional<double> readAt_;
 };

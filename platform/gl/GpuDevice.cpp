@@ -165,7 +165,7 @@ std::shared_ptr<GpuDevice> GpuDevice::make(std::string& failure) {
     return device;
 }
 
-void* GpuDevice::makeWindowSurface(unsigned long window, unsigned long visualId) {
+void* GpuDevice::makeWindowSurface(const NativeWindow& window) {
     auto display = static_cast<EGLDisplay>(display_);
     if (!onWindowSystem_) {
         return nullptr;
@@ -179,21 +179,22 @@ void* GpuDevice::makeWindowSurface(unsigned long window, unsigned long visualId)
     std::vector<EGLConfig> configs(static_cast<std::size_t>(count));
     eglChooseConfig(display, wanted, configs.data(), count, &count);
     if (waylandDisplay != nullptr) {
-        return makeWaylandSurface(configs, window);
+        return window.waylandWindow != nullptr ? makeWaylandSurface(configs, window.waylandWindow)
+                                               : nullptr;
     }
     for (EGLConfig config : configs) {
         EGLint visual = 0;
         if (eglGetConfigAttrib(display, config, EGL_NATIVE_VISUAL_ID, &visual) &&
-            static_cast<unsigned long>(visual) == visualId) {
+            static_cast<unsigned long>(visual) == window.xVisual) {
             EGLSurface surface = eglCreateWindowSurface(
-                display, config, static_cast<EGLNativeWindowType>(window), nullptr);
+                display, config, static_cast<EGLNativeWindowType>(window.xWindow), nullptr);
             return surface == EGL_NO_SURFACE ? nullptr : surface;
         }
     }
     return nullptr;
 }
 
-void* GpuDevice::makeWaylandSurface(const std::vector<void*>& configs, unsigned long window) {
+void* GpuDevice::makeWaylandSurface(const std::vector<void*>& configs, wl_egl_window* window) {
     auto display = static_cast<EGLDisplay>(display_);
     // Eight bits a channel, opaque where there is such a config: the compositor need not
     // blend the water.
@@ -218,8 +219,8 @@ void* GpuDevice::makeWaylandSurface(const std::vector<void*>& configs, unsigned 
     if (chosen == nullptr) {
         return nullptr;
     }
-    EGLSurface surface =
-        eglCreateWindowSurface(display, chosen, static_cast<EGLNativeWindowType>(window), nullptr);
+    EGLSurface surface = eglCreateWindowSurface(
+        display, chosen, reinterpret_cast<EGLNativeWindowType>(window), nullptr);
     if (surface == EGL_NO_SURFACE) {
         return nullptr;
     }

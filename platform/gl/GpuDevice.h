@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/draw/PixelRect.h"
+#include "platform/kit/NativeWindow.h"
 
 #include <memory>
 #include <optional>
@@ -38,9 +39,9 @@ public:
     static void useWaylandDisplay(void* display);
 
     // A surface over an X window of the device's display, for a config whose native visual is
-    // the window's (on Wayland: over a wl_egl_window, the visual unused); null when there is
-    // none (the window keeps its visual) or it cannot be made.
-    void* makeWindowSurface(unsigned long window, unsigned long visualId);
+    // the window's, or over a Wayland surface's wl_egl_window; null when there is none (the
+    // window keeps its visual) or it cannot be made.
+    void* makeWindowSurface(const NativeWindow& window);
     void releaseWindowSurface(void* surface);
     bool drawsToWindows() const { return onWindowSystem_; }
     // Makes the context current on this thread, drawing into `surface` (none: framebuffers).
@@ -59,7 +60,7 @@ private:
     // The device made on first use, whatever the policy; null when none could be made.
     static const std::shared_ptr<GpuDevice>& made();
     static std::shared_ptr<GpuDevice> make(std::string& failure);
-    void* makeWaylandSurface(const std::vector<void*>& configs, unsigned long window);
+    void* makeWaylandSurface(const std::vector<void*>& configs, wl_egl_window* window);
 
     void* display_ = nullptr;
     void* context_ = nullptr;

@@ -15,7 +15,7 @@ GpuView::~GpuView() {
 }
 
 bool GpuView::drawsIntoWindow() const {
-    return device_ && device_->drawsToWindows() && window() && window()->nativeWindow() != 0;
+    return device_ && device_->drawsToWindows() && window() && window()->nativeWindow().exists();
 }
 
 bool GpuView::presentsItself() const {
@@ -35,7 +35,7 @@ void GpuView::releaseSurface() {
         device_->releaseWindowSurface(surface_);
     }
     surface_ = nullptr;
-    surfaceWindow_ = 0;
+    surfaceWindow_ = {};
 }
 
 void GpuView::releaseFramebuffer() {
@@ -59,9 +59,8 @@ void GpuView::setDrawableSize(int width, int height) {
 bool GpuView::bindFramebuffer() {
     if (drawsIntoWindow()) {
         if (surface_ == nullptr) {
-            surface_ =
-                device_->makeWindowSurface(window()->nativeWindow(), window()->nativeVisual());
-            surfaceWindow_ = surface_ != nullptr ? window()->nativeWindow() : 0;
+            surface_ = device_->makeWindowSurface(window()->nativeWindow());
+            surfaceWindow_ = surface_ != nullptr ? window()->nativeWindow() : NativeWindow{};
         }
         if (surface_ == nullptr || drawableWidth_ <= 0 || drawableHeight_ <= 0 ||
             !device_->makeCurrent(surface_)) {

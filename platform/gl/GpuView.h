@@ -53,6 +53,7 @@ public:
     void viewDidMoveToWindow() override;
     bool presentsItself() const override;
     void presentAgain(bool always) override;
+    long long presentations() const override { return swaps_; }
 
 private:
     bool drawsIntoWindow() const;
@@ -69,7 +70,7 @@ private:
     unsigned framebuffer_ = 0;
     unsigned colour_ = 0;
     void* surface_ = nullptr;
-    unsigned long surfaceWindow_ = 0;
+    NativeWindow surfaceWindow_;
     GpuOverlay overlayPicture_;
     bool suspended_ = false;
     std::optional<PixelRect> changed_;

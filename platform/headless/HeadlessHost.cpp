@@ -1,120 +1,90 @@
 #include "platform/headless/HeadlessHost.h"
 
-#include "platform/kit/MainLoop.h"
 #include "platform/kit/Time.h"
-
-#include <algorithm>
 
 namespace floodmark {
 
 class HeadlessHost::Services final : public ViewServices {
 public:
-    explicit Services(const Settings& settings)
-        : settings_(settings), simulatedNow_(settings.startTime) {}
+    Services(const Settings& settings, TickClock& clock) : settings_(settings), clock_(clock) {}
 
-    double now() override { return settings_.simulated ? simulatedNow_ : currentTime(); }
+    double now() override { return settings_.simulated ? clock_.now() : currentTime(); }
     double secondsSinceLastInput() override { return settings_.idleSeconds; }
     bool reduceMotion() override { return settings_.reduceMotion; }
     bool readScreenLocked() override { return settings_.locked; }
 
-    void advanceTo(double time) { simulatedNow_ = std::max(simulatedNow_, time); }
-
 private:
     Settings settings_;
-    double simulatedNow_;
+    TickClock& clock_;
 };
+
+namespace {
+
+std::unique_ptr<TickClock> clockFor(const HeadlessHost::Settings& settings) {
+    return settings.simulated ? TickClock::simulated(settings.startTime) : TickClock::steady();
+}
+
+}  // namespace
 
 HeadlessHost::HeadlessHost(Settings settings, ViewFactory makeView)
     : settings_(settings),
-      makeView_(std::move(makeView)),
-      services_(std::make_shared<Services>(settings)) {
-    ViewServices::install(services_);
-}
+      clock_(clockFor(settings)),
+      services_(std::make_shared<Services>(settings, *clock_)),
+      ticker_(*clock_, std::move(makeView), services_) {}
 
 HeadlessHost::~HeadlessHost() {
     stopAll();
 }
 
-double HeadlessHost::now() const {
+double HeadlessHost::now() {
     return services_->now();
 }
 
 std::size_t HeadlessHost::addView(ViewLayout layout) {
-    Entry entry;
-    entry.layout = layout;
-    entry.view = makeView_(layout.size, layout.preview);
-    entry.window = std::make_unique<Window>(layout.size, layout.scale);
-    entry.window->setContentView(entry.view);
-    entries_.push_back(std::move(entry));
-    return entries_.size() - 1;
+    surfaces_.push_back(std::make_unique<Surface>(*this, surfaces_.size(), layout));
+    ticker_.add(*surfaces_.back(), std::make_unique<Window>(layout.size, layout.scale),
+                layout.preview);
+    return surfaces_.size() - 1;
 }
 
 void HeadlessHost::startAll() {
-    double start = now();
-    for (auto& entry : entries_) {
-        entry.view->startAnimation();
-        entry.nextTick = start;
-    }
+    ticker_.startViews();
 }
 
 void HeadlessHost::stopAll() {
-    for (auto& entry : entries_) {
-        if (entry.view->isAnimating()) {
-            entry.view->stopAnimation();
-        }
-    }
-}
-
-void HeadlessHost::detach(std::size_t index) {
-    entries_[index].window->setContentView(nullptr);
-}
-
-void HeadlessHost::reattach(std::size_t index) {
-    entries_[index].window->setContentView(entries_[index].view);
-}
-
-void HeadlessHost::waitUntil(double time) {
-    MainLoop& loop = MainLoop::main();
-    if (settings_.simulated) {
-        services_->advanceTo(time);
-        loop.runUntilIdle();
-        return;
-    }
-    // Posted work (socket lines, timers) runs while the host waits for the next tick.
-    double wait = time - now();
-    if (wait > 0) {
-        loop.runFor(wait);
-    } else {
-        loop.runUntilIdle();
-    }
+    ticker_.stopViews();
 }
 
 void HeadlessHost::run(double seconds, const PictureHandler& onPicture) {
-    stopRequested_ = false;
-    const double end = now() + seconds;
-    while (!stopRequested_ && !entries_.empty()) {
-        auto next = std::min_element(
-            entries_.begin(), entries_.end(),
-            [](const Entry& a, const Entry& b) { return a.nextTick < b.nextTick; });
-        if (next->nextTick > end) {
-            break;
-        }
-        waitUntil(next->nextTick);
-        if (stopRequested_) {
-            break;
-        }
-        Entry& entry = *next;
-        entry.view->animateOneFrame();
-        double interval = entry.view->animationTimeInterval();
-        ++entry.stats.ticks;
-        entry.stats.slowTicks += interval > 1.0 / 30 + 1e-9 ? 1 : 0;
-        entry.nextTick += interval;
-        if (entry.window->contentView() && entry.window->compose()) {
-            ++entry.stats.pictures;
-            if (onPicture) {
-                onPicture(static_cast<std::size_t>(next - entries_.begin()),
-                          *entry.window->picture(), now());
-            }
+    onPicture_ = &onPicture;
+    ticker_.clearStop();
+    ticker_.run(seconds);
+    onPicture_ = nullptr;
+}
+
+void HeadlessHost::wake(std::size_t index) {
+    ticker_.wake(*surfaces_[index]);
+}
+
+void HeadlessHost::detach(std::size_t index) {
+    ticker_.at(index).window->setContentView(nullptr);
+}
+
+void HeadlessHost::reattach(std::size_t index) {
+    TickedView& ticked = ticker_.at(index);
+    ticked.window->setContentView(ticked.view);
+}
+
+double HeadlessHost::Surface::drawDelay(double now) {
+    return host.drawDelay_ ? host.drawDelay_(index, now) : 0;
+}
+
+void HeadlessHost::Surface::present(TickedView& ticked, double) {
+    Window& window = *ticked.window;
+    if (window.contentView() && window.compose()) {
+        ++ticked.stats.pictures;
+        if (host.onPicture_ && *host.onPicture_) {
+            (*host.onPicture_)(index, *window.picture(), host.now());
         }
     }
 }

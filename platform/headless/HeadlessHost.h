@@ -3,6 +3,7 @@
 #include "platform/kit/ScreenSaverView.h"
 #include "platform/kit/View.h"
 #include "platform/kit/ViewServices.h"
+#include "platform/kit/ViewTicker.h"
 
 #include <functional>
 #include <memory>
@@ -29,15 +30,12 @@ public:
         bool preview = false;
     };
 
-    struct ViewStats {
-        long long ticks = 0;
-        long long pictures = 0;
-        long long slowTicks = 0;  // ticks that left the view at more than the fast interval
-    };
-
-    using ViewFactory = std::function<std::shared_ptr<ScreenSaverView>(Size, bool preview)>;
+    using ViewFactory = ViewTicker::ViewFactory;
     // Called with the view's index, its window's new picture and the host's clock.
     using PictureHandler = std::function<void(std::size_t, const CairoCanvas&, double now)>;
+    // The surfaces' answer to whether a view may draw now (see ViewSurface::drawDelay), as a
+    // display would give it: monitors off, a surface no one sees. None: always now.
+    using DrawDelay = std::function<double(std::size_t index, double now)>;
 
     HeadlessHost(Settings settings, ViewFactory makeView);
     ~HeadlessHost();
@@ -50,35 +48,42 @@ public:
     // Ticks the views until `seconds` of the host's clock have passed, or stop() is called.
     void run(double seconds, const PictureHandler& onPicture = nullptr);
     // Ends run() early; safe from a signal handler's main-loop callback.
-    void stop() { stopRequested_ = true; }
+    void stop() { ticker_.stop(); }
+
+    void setDrawDelay(DrawDelay delay) { drawDelay_ = std::move(delay); }
+    // A view held until woken (drawDelay said ViewSurface::untilWoken) may tick again.
+    void wake(std::size_t index);
 
     // Takes a view out of its window, or puts it back, without stopping or starting it.
     void detach(std::size_t index);
     void reattach(std::size_t index);
 
-    double now() const;
-    ScreenSaverView& view(std::size_t index) { return *entries_[index].view; }
-    const ViewStats& stats(std::size_t index) const { return entries_[index].stats; }
-    const ViewLayout& layout(std::size_t index) const { return entries_[index].layout; }
-    std::size_t viewCount() const { return entries_.size(); }
+    double now();
+    ScreenSaverView& view(std::size_t index) { return *ticker_.at(index).view; }
+    const ViewStats& stats(std::size_t index) const { return ticker_.at(index).stats; }
+    const ViewLayout& layout(std::size_t index) const { return surfaces_[index]->layout; }
+    std::size_t viewCount() const { return ticker_.count(); }
 
 private:
     class Services;
-    struct Entry {
+    struct Surface final : ViewSurface {
+        Surface(HeadlessHost& host, std::size_t index, ViewLayout layout)
+            : host(host), index(index), layout(layout) {}
+        double drawDelay(double now) override;
+        void present(TickedView& ticked, double tickStart) override;
+
+        HeadlessHost& host;
+        std::size_t index;
         ViewLayout layout;
-        std::shared_ptr<ScreenSaverView> view;
-        std::unique_ptr<Window> window;
-        double nextTick = 0;
-        ViewStats stats;
     };
 
-    void waitUntil(double time);
-
     Settings settings_;
-    ViewFactory makeView_;
+    std::unique_ptr<TickClock> clock_;
     std::shared_ptr<Services> services_;
-    std::vector<Entry> entries_;
-    bool stopRequested_ = false;
+    ViewTicker ticker_;
+    std::vector<std::unique_ptr<Surface>> surfaces_;
+    const PictureHandler* onPicture_ = nullptr;
+    DrawDelay drawDelay_;
 };
 
 }  // namespace floodmark

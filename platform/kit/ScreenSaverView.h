@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/kit/View.h"
+#include "platform/kit/ViewServices.h"
 
 #include <memory>
 
@@ -16,6 +17,14 @@ public:
     double animationTimeInterval() const { return interval_; }
     void setAnimationTimeInterval(double seconds) { interval_ = seconds; }
     bool isAnimating() const { return animating_; }
+    // What the view asks of the system: its host's, once the host has handed them over, else
+    // the machine's own.
+    ViewServices& services() const { return *services_; }
+    void setServices(std::shared_ptr<ViewServices> services) {
+        if (services) {
+            services_ = std::move(services);
+        }
+    }
 
     virtual void startAnimation() { animating_ = true; }
     virtual void stopAnimation() { animating_ = false; }
@@ -29,6 +38,7 @@ private:
     bool isPreview_;
     double interval_ = 1.0 / 30;
     bool animating_ = false;
+    std::shared_ptr<ViewServices> services_ = ViewServices::system();
 };
 
 }  // namespace floodmark

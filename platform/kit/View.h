@@ -2,6 +2,7 @@
 
 #include "platform/draw/CairoCanvas.h"
 #include "platform/draw/DrawingContext.h"
+#include "platform/kit/NativeWindow.h"
 
 #include <cstdint>
 #include <memory>
@@ -60,6 +61,8 @@ public:
     virtual bool presentsItself() const { return false; }
     // Presents the last picture again; `always` even when nothing it shows has changed.
     virtual void presentAgain(bool always) { (void)always; }
+    // How many pictures the view has put on the screen itself.
+    virtual long long presentations() const { return 0; }
     // Paints the view's picture afresh: by default a cleared canvas with draw() over it.
     virtual void renderLayer(CairoCanvas& canvas);
 
@@ -94,13 +97,9 @@ public:
     // Follows the host's window to another monitor's scale: the view tree is redrawn.
     void setBackingScale(double scale);
 
-    // The window system's window (an X window id and its visual), or 0 for an offscreen one.
-    unsigned long nativeWindow() const { return nativeWindow_; }
-    unsigned long nativeVisual() const { return nativeVisual_; }
-    void setNativeWindow(unsigned long window, unsigned long visual) {
-        nativeWindow_ = window;
-        nativeVisual_ = visual;
-    }
+    // The window system's window, or none for an offscreen one.
+    const NativeWindow& nativeWindow() const { return nativeWindow_; }
+    void setNativeWindow(NativeWindow window) { nativeWindow_ = window; }
 
     // The visible view that presents itself, or null when the host presents the picture.
     View* selfPresentingView() const;
@@ -128,8 +127,7 @@ private:
     PixelRect damage_;
     bool onlyChanges_ = true;
     std::vector<View*> composedViews_;  // the visible views of the last picture
-    unsigned long nativeWindow_ = 0;
-    unsigned long nativeVisual_ = 0;
+    NativeWindow nativeWindow_;
 };
 
 }  // namespace floodmark

@@ -9,9 +9,7 @@ namespace floodmark {
 
 namespace {
 
-// The machine itself, for hosts that know nothing better: no input is seen (the saver runs
-// because the user is away), motion is not reduced, and logind tells whether the screen is
-// locked.
+// No input is seen: the saver runs because the user is away.
 class SystemServices final : public ViewServices {
 public:
     double now() override { return currentTime(); }
@@ -20,21 +18,10 @@ public:
     bool readScreenLocked() override { return readSessionLocked(); }
 };
 
-std::shared_ptr<ViewServices>& installed() {
-    static std::shared_ptr<ViewServices> services = std::make_shared<SystemServices>();
-    return services;
-}
-
 }  // namespace
 
-ViewServices& ViewServices::current() {
-    return *installed();
-}
-
-void ViewServices::install(std::shared_ptr<ViewServices> services) {
-    if (services) {
-        installed() = std::move(services);
-    }
+std::shared_ptr<ViewServices> ViewServices::system() {
+    return std::make_shared<SystemServices>();
 }
 
 }  // namespace floodmark

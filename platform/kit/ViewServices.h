@@ -4,7 +4,7 @@
 
 namespace floodmark {
 
-// What a saver view asks of the system. Each host installs its own before it makes views.
+// What a saver view asks of the system. Each host hands its own to the views it makes.
 class ViewServices {
 public:
     virtual ~ViewServices() = default;
@@ -16,8 +16,9 @@ public:
     // Reads whether the session's screen is locked; callers cache it.
     virtual bool readScreenLocked() = 0;
 
-    static ViewServices& current();
-    static void install(std::shared_ptr<ViewServices> services);
+    // The machine itself, for views no host has: no input seen, motion not reduced, logind's
+    // lock.
+    static std::shared_ptr<ViewServices> system();
 };
 
 }  // namespace floodmark

@@ -1,22 +1,15 @@
 #include "platform/wayland/WaylandHost.h"
 
 #include "platform/gl/GpuDevice.h"
-#include "platform/gl/GpuView.h"
 
 #include <linux/input-event-codes.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cmath>
 
 namespace floodmark {
 
 namespace {
-
-double steadySeconds() {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
 
 bool isSaver(OutputSurface::Role role) {
     return role != OutputSurface::Role::window;
@@ -51,11 +44,10 @@ std::unique_ptr<WaylandHost> WaylandHost::open(Settings settings, ViewFactory ma
 WaylandHost::WaylandHost(Settings settings, ViewFactory makeView,
                          std::unique_ptr<WaylandConnection> connection, OutputSurface::Role role)
     : settings_(std::move(settings)),
-      makeView_(std::move(makeView)),
       connection_(std::move(connection)),
       role_(role),
-      services_(std::make_shared<WaylandServices>()) {
-    ViewServices::install(services_);
+      services_(std::make_shared<WaylandServices>()),
+      ticker_(*clock_, std::move(makeView), services_) {
     // A hardware GPU draws straight into our surfaces, on this same connection.
     GpuDevice::useWaylandDisplay(connection_->display());
     // swaylock-plugin's nested server has no seat: nothing but a signal ends the saver there.
@@ -72,7 +64,7 @@ WaylandHost::WaylandHost(Settings settings, ViewFactory makeView,
         input_->capabilities(connection_->seatCapabilities());
     }
     if (role_ == OutputSurface::Role::window) {
-        addEntry(nullptr);
+        addSurface(nullptr);
     } else {
         connection_->onOutputReady = [this](WaylandOutput& output) { cover(output); };
         connection_->onOutputGone = [this](WaylandOutput& output) { uncover(output); };
@@ -90,16 +82,16 @@ WaylandHost::~WaylandHost() {
     connection_->onOutputReady = nullptr;
     connection_->onOutputGone = nullptr;
     connection_->onSeatCapabilities = nullptr;
-    while (!entries_.empty()) {
-        removeEntry(entries_.size() - 1);
+    while (!surfaces_.empty()) {
+        removeSurface(surfaces_.size() - 1);
     }
     input_.reset();
 }
 
 void WaylandHost::cover(WaylandOutput& output) {
-    for (auto& entry : entries_) {
-        if (entry->surface->output() == &output) {
-            entry->surface->outputChanged();
+    for (auto& surface : surfaces_) {
+        if (surface->output.output() == &output) {
+            surface->output.outputChanged();
             return;
         }
     }
@@ -107,31 +99,32 @@ void WaylandHost::cover(WaylandOutput& output) {
         output.name != settings_.outputName) {
         return;
     }
-    addEntry(&output);
+    addSurface(&output);
 }
 
 void WaylandHost::uncover(WaylandOutput& output) {
-    for (std::size_t index = entries_.size(); index-- > 0;) {
-        if (entries_[index]->surface->output() == &output) {
-            removeEntry(index);
+    for (std::size_t index = surfaces_.size(); index-- > 0;) {
+        if (surfaces_[index]->output.output() == &output) {
+            removeSurface(index);
         }
     }
 }
 
-void WaylandHost::addEntry(WaylandOutput* output) {
-    auto entry = std::make_unique<Entry>();
-    Entry* added = entry.get();
-    entry->surface =
-        std::make_unique<OutputSurface>(*connection_, role_, output, settings_.windowPoints);
-    entry->surface->onResized = [this, added] { surfaceResized(*added); };
-    entry->surface->onFrameDone = [this, added] { frameDone(*added); };
-    entry->surface->onClosed = [this, added] {
+WaylandHost::Surface::Surface(WaylandHost& host, WaylandOutput* output)
+    : host(host), output(*host.connection_, host.role_, output, host.settings_.windowPoints) {}
+
+void WaylandHost::addSurface(WaylandOutput* output) {
+    surfaces_.push_back(std::make_unique<Surface>(*this, output));
+    Surface* added = surfaces_.back().get();
+    added->output.onResized = [this, added] { surfaceResized(*added); };
+    added->output.onFrameDone = [this, added] { frameDone(*added); };
+    added->output.onClosed = [this, added] {
         // An output that went takes its layer with it; a window closed ends the saver.
         if (role_ == OutputSurface::Role::overlay) {
             MainLoop::main().post([this, added] {
-                for (std::size_t index = 0; index < entries_.size(); ++index) {
-                    if (entries_[index].get() == added) {
-                        removeEntry(index);
+                for (std::size_t index = 0; index < surfaces_.size(); ++index) {
+                    if (surfaces_[index].get() == added) {
+                        removeSurface(index);
                         return;
                     }
                 }
@@ -140,163 +133,98 @@ void WaylandHost::addEntry(WaylandOutput* output) {
             stop(0);
         }
     };
-    entries_.push_back(std::move(entry));
 }
 
-void WaylandHost::removeEntry(std::size_t index) {
-    Entry& entry = *entries_[index];
-    entry.timer.reset();
-    if (entry.view && entry.view->isAnimating()) {
-        entry.view->stopAnimation();
-    }
-    if (entry.window) {
-        entry.window->setContentView(nullptr);
-    }
-    entries_.erase(entries_.begin() + static_cast<std::ptrdiff_t>(index));
+void WaylandHost::removeSurface(std::size_t index) {
+    ticker_.remove(*surfaces_[index]);
+    surfaces_.erase(surfaces_.begin() + static_cast<std::ptrdiff_t>(index));
     connection_->flush();
 }
 
-void WaylandHost::surfaceResized(Entry& entry) {
-    Size points = entry.surface->points();
-    double scale = entry.surface->scale();
-    if (!entry.view) {
-        entry.view = makeView_(points, false);
-        entry.window = std::make_unique<Window>(points, scale);
-        if (GpuDevice::systemDefault()) {
-            entry.window->setNativeWindow(
-                reinterpret_cast<unsigned long>(entry.surface->gpuWindow()), 0);
-        }
-        entry.window->setContentView(entry.view);
-        if (running_) {
-            start(entry);
-        }
+void WaylandHost::surfaceResized(Surface& surface) {
+    Size points = surface.output.points();
+    double scale = surface.output.scale();
+    if (TickedView* ticked = ticker_.find(surface)) {
+        ticked->window->setBackingScale(scale);
+        ticked->window->setSize(points);
         return;
     }
-    entry.window->setBackingScale(scale);
-    entry.window->setSize(points);
-}
-
-void WaylandHost::start(Entry& entry) {
-    entry.view->startAnimation();
-    entry.nextTick = steadySeconds();
-    scheduleTick(entry);
-}
-
-void WaylandHost::stopViews() {
-    for (auto& entry : entries_) {
-        entry->timer.reset();
-        if (entry->view && entry->view->isAnimating()) {
-            entry->view->stopAnimation();
-        }
+    auto window = std::make_unique<Window>(points, scale);
+    if (GpuDevice::systemDefault()) {
+        window->setNativeWindow({.waylandWindow = surface.output.gpuWindow()});
     }
+    ticker_.add(surface, std::move(window), false);
 }
 
-void WaylandHost::scheduleTick(Entry& entry) {
-    Entry* target = &entry;
-    entry.timer =
-        MainLoop::main().after(entry.nextTick - steadySeconds(), [this, target] { tick(*target); });
-}
-
-void WaylandHost::tick(Entry& entry) {
-    double now = steadySeconds();
-    if (entry.surface->frameWait(now) > hiddenAfter) {
+double WaylandHost::Surface::drawDelay(double now) {
+    if (output.frameWait(now) > hiddenAfter) {
         // No one sees the surface: no ticks until the compositor asks for a frame again.
-        entry.hidden = true;
-        entry.timer.reset();
-        return;
+        return untilWoken;
     }
-    if (dynamic_cast<GpuView*>(entry.window->selfPresentingView()) &&
-        entry.surface->framePending()) {
+    TickedView* ticked = host.ticker_.find(*this);
+    if (ticked->window->selfPresentingView() && output.framePending()) {
         // The GPU draws in the tick: no tick until the compositor took the last picture.
-        entry.nextTick = now + entry.view->animationTimeInterval();
-        scheduleTick(entry);
-        return;
+        return ticked->view->animationTimeInterval();
     }
-    entry.surface->prepareGpuFrame();
-    entry.view->animateOneFrame();
-    ++entry.stats.ticks;
-    // Keep the view's beat, but never owe it ticks after a stall.
-    entry.nextTick = std::max(entry.nextTick + entry.view->animationTimeInterval(), now);
-    scheduleTick(entry);
-    if (auto* gpu = dynamic_cast<GpuView*>(entry.window->selfPresentingView())) {
+    return 0;
+}
+
+void WaylandHost::Surface::present(TickedView& ticked, double tickStart) {
+    Window& window = *ticked.window;
+    if (View* gpu = window.selfPresentingView()) {
         // The GPU swapped in the tick if the water moved; the chrome may still have changed.
         gpu->presentAgain(false);
-        noteGpuSwaps(entry, now);
-    } else if (entry.window->contentView() && entry.window->compose()) {
+        noteGpuSwaps(ticked, tickStart);
+    } else if (window.contentView() && window.compose()) {
         // A picture still waiting is replaced: its damage is owed by the next one handed over.
-        entry.waitingDamage = entry.waitingDamage.united(entry.window->damage());
-        entry.pictureWaiting = true;
-        entry.composedAt = now;
+        waitingDamage = waitingDamage.united(window.damage());
+        pictureWaiting = true;
+        composedAt = tickStart;
     }
-    presentWaiting(entry);
-    connection_->flush();
-    entry.stats.tickSeconds += steadySeconds() - now;
+    presentWaiting(ticked);
+    host.connection_->flush();
 }
 
-void WaylandHost::presentWaiting(Entry& entry) {
+void WaylandHost::Surface::presentWaiting(TickedView& ticked) {
     // Never more than one picture queued: a later one waits for the frame callback.
-    long long copiedBefore = entry.surface->bytesCopied();
-    if (entry.pictureWaiting && entry.window->picture() &&
-        entry.surface->present(*entry.window->picture(), entry.waitingDamage, steadySeconds())) {
-        entry.pictureWaiting = false;
-        entry.waitingDamage = {};
-        entry.stats.bytesPut += entry.surface->bytesCopied() - copiedBefore;
-        ++entry.stats.pictures;
-        entry.stats.tickToScreenSeconds += steadySeconds() - entry.composedAt;
+    long long copiedBefore = output.bytesCopied();
+    double now = host.ticker_.now();
+    if (pictureWaiting && ticked.window->picture() &&
+        output.present(*ticked.window->picture(), waitingDamage, now)) {
+        pictureWaiting = false;
+        waitingDamage = {};
+        ticked.stats.bytesPut += output.bytesCopied() - copiedBefore;
+        ++ticked.stats.pictures;
+        ticked.stats.tickToScreenSeconds += host.ticker_.now() - composedAt;
     }
 }
 
-void WaylandHost::noteGpuSwaps(Entry& entry, double tickStart) {
-    auto* gpu = dynamic_cast<GpuView*>(entry.window->selfPresentingView());
-    if (gpu == nullptr || gpu->swaps() == entry.gpuSwaps) {
+void WaylandHost::Surface::noteGpuSwaps(TickedView& ticked, double tickStart) {
+    View* gpu = ticked.window->selfPresentingView();
+    if (gpu == nullptr || gpu->presentations() == gpuSwaps) {
         return;
     }
-    entry.stats.pictures += gpu->swaps() - entry.gpuSwaps;
-    entry.stats.tickToScreenSeconds += steadySeconds() - tickStart;
-    entry.gpuSwaps = gpu->swaps();
-    entry.surface->gpuPresented(steadySeconds());
+    ticked.stats.pictures += gpu->presentations() - gpuSwaps;
+    ticked.stats.tickToScreenSeconds += host.ticker_.now() - tickStart;
+    gpuSwaps = gpu->presentations();
+    output.gpuPresented(host.ticker_.now());
 }
 
-void WaylandHost::frameDone(Entry& entry) {
-    if (!entry.view) {
-        return;
-    }
-    presentWaiting(entry);
-    if (entry.hidden && running_) {
-        entry.hidden = false;
-        entry.nextTick = steadySeconds();
-        scheduleTick(entry);
+void WaylandHost::frameDone(Surface& surface) {
+    if (TickedView* ticked = ticker_.find(surface)) {
+        surface.presentWaiting(*ticked);
+        ticker_.wake(surface);
     }
 }
 
 int WaylandHost::run() {
-    exitStatus_.reset();
-    MainLoop& loop = MainLoop::main();
-    loop.onTerminationSignals([this] { stop(0); });
-    compositorWatch_ = loop.watchReadable(connection_->descriptor(), [this] { readCompositor(); });
-    running_ = true;
-    startedAt_ = steadySeconds();
-    for (auto& entry : entries_) {
-        if (entry->view) {
-            start(*entry);
-        }
-    }
-    connection_->flush();
-    if (!exitStatus_) {
-        loop.run();
-    }
-    running_ = false;
+    compositorWatch_ = MainLoop::main().watchReadable(connection_->descriptor(),
+                                                      [this] { readCompositor(); });
+    startedAt_ = ticker_.now();
+    int status = ticker_.runViews([this] { connection_->flush(); });
     compositorWatch_.reset();
-    stopViews();
     connection_->flush();
-    return exitStatus_.value_or(0);
-}
-
-void WaylandHost::stop(int status) {
-    if (!exitStatus_) {
-        exitStatus_ = status;
-    }
-    MainLoop::main().stop();
+    return status;
 }
 
 void WaylandHost::readCompositor() {
@@ -311,8 +239,8 @@ void WaylandHost::keyPressed(std::uint32_t key) {
         userActed();
     } else if (key == KEY_ESC || key == KEY_Q) {
         stop(0);
-    } else if (key == KEY_F11 && !entries_.empty()) {
-        entries_.front()->surface->toggleFullScreen();
+    } else if (key == KEY_F11 && !surfaces_.empty()) {
+        surfaces_.front()->output.toggleFullScreen();
         connection_->flush();
     }
 }
@@ -321,7 +249,7 @@ void WaylandHost::pointerMoved(void* surface, double x, double y) {
     if (!isSaver(role_)) {
         return;
     }
-    bool settling = !running_ || steadySeconds() - startedAt_ < inputGrace;
+    bool settling = !ticker_.viewsRun() || ticker_.now() - startedAt_ < inputGrace;
     if (settling || !pointerAnchor_ || pointerAnchor_->surface != surface) {
         pointerAnchor_ = PointerAnchor{surface, x, y};
         return;

@@ -3,6 +3,7 @@
 #include "platform/kit/MainLoop.h"
 #include "platform/kit/ScreenSaverView.h"
 #include "platform/kit/View.h"
+#include "platform/kit/ViewTicker.h"
 #include "platform/wayland/OutputSurface.h"
 #include "platform/wayland/WaylandConnection.h"
 #include "platform/wayland/WaylandInput.h"
@@ -24,7 +25,7 @@ namespace floodmark {
 // asleep) is not ticked until it is.
 class WaylandHost {
 public:
-    using ViewFactory = std::function<std::shared_ptr<ScreenSaverView>(Size, bool preview)>;
+    using ViewFactory = ViewTicker::ViewFactory;
 
     struct Settings {
         bool window = false;  // one ordinary window instead of covering every output
@@ -40,16 +41,6 @@ public:
     // How far the pointer may drift, in points, before it counts as the user's.
     static constexpr double pointerSlack = 5;
 
-    struct ViewStats {
-        long long ticks = 0;
-        long long pictures = 0;  // handed to the compositor
-        // From the start of a tick to its picture attached and committed, summed over pictures.
-        double tickToScreenSeconds = 0;
-        // Time spent in ticks, composing and presenting included.
-        double tickSeconds = 0;
-        long long bytesPut = 0;  // pixels' bytes copied into shared memory for the compositor
-    };
-
     // Null, with the reason, when no compositor answers or it offers no way to show a surface.
     static std::unique_ptr<WaylandHost> open(Settings settings, ViewFactory makeView,
                                              std::string& error);
@@ -60,25 +51,29 @@ public:
     // Starts the views and runs until stop(), SIGINT, SIGTERM or SIGHUP, input on a saver's
     // surface, or the loss of the compositor; then stops every view. The exit status.
     int run();
-    void stop(int status = 0);
+    void stop(int status = 0) { ticker_.stop(status); }
 
-    std::size_t viewCount() const { return entries_.size(); }
-    const ViewStats& stats(std::size_t index) const { return entries_[index]->stats; }
+    std::size_t viewCount() const { return ticker_.count(); }
+    const ViewStats& stats(std::size_t index) const { return ticker_.at(index).stats; }
 
 private:
-    struct Entry {
-        std::unique_ptr<OutputSurface> surface;
-        std::shared_ptr<ScreenSaverView> view;
-        std::unique_ptr<Window> window;
-        std::unique_ptr<MainLoop::Timer> timer;
-        double nextTick = 0;
+    // One surface on the compositor; its view is made at the first configure.
+    struct Surface final : ViewSurface {
+        Surface(WaylandHost& host, WaylandOutput* output);
+        double drawDelay(double now) override;
+        void prepareTick() override { output.prepareGpuFrame(); }
+        void present(TickedView& ticked, double tickStart) override;
+        // Hands the picture waiting to the compositor, if it is ready for one.
+        void presentWaiting(TickedView& ticked);
+        void noteGpuSwaps(TickedView& ticked, double tickStart);
+
+        WaylandHost& host;
+        OutputSurface output;
         double composedAt = 0;
         bool pictureWaiting = false;  // composed, not yet handed to the compositor
-        bool hidden = false;          // not ticked until the compositor asks for a frame
         long long gpuSwaps = 0;       // the GPU's swaps onto the surface, as last seen
         // What the pictures composed since the last one handed over changed.
         PixelRect waitingDamage;
-        ViewStats stats;
     };
     struct PointerAnchor {
         void* surface;
@@ -91,33 +86,26 @@ private:
 
     void cover(WaylandOutput& output);
     void uncover(WaylandOutput& output);
-    void addEntry(WaylandOutput* output);
-    void removeEntry(std::size_t index);
-    void surfaceResized(Entry& entry);
-    void start(Entry& entry);
-    void stopViews();
-    void scheduleTick(Entry& entry);
-    void tick(Entry& entry);
-    void presentWaiting(Entry& entry);
-    void noteGpuSwaps(Entry& entry, double tickStart);
-    void frameDone(Entry& entry);
+    void addSurface(WaylandOutput* output);
+    void removeSurface(std::size_t index);
+    void surfaceResized(Surface& surface);
+    void frameDone(Surface& surface);
     void readCompositor();
     void keyPressed(std::uint32_t key);
     void pointerMoved(void* surface, double x, double y);
     void userActed();
 
     Settings settings_;
-    ViewFactory makeView_;
     std::unique_ptr<WaylandConnection> connection_;
     OutputSurface::Role role_;
     std::shared_ptr<WaylandServices> services_;
+    std::unique_ptr<TickClock> clock_ = TickClock::steady();
+    ViewTicker ticker_;
     std::unique_ptr<WaylandInput> input_;
-    std::vector<std::unique_ptr<Entry>> entries_;
+    std::vector<std::unique_ptr<Surface>> surfaces_;
     std::unique_ptr<MainLoop::Watch> compositorWatch_;
     std::optional<PointerAnchor> pointerAnchor_;
     double startedAt_ = 0;
-    bool running_ = false;
-    std::optional<int> exitStatus_;
 };
 
 }  // namespace floodmark

@@ -8,17 +8,11 @@
 #include <X11/keysym.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cmath>
 
 namespace floodmark {
 
 namespace {
-
-double steadySeconds() {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
 
 // A cursor with no visible pixel, for the full-screen windows.
 Cursor makeBlankCursor(Display* display, ::Window window) {
@@ -49,10 +43,9 @@ std::unique_ptr<X11Host> X11Host::open(Settings settings, ViewFactory makeView,
 
 X11Host::X11Host(Settings settings, ViewFactory makeView, std::unique_ptr<XConnection> connection)
     : settings_(std::move(settings)),
-      makeView_(std::move(makeView)),
       connection_(std::move(connection)),
-      services_(std::make_shared<X11Services>(*connection_)) {
-    ViewServices::install(services_);
+      services_(std::make_shared<X11Services>(*connection_)),
+      ticker_(*clock_, std::move(makeView), services_) {
     // The GPU draws straight into our windows, on this same connection.
     GpuDevice::useX11Display(connection_->display());
     scale_ = settings_.scale.value_or(
@@ -61,24 +54,17 @@ X11Host::X11Host(Settings settings, ViewFactory makeView, std::unique_ptr<XConne
     if (!XRRQueryExtension(connection_->display(), &randrEventBase_, &errorBase)) {
         randrEventBase_ = -1;
     }
+    // What a tick's round trips read from the server is handled before the next tick.
+    ticker_.onTicked = [this] { processEvents(); };
     // If the server goes away, the views still let the socket go and keep what they learned.
-    XConnection::onConnectionLost([this] { stopViews(); });
-}
-
-void X11Host::stopViews() {
-    for (auto& entry : entries_) {
-        entry->timer.reset();
-        if (entry->view->isAnimating()) {
-            entry->view->stopAnimation();
-        }
-    }
+    XConnection::onConnectionLost([this] { ticker_.stopViews(); });
 }
 
 X11Host::~X11Host() {
     XConnection::onConnectionLost(nullptr);
     serverWatch_.reset();
-    while (!entries_.empty()) {
-        removeEntry(entries_.size() - 1);
+    while (!surfaces_.empty()) {
+        removeSurface(surfaces_.size() - 1);
     }
     if (blankCursor_ != 0) {
         XFreeCursor(connection_->display(), blankCursor_);
@@ -90,51 +76,49 @@ Size X11Host::pointsOf(int width, int height) const {
 }
 
 bool X11Host::sharesMemory(std::size_t index) const {
-    return entries_[index]->presenter->sharesMemory();
+    return surfaces_[index]->presenter.sharesMemory();
 }
 
-X11Host::Entry& X11Host::addEntry(::Window xWindow, bool foreign, bool preview) {
+const X11Host::Surface& X11Host::surfaceAt(std::size_t index) const {
+    return *surfaces_[index];
+}
+
+X11Host::Surface::Surface(X11Host& host, ::Window xWindow, bool foreign)
+    : host(host),
+      xWindow(xWindow),
+      foreign(foreign),
+      presenter(*host.connection_, xWindow, host.settings_.sharedMemory) {}
+
+X11Host::Surface& X11Host::addSurface(::Window xWindow, bool foreign, bool preview) {
     Display* display = connection_->display();
     XWindowAttributes attributes{};
     XGetWindowAttributes(display, xWindow, &attributes);
     Size points = pointsOf(attributes.width, attributes.height);
 
-    auto entry = std::make_unique<Entry>();
-    entry->xWindow = xWindow;
-    entry->foreign = foreign;
-    entry->view = makeView_(points, preview);
-    entry->window = std::make_unique<Window>(points, scale_);
-    entry->window->setRedrawsOnlyChanges(settings_.onlyChanges);
-    entry->window->setNativeWindow(
-        xWindow, attributes.visual != nullptr ? XVisualIDFromVisual(attributes.visual) : 0);
-    entry->window->setContentView(entry->view);
-    entry->presenter =
-        std::make_unique<PicturePresenter>(*connection_, xWindow, settings_.sharedMemory);
-    entries_.push_back(std::move(entry));
-    Entry& added = *entries_.back();
-    if (running_) {
-        start(added);
-    }
+    surfaces_.push_back(std::make_unique<Surface>(*this, xWindow, foreign));
+    Surface& added = *surfaces_.back();
+    auto window = std::make_unique<Window>(points, scale_);
+    window->setRedrawsOnlyChanges(settings_.onlyChanges);
+    window->setNativeWindow(
+        {.xWindow = xWindow,
+         .xVisual = attributes.visual != nullptr ? XVisualIDFromVisual(attributes.visual) : 0});
+    ticker_.add(added, std::move(window), preview);
     return added;
 }
 
-void X11Host::removeEntry(std::size_t index) {
-    Entry& entry = *entries_[index];
-    entry.timer.reset();
-    if (entry.view->isAnimating()) {
-        entry.view->stopAnimation();
+void X11Host::removeSurface(std::size_t index) {
+    Surface& surface = *surfaces_[index];
+    ticker_.remove(surface);
+    if (!surface.foreign) {
+        XDestroyWindow(connection_->display(), surface.xWindow);
     }
-    entry.window->setContentView(nullptr);
-    if (!entry.foreign) {
-        XDestroyWindow(connection_->display(), entry.xWindow);
-    }
-    entries_.erase(entries_.begin() + static_cast<std::ptrdiff_t>(index));
+    surfaces_.erase(surfaces_.begin() + static_cast<std::ptrdiff_t>(index));
 }
 
-X11Host::Entry* X11Host::entryOf(::Window xWindow) {
-    for (auto& entry : entries_) {
-        if (entry->xWindow == xWindow) {
-            return entry.get();
+X11Host::Surface* X11Host::surfaceOf(::Window xWindow) {
+    for (auto& surface : surfaces_) {
+        if (surface->xWindow == xWindow) {
+            return surface.get();
         }
     }
     return nullptr;
@@ -155,13 +139,13 @@ bool X11Host::attach(unsigned long window, bool preview, std::string& error) {
         error = text;
         return false;
     }
-    addEntry(window, true, preview);
+    addSurface(window, true, preview);
     return true;
 }
 
 void X11Host::attachRoot() {
     XSelectInput(connection_->display(), connection_->root(), windowEvents);
-    addEntry(connection_->root(), true, false);
+    addSurface(connection_->root(), true, false);
 }
 
 ::Window X11Host::createWindow(const MonitorArea& area, bool overrideRedirect) {
@@ -194,7 +178,7 @@ void X11Host::openOwnWindow(Size points) {
     Atom deleteWindow = connection_->atom("WM_DELETE_WINDOW");
     XSetWMProtocols(display, window, &deleteWindow, 1);
     XMapWindow(display, window);
-    addEntry(window, false, false);
+    addSurface(window, false, false);
 }
 
 void X11Host::coverMonitors() {
@@ -213,15 +197,15 @@ void X11Host::followMonitors() {
     }
     Display* display = connection_->display();
     auto monitors = settings_.monitors(display, connection_->screen());
-    for (std::size_t index = entries_.size(); index-- > 0;) {
-        const auto& monitor = entries_[index]->monitor;
+    for (std::size_t index = surfaces_.size(); index-- > 0;) {
+        const auto& monitor = surfaces_[index]->monitor;
         if (monitor && std::find(monitors.begin(), monitors.end(), *monitor) == monitors.end()) {
-            removeEntry(index);
+            removeSurface(index);
         }
     }
     for (const auto& area : monitors) {
-        bool covered = std::any_of(entries_.begin(), entries_.end(),
-                                   [&](const auto& entry) { return entry->monitor == area; });
+        bool covered = std::any_of(surfaces_.begin(), surfaces_.end(),
+                                   [&](const auto& surface) { return surface->monitor == area; });
         if (covered) {
             continue;
         }
@@ -231,12 +215,12 @@ void X11Host::followMonitors() {
         }
         XDefineCursor(display, window, blankCursor_);
         XMapRaised(display, window);
-        addEntry(window, false, false).monitor = area;
+        addSurface(window, false, false).monitor = area;
     }
     // The keys come to us however the pointer moves; no window manager gives focus here.
-    if (!entries_.empty()) {
+    if (!surfaces_.empty()) {
         XSync(display, False);
-        XGrabKeyboard(display, entries_.front()->xWindow, True, GrabModeAsync, GrabModeAsync,
+        XGrabKeyboard(display, surfaces_.front()->xWindow, True, GrabModeAsync, GrabModeAsync,
                       CurrentTime);
     }
 }
@@ -255,72 +239,44 @@ void X11Host::toggleFullScreen(::Window xWindow) {
     XFlush(connection_->display());
 }
 
-void X11Host::start(Entry& entry) {
-    entry.view->startAnimation();
-    entry.nextTick = steadySeconds();
-    scheduleTick(entry);
+double X11Host::Surface::drawDelay(double) {
+    // Nothing to see while the monitors are off: no tick, no picture, until they are on.
+    return host.services_->monitorsPowered() ? 0 : X11Services::powerPollInterval;
 }
 
-void X11Host::scheduleTick(Entry& entry) {
-    Entry* target = &entry;
-    entry.timer =
-        MainLoop::main().after(entry.nextTick - steadySeconds(), [this, target] { tick(*target); });
-}
-
-void X11Host::tick(Entry& entry) {
-    double now = steadySeconds();
-    if (!services_->monitorsPowered()) {
-        // Nothing to see: no tick, no picture, until the monitors are on again.
-        entry.nextTick = now + X11Services::powerPollInterval;
-        scheduleTick(entry);
-        return;
-    }
-    entry.view->animateOneFrame();
-    ++entry.stats.ticks;
-    // Keep the view's beat, but never owe it ticks after a stall.
-    entry.nextTick = std::max(entry.nextTick + entry.view->animationTimeInterval(), now);
-    scheduleTick(entry);
-    if (View* gpu = entry.window->selfPresentingView()) {
+void X11Host::Surface::present(TickedView& ticked, double tickStart) {
+    Window& window = *ticked.window;
+    if (View* gpu = window.selfPresentingView()) {
         // The GPU presented in the tick if the water moved; the chrome may still have changed.
         gpu->presentAgain(false);
-    } else if (entry.window->contentView() && entry.window->compose()) {
-        PixelRect damage = entry.window->damage();
-        entry.presenter->present(*entry.window->picture(), damage);
-        ++entry.stats.pictures;
-        entry.stats.bytesPut += static_cast<long long>(damage.width) * damage.height * 4;
-        entry.stats.tickToScreenSeconds += steadySeconds() - now;
+    } else if (window.contentView() && window.compose()) {
+        PixelRect damage = window.damage();
+        presenter.present(*window.picture(), damage);
+        ++ticked.stats.pictures;
+        ticked.stats.bytesPut += static_cast<long long>(damage.width) * damage.height * 4;
+        ticked.stats.tickToScreenSeconds += host.ticker_.now() - tickStart;
     }
-    entry.stats.tickSeconds += steadySeconds() - now;
-    processEvents();
+}
+
+void X11Host::Surface::repaint(TickedView& ticked) {
+    if (View* gpu = ticked.window->selfPresentingView()) {
+        gpu->presentAgain(true);
+        ++ticked.stats.repaints;
+    } else if (ticked.window->picture()) {
+        presenter.present(*ticked.window->picture());
+        ++ticked.stats.repaints;
+    }
 }
 
 int X11Host::run() {
-    exitStatus_.reset();
-    MainLoop& loop = MainLoop::main();
-    loop.onTerminationSignals([this] { stop(0); });
-    serverWatch_ = connection_->descriptor() >= 0
-                       ? loop.watchReadable(connection_->descriptor(), [this] { processEvents(); })
-                       : nullptr;
-    running_ = true;
-    for (auto& entry : entries_) {
-        start(*entry);
-    }
-    processEvents();
-    if (!exitStatus_) {
-        loop.run();
-    }
-    running_ = false;
+    int descriptor = connection_->descriptor();
+    serverWatch_ = descriptor >= 0 ? MainLoop::main().watchReadable(
+                                         descriptor, [this] { processEvents(); })
+                                   : nullptr;
+    int status = ticker_.runViews([this] { processEvents(); });
     serverWatch_.reset();
-    stopViews();
     XSync(connection_->display(), False);
-    return exitStatus_.value_or(0);
-}
-
-void X11Host::stop(int status) {
-    if (!exitStatus_) {
-        exitStatus_ = status;
-    }
-    MainLoop::main().stop();
+    return status;
 }
 
 void X11Host::processEvents() {
@@ -332,7 +288,7 @@ void X11Host::processEvents() {
     }
     // A window another program gave us that is gone ends the host, as its owner meant.
     for (XID failed : connection_->takeFailedResources()) {
-        if (Entry* entry = entryOf(failed); entry && entry->foreign) {
+        if (Surface* surface = surfaceOf(failed); surface && surface->foreign) {
             stop(0);
         }
     }
@@ -346,23 +302,20 @@ void X11Host::handle(XEvent& event) {
     }
     switch (event.type) {
         case Expose:
-            if (Entry* entry = entryOf(event.xexpose.window); entry && event.xexpose.count == 0) {
-                if (View* gpu = entry->window->selfPresentingView()) {
-                    gpu->presentAgain(true);
-                    ++entry->stats.repaints;
-                } else if (entry->window->picture()) {
-                    entry->presenter->present(*entry->window->picture());
-                    ++entry->stats.repaints;
-                }
+            if (Surface* surface = surfaceOf(event.xexpose.window);
+                surface && event.xexpose.count == 0) {
+                surface->repaint(*ticker_.find(*surface));
             }
             break;
         case ConfigureNotify:
-            if (Entry* entry = entryOf(event.xconfigure.window)) {
-                entry->window->setSize(pointsOf(event.xconfigure.width, event.xconfigure.height));
+            if (Surface* surface = surfaceOf(event.xconfigure.window)) {
+                ticker_.find(*surface)->window->setSize(
+                    pointsOf(event.xconfigure.width, event.xconfigure.height));
             }
             break;
         case DestroyNotify:
-            if (Entry* entry = entryOf(event.xdestroywindow.window); entry && entry->foreign) {
+            if (Surface* surface = surfaceOf(event.xdestroywindow.window);
+                surface && surface->foreign) {
                 stop(0);
             }
             break;

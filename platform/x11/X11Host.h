@@ -3,6 +3,7 @@
 #include "platform/kit/MainLoop.h"
 #include "platform/kit/ScreenSaverView.h"
 #include "platform/kit/View.h"
+#include "platform/kit/ViewTicker.h"
 #include "platform/x11/Monitors.h"
 #include "platform/x11/PicturePresenter.h"
 #include "platform/x11/X11Services.h"
@@ -22,7 +23,7 @@ namespace floodmark {
 // mate-screensaver), the root window, one of our own per monitor, or one top-level window.
 class X11Host {
 public:
-    using ViewFactory = std::function<std::shared_ptr<ScreenSaverView>(Size, bool preview)>;
+    using ViewFactory = ViewTicker::ViewFactory;
 
     // The monitors to cover, in the screen's pixels.
     using MonitorList = std::function<std::vector<MonitorArea>(Display*, int screen)>;
@@ -33,17 +34,6 @@ public:
         bool sharedMemory = true;     // put pictures through MIT-SHM where the server has it
         MonitorList monitors = activeMonitors;
         bool onlyChanges = true;  // false: whole pictures every time, for measurements
-    };
-
-    struct ViewStats {
-        long long ticks = 0;
-        long long pictures = 0;  // composed and put on the screen after a tick
-        long long repaints = 0;  // the last picture put again because the server lost it
-        long long bytesPut = 0;  // pixels' bytes of the pictures put after ticks
-        // From the start of a tick to its picture handed to the server, summed over pictures.
-        double tickToScreenSeconds = 0;
-        // Time spent in ticks, drawing and presenting included (the GPU swaps in the tick).
-        double tickSeconds = 0;
     };
 
     // Null, with the reason in `error`, when the display cannot be opened.
@@ -64,7 +54,7 @@ public:
     // Starts the views and runs until stop(), SIGINT, SIGTERM or SIGHUP, or the loss of a
     // window another program gave; then stops every view. The process's exit status.
     int run();
-    void stop(int status = 0);
+    void stop(int status = 0) { ticker_.stop(status); }
 
     // Handles what the server has sent: exposures, resizes, keys, monitor changes.
     void processEvents();
@@ -72,57 +62,54 @@ public:
     void followMonitors();
 
     double scale() const { return scale_; }
-    std::size_t viewCount() const { return entries_.size(); }
-    ScreenSaverView& view(std::size_t index) { return *entries_[index]->view; }
-    const ViewStats& stats(std::size_t index) const { return entries_[index]->stats; }
-    unsigned long windowId(std::size_t index) const { return entries_[index]->xWindow; }
+    std::size_t viewCount() const { return ticker_.count(); }
+    ScreenSaverView& view(std::size_t index) { return *ticker_.at(index).view; }
+    const ViewStats& stats(std::size_t index) const { return ticker_.at(index).stats; }
+    unsigned long windowId(std::size_t index) const { return surfaceAt(index).xWindow; }
     bool sharesMemory(std::size_t index) const;
     XConnection& connection() { return *connection_; }
 
 private:
-    struct Entry {
-        ::Window xWindow = 0;
-        bool foreign = false;  // another program made it; it going ends the host
+    // One X window of ours or another program's, with its view.
+    struct Surface final : ViewSurface {
+        Surface(X11Host& host, ::Window xWindow, bool foreign);
+        double drawDelay(double now) override;
+        void present(TickedView& ticked, double tickStart) override;
+        // Puts the last picture again: the server lost the window's pixels.
+        void repaint(TickedView& ticked);
+
+        X11Host& host;
+        ::Window xWindow;
+        bool foreign;  // another program made it; it going ends the host
         std::optional<MonitorArea> monitor;
-        std::shared_ptr<ScreenSaverView> view;
-        std::unique_ptr<Window> window;
-        std::unique_ptr<PicturePresenter> presenter;
-        std::unique_ptr<MainLoop::Timer> timer;
-        double nextTick = 0;
-        ViewStats stats;
+        PicturePresenter presenter;
     };
 
     X11Host(Settings settings, ViewFactory makeView, std::unique_ptr<XConnection> connection);
 
-    Entry& addEntry(::Window xWindow, bool foreign, bool preview);
-    void removeEntry(std::size_t index);
+    Surface& addSurface(::Window xWindow, bool foreign, bool preview);
+    void removeSurface(std::size_t index);
+    const Surface& surfaceAt(std::size_t index) const;
     ::Window createWindow(const MonitorArea& area, bool overrideRedirect);
     Size pointsOf(int width, int height) const;
-    Entry* entryOf(::Window xWindow);
+    Surface* surfaceOf(::Window xWindow);
 
-    void start(Entry& entry);
-    // Stops every view's ticks and animation: the feed lets the socket go and keeps what it
-    // learned.
-    void stopViews();
-    void scheduleTick(Entry& entry);
-    void tick(Entry& entry);
     void handle(XEvent& event);
     void handleKey(XKeyEvent& event);
     void toggleFullScreen(::Window xWindow);
 
     Settings settings_;
-    ViewFactory makeView_;
     std::unique_ptr<XConnection> connection_;
     std::shared_ptr<X11Services> services_;
+    std::unique_ptr<TickClock> clock_ = TickClock::steady();
+    ViewTicker ticker_;
     double scale_ = 1;
-    std::vector<std::unique_ptr<Entry>> entries_;
+    std::vector<std::unique_ptr<Surface>> surfaces_;
     std::unique_ptr<MainLoop::Watch> serverWatch_;
     bool coveringMonitors_ = false;
     bool ownWindow_ = false;
-    bool running_ = false;
     int randrEventBase_ = -1;
     Cursor blankCursor_ = 0;
-    std::optional<int> exitStatus_;
 };
 
 }  // namespace floodmark

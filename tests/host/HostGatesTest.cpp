@@ -39,17 +39,18 @@ TEST(ChromeGate, LockedFromTheStartWithInputNeverYields) {
 TEST(SessionLockCache, ReadsAtMostOnceASecond) {
     int reads = 0;
     bool locked = false;
-    SessionLockCache cache([&] {
+    auto read = [&] {
         ++reads;
         return locked;
-    });
-    EXPECT_FALSE(cache.locked(100));
+    };
+    SessionLockCache cache;
+    EXPECT_FALSE(cache.locked(100, read));
     locked = true;
-    EXPECT_FALSE(cache.locked(100.5));
+    EXPECT_FALSE(cache.locked(100.5, read));
     EXPECT_EQ(reads, 1);
-    EXPECT_TRUE(cache.locked(101.0));
+    EXPECT_TRUE(cache.locked(101.0, read));
     EXPECT_EQ(reads, 2);
-    EXPECT_TRUE(cache.locked(50));  // the clock went back: read again
+    EXPECT_TRUE(cache.locked(50, read));  // the clock went back: read again
     EXPECT_EQ(reads, 3);
 }
 

@@ -237,7 +237,7 @@ TEST(SaverViewShield, AnExceptionInAHostCallIsCountedAndNeverReachesTheHost) {
     auto status = std::make_shared<SaverStatus>(directory.file("status"), 42);
     SaverStatus::install(status);
     auto view = FloodmarkSaverView::make({320, 200}, false);
-    ViewServices::install(std::make_shared<FailingClock>());
+    view->setServices(std::make_shared<FailingClock>());
     EXPECT_NO_THROW(view->startAnimation());
     EXPECT_NO_THROW(view->animateOneFrame());
     EXPECT_NO_THROW(view->animateOneFrame());

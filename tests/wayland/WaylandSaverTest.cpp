@@ -50,10 +50,10 @@ TEST(WaylandSaver, ChoosesItsHostFromTheEnvironmentAndSaysWhatIsMissing) {
         // Wayland wins over X when both are there.
         {noSocket + " DISPLAY=:77", "", 2, "WAYLAND_DISPLAY='wayland-none'"},
         {"XDG_RUNTIME_DIR=" + runtime.path() + " DISPLAY=:77", "--wayland", 2, "WAYLAND_DISPLAY"},
-        {noSocket + " DISPLAY=:77", "--x11", 1, "cannot open the X display ':77'"},
+        {noSocket + " DISPLAY=:77", "--x11", 2, "cannot open the X display ':77'"},
         // An X screen-saver host's hack draws on X whatever else is set.
-        {noSocket + " DISPLAY=:77 XSCREENSAVER_WINDOW=0x200001", "", 1, "X display ':77'"},
-        {noSocket + " DISPLAY=:77", "--root", 1, "X display ':77'"},
+        {noSocket + " DISPLAY=:77 XSCREENSAVER_WINDOW=0x200001", "", 2, "X display ':77'"},
+        {noSocket + " DISPLAY=:77", "--root", 2, "X display ':77'"},
         {noSocket, "--wayland --root", 2, "--wayland cannot draw into an X window"},
         {"", "", 2, "neither WAYLAND_DISPLAY nor DISPLAY is set"},
         // swaylock-plugin's descriptor, when it is none, is named; it wins over DISPLAY.
