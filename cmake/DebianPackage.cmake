@@ -20,11 +20,13 @@ install(FILES resources/package/copyright ${CMAKE_BINARY_DIR}/changelog.gz
 
 set(CPACK_PACKAGE_NAME floodmark)
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Screen saver of ambient water that rises with AI-agent work")
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION_SUMMARY}
- A dark canvas with a soft glow and a tinted body of water whose level and surface motion rise
- with the AI-agent work in flight on the machine, reported by the agents' hooks on a local
- socket, with a clock and one line of away message. It runs under XScreenSaver, xsecurelock,
- xfce4- and mate-screensaver, on Wayland compositors and by itself, and makes no network calls.")
+# CPack puts the summary first; the rest is the long description, in lines under 80.
+set(CPACK_PACKAGE_DESCRIPTION "A dark canvas with a soft glow and a tinted body of water whose level
+and surface motion rise with the AI-agent work in flight on the machine,
+reported by the agents' hooks on a local socket, with a clock and one line
+of away message. It runs under XScreenSaver, xsecurelock, xfce4- and
+mate-screensaver, on Wayland compositors and by itself, and makes no
+network calls.")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_GENERATOR DEB)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
