@@ -18,7 +18,7 @@ std::optional<std::string> helperProgramPath(const std::string& name) {
     std::string directory =
         parentDirectory(std::string(self.data(), static_cast<std::size_t>(length)));
     for (const std::string& candidate :
-         {directory + "/" + name, directory + "/../libexec/" + name}) {
+         {directory + "/" + name, directory + "/" FLOODMARK_BIN_TO_HELPERS "/" + name}) {
         if (access(candidate.c_str(), X_OK) == 0) {
             return candidate;
         }

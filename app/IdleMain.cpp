@@ -78,8 +78,8 @@ int main(int argc, char** argv) {
         saverProgram = app::helperProgramPath("floodmark-saver").value_or("");
     }
     if (saverProgram.empty()) {
-        std::cerr
-            << "floodmark idle: floodmark-saver is missing beside this program or in ../libexec\n";
+        std::cerr << "floodmark idle: floodmark-saver is missing beside this program and in its "
+                     "helpers' folder\n";
         return 1;
     }
 

@@ -53,10 +53,11 @@ std::string programDirectory() {
     return parentDirectory(canonical("/proc/self/exe"));
 }
 
-// `floodmark` itself: beside this program in a build tree, in ../bin once installed.
+// `floodmark` itself: beside this program in a build tree, in bin/ as seen from the helpers'
+// folder once installed.
 std::string frontProgram() {
     for (const std::string& candidate :
-         {programDirectory() + "/floodmark", programDirectory() + "/../bin/floodmark"}) {
+         {programDirectory() + "/floodmark", programDirectory() + "/" FLOODMARK_HELPERS_TO_BIN "/floodmark"}) {
         if (access(candidate.c_str(), X_OK) == 0) {
             return canonical(candidate);
         }
@@ -64,10 +65,17 @@ std::string frontProgram() {
     return "";
 }
 
-// The unit beside the program (../lib/systemd/user): where `cmake --install` and the package put
-// it, and where the build tree holds a copy.
+// The unit where `cmake --install` and the package put it, as seen from the helpers' folder, or
+// the build tree's copy in lib/systemd/user beside the programs' folder.
 std::string shippedUnit() {
-    return canonical(programDirectory() + "/../lib/systemd/user/" + files::unitName);
+    for (const std::string& folder : {programDirectory() + "/" FLOODMARK_HELPERS_TO_UNITS,
+                                      programDirectory() + "/../lib/systemd/user"}) {
+        std::string unit = canonical(folder + "/" + files::unitName);
+        if (!unit.empty()) {
+            return unit;
+        }
+    }
+    return "";
 }
 
 bool seenByUserManager(const std::string& unit) {

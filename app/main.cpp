@@ -54,7 +54,7 @@ int main(int argc, char** argv) {
     auto program = floodmark::app::helperProgramPath(helper);
     if (!program) {
         std::cerr << "floodmark: " << helper
-                  << " is missing beside this program or in ../libexec\n";
+                  << " is missing beside this program and in its helpers' folder\n";
         return 1;
     }
     execv(program->c_str(), argv);

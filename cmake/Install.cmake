@@ -1,13 +1,13 @@
-# What `cmake --install` lays out, and the Debian package made from the same layout.
-include(GNUInstallDirs)
+# What `cmake --install` lays out (the folders from cmake/InstallLayout.cmake), and the Debian
+# package made from the same layout.
 # Installing (and packaging) builds nothing, so that it never builds the tests and benchmarks:
 # build the target `programs` (below) or everything first.
 set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
 
 set(FLOODMARK_HELPERS floodmark-saver floodmark-options floodmark-idle)
 install(TARGETS floodmark RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-# floodmark finds them in ../libexec, and the fonts in ../share from any of them.
-install(TARGETS ${FLOODMARK_HELPERS} RUNTIME DESTINATION ${CMAKE_INSTALL_LIBEXECDIR})
+# floodmark finds them, and each program the fonts, by the ways InstallLayout.cmake worked out.
+install(TARGETS ${FLOODMARK_HELPERS} RUNTIME DESTINATION ${FLOODMARK_HELPER_DIR})
 # What is installed and nothing else, for the package.
 add_custom_target(programs)
 add_dependencies(programs floodmark ${FLOODMARK_HELPERS})
@@ -16,18 +16,20 @@ install(FILES
   resources/fonts/IBMPlexSans-Medium.ttf
   resources/fonts/IBMPlexSans-Regular.ttf
   resources/fonts/LICENSE.txt
-  DESTINATION ${CMAKE_INSTALL_DATADIR}/floodmark/fonts)
+  DESTINATION ${FLOODMARK_FONT_DIR})
 
 # XScreenSaver runs hacks from its own folder and finds their settings by the command's name;
 # xfce4- and mate-screensaver refuse an Exec anywhere but a few folders of their own, of which
-# /usr/libexec/xscreensaver is the one both know. Under the prefix /usr (the package) the link
-# and the settings land where the hosts look; any other prefix needs the two links that the
-# README names, printed again at the end of the install.
+# LIBEXECDIR/xscreensaver under /usr is the one both know (/usr/libexec on Debian and Fedora,
+# /usr/lib on Arch). Under the prefix /usr (the package) the link and the settings land where
+# the hosts look; any other prefix needs the two links that the README names, printed again at
+# the end of the install.
 set(FLOODMARK_HACK_DIR ${CMAKE_INSTALL_LIBEXECDIR}/xscreensaver)
-set(FLOODMARK_HOST_HACK /usr/libexec/xscreensaver/floodmark)
+set(FLOODMARK_HOST_HACK /usr/${FLOODMARK_HACK_DIR}/floodmark)
+floodmark_relative(FLOODMARK_HACK_TO_BIN ${FLOODMARK_HACK_DIR} ${CMAKE_INSTALL_BINDIR})
 install(CODE "
   file(MAKE_DIRECTORY \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${FLOODMARK_HACK_DIR}\")
-  file(CREATE_LINK ../../${CMAKE_INSTALL_BINDIR}/floodmark
+  file(CREATE_LINK ${FLOODMARK_HACK_TO_BIN}/floodmark
        \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${FLOODMARK_HACK_DIR}/floodmark\" SYMBOLIC)")
 install(FILES resources/hosts/floodmark.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/xscreensaver/config)
 configure_file(resources/hosts/floodmark.desktop.in ${CMAKE_BINARY_DIR}/floodmark.desktop @ONLY)
@@ -48,13 +50,20 @@ endfunction()
 # Desktop menus open the options sheet.
 floodmark_install_naming_program(resources/hosts/floodmark-options.desktop.in ${CMAKE_INSTALL_DATADIR}/applications)
 # The idle watcher as a systemd user service.
-floodmark_install_naming_program(resources/hosts/floodmark-idle.service.in lib/systemd/user)
-# The build tree holds a copy of the unit where an installed program finds it
-# (../lib/systemd/user), for `floodmark idle --enable` from a build tree.
+floodmark_install_naming_program(resources/hosts/floodmark-idle.service.in ${FLOODMARK_USER_UNIT_DIR})
+# The build tree holds a copy of the unit in lib/systemd/user beside the programs' folder, for
+# `floodmark idle --enable` from a build tree.
 set(FLOODMARK_BIN ${CMAKE_INSTALL_FULL_BINDIR}/floodmark)
 configure_file(resources/hosts/floodmark-idle.service.in
   ${CMAKE_BINARY_DIR}/lib/systemd/user/floodmark-idle.service @ONLY)
-install(FILES docs/floodmark.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+# The manual page (and the package's changelog) compressed as Debian's policy asks,
+# reproducibly: no name or time stamp in the gzip header.
+function(floodmark_gzip source output)
+  add_custom_command(OUTPUT ${output} COMMAND gzip -9nc ${source} > ${output}
+    DEPENDS ${source} VERBATIM)
+endfunction()
+floodmark_gzip(${PROJECT_SOURCE_DIR}/docs/floodmark.1 ${CMAKE_BINARY_DIR}/floodmark.1.gz)
+install(FILES ${CMAKE_BINARY_DIR}/floodmark.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(CODE "
   if(NOT \${CMAKE_INSTALL_PREFIX} STREQUAL /usr)
     message(STATUS \"For xfce4-/mate-screensaver and XScreenSaver's settings (see README):
@@ -62,20 +71,4 @@ install(CODE "
   ln -s \${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_DATADIR}/xscreensaver/config/floodmark.xml /usr/share/xscreensaver/config/\")
   endif()")
 
-set(CPACK_PACKAGE_NAME floodmark)
-set(CPACK_PACKAGE_CONTACT "Floodmark developers <floodmark@example.org>")
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Screen saver of ambient water that rises with AI-agent work")
-set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
-set(CPACK_GENERATOR DEB)
-set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
-set(CPACK_DEBIAN_PACKAGE_SECTION x11)
-# Dependencies worked out from the binaries, as dpkg-shlibdeps does for Debian's own packages.
-set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# A Debian package lives under /usr whatever prefix the build was configured for. It is installed
-# under DESTDIR with the prefix /usr itself, which the unit and the menu entry then name.
-set(CPACK_SET_DESTDIR ON)
-set(CPACK_INSTALL_PREFIX /usr)
-set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
-set(CPACK_STRIP_FILES ON)
-set(CPACK_DEBIAN_PACKAGE_SUGGESTS "xscreensaver | xsecurelock")
-include(CPack)
+include(cmake/DebianPackage.cmake)

@@ -38,7 +38,12 @@ void installStyleSheetOnce() {
     }
     installed = true;
     GtkCssProvider* provider = gtk_css_provider_new();
+    // GTK 4.12 replaced the call that takes a length (Debian 12 has 4.8).
+#if GTK_CHECK_VERSION(4, 12, 0)
+    gtk_css_provider_load_from_string(provider, styleSheet);
+#else
     gtk_css_provider_load_from_data(provider, styleSheet, -1);
+#endif
     gtk_style_context_add_provider_for_display(gdk_display_get_default(),
                                                GTK_STYLE_PROVIDER(provider),
                                                GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);

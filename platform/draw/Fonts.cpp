@@ -101,15 +101,17 @@ std::shared_ptr<const FontFace> defaultSans() {
     return match ? faceFromPattern(match) : nullptr;
 }
 
-// Where the shipped fonts are: share/floodmark/fonts beside the program's folder, both where
-// it is installed (bin/ or libexec/) and in a build tree, which holds a copy there. No path of
-// the machine that built it is compiled in.
+// Where the shipped fonts are, from the program's folder: as the install lays them out from
+// bin/ or from the helpers' folder, and share/floodmark/fonts beside the programs' folder in a
+// build tree, which holds a copy there. No path of the machine that built it is compiled in.
 std::vector<std::filesystem::path> fontDirectories() {
     std::vector<std::filesystem::path> directories;
     std::error_code error;
     auto program = std::filesystem::read_symlink("/proc/self/exe", error);
     if (!error) {
-        directories.push_back(program.parent_path().parent_path() / "share/floodmark/fonts");
+        auto folder = program.parent_path();
+        directories = {folder / FLOODMARK_HELPERS_TO_FONTS, folder / FLOODMARK_BIN_TO_FONTS,
+                       folder.parent_path() / "share/floodmark/fonts"};
     }
     return directories;
 }

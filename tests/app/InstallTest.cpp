@@ -56,14 +56,16 @@ TEST(Install, LaysOutEveryFileAndTheInstalledProgramFindsItsFonts) {
             root.file("said.txt")),
         0);
     for (const char* file :
-         {"usr/bin/floodmark", "usr/libexec/floodmark-saver", "usr/libexec/floodmark-options",
-          "usr/libexec/floodmark-idle", "usr/lib/systemd/user/floodmark-idle.service",
+         {"usr/bin/floodmark", "usr/libexec/floodmark/floodmark-saver",
+          "usr/libexec/floodmark/floodmark-options", "usr/libexec/floodmark/floodmark-idle",
+          "usr/lib/systemd/user/floodmark-idle.service",
           "usr/share/applications/floodmark-options.desktop",
           "usr/share/floodmark/fonts/IBMPlexSans-Medium.ttf",
           "usr/share/floodmark/fonts/IBMPlexMono-Regular.ttf",
           "usr/share/floodmark/fonts/LICENSE.txt", "usr/share/xscreensaver/config/floodmark.xml",
           "usr/share/applications/screensavers/floodmark.desktop",
-          "usr/share/man/man1/floodmark.1"}) {
+          "usr/share/man/man1/floodmark.1.gz", "usr/share/doc/floodmark/copyright",
+          "usr/share/doc/floodmark/changelog.gz"}) {
         EXPECT_TRUE(fixtures::fileExists(root.file(file))) << file;
     }
     char target[256] = {};
