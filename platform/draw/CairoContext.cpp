@@ -5,6 +5,7 @@
 #include "platform/draw/Fonts.h"
 
 #include <cmath>
+#include <memory>
 #include <tuple>
 #include <vector>
 
@@ -122,7 +123,7 @@ public:
     // filled into the path instead, which gives the same pixels without a full-size clip mask.
     void clipToPath(const Path& path) override {
         applyPendingClip();
-        pendingClip_ = path;
+        pendingClip_ = std::make_unique<Path>(path);
     }
 
     void setGradientDither(bool on) override { dither_ = on; }
@@ -283,7 +284,8 @@ private:
 
     CairoCanvas& canvas_;
     cairo_t* cairo_;
-    std::optional<Path> pendingClip_;
+    // On the heap: GCC 16 at -O3 takes an optional's vector for uninitialised.
+    std::unique_ptr<Path> pendingClip_;
     Color fill_;
     Color stroke_;
     bool dither_ = false;
