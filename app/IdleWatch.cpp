@@ -5,6 +5,7 @@
 #include "platform/kit/Time.h"
 #include "platform/system/AtomicWrite.h"
 #include "platform/system/ChildProcess.h"
+#include "platform/system/InstanceLock.h"
 #include "platform/system/LockerProgram.h"
 #include "platform/system/PrivateDirectory.h"
 #include "platform/system/SessionLock.h"
@@ -142,6 +143,19 @@ private:
 }  // namespace
 
 int runIdleWatch(IdleSource& source, const IdleWatchSettings& settings) {
+    // A second watcher (one enabled as a service, one started by hand) would start a second
+    // saver and take the first one's status file away when it ends.
+    InstanceLock only(settings.statusDirectory, "idle-watcher.lock");
+    if (only.state() == InstanceLock::State::heldByAnother) {
+        std::cerr << "floodmark idle: ";
+        if (auto pid = only.holder()) {
+            std::cerr << "watcher " << *pid << " already watches this session";
+        } else {
+            std::cerr << "another watcher already watches this session";
+        }
+        std::cerr << "; this one ends\n";
+        return 0;
+    }
     struct sigaction action = {};
     action.sa_handler = requestStop;
     sigemptyset(&action.sa_mask);

@@ -1,16 +1,17 @@
 #pragma once
 
-#include <optional>
-
-struct sd_bus;
+#include "platform/system/BusQuestion.h"
 
 namespace floodmark {
 
 // What a desktop on the session bus says about idle inhibitors; absent where it does not answer
-// (not there, no such method, an error), which callers take for "cannot say".
+// (not there, no such method, an error, silence), which callers take for "cannot say". The
+// questions never wait on the desktop: see BusQuestion.
 // GNOME's session manager: IsInhibited with the idle flag.
-std::optional<bool> askSessionManagerInhibited(sd_bus* bus);
+BusQuestion::MakeCall sessionManagerInhibitedCall();
 // The older power-management interface (xfce4-power-manager, KDE's PowerDevil): HasInhibit.
-std::optional<bool> askPowerManagementInhibited(sd_bus* bus);
+BusQuestion::MakeCall powerManagementInhibitedCall();
+// Both answer with one boolean.
+std::optional<bool> inhibitedReply(sd_bus_message* reply);
 
 }  // namespace floodmark

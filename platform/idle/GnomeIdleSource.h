@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/idle/IdleSource.h"
+#include "platform/system/BusQuestion.h"
 
 #include <cstdint>
 #include <memory>
@@ -25,18 +26,22 @@ public:
     bool lost() const override { return lost_; }
     std::optional<bool> readInhibited() override;
 
-    // Where the WatchFired signal lands.
+    // Where the WatchFired signal and the user-active watch's number land.
     void fired(std::uint32_t watch);
+    void activeWatchAdded(std::optional<std::uint32_t> watch);
 
 private:
     explicit GnomeIdleSource(sd_bus* bus);
-    std::optional<std::uint32_t> addWatch(const char* method, std::uint64_t milliseconds);
+    std::optional<std::uint32_t> addIdleWatch(std::uint64_t milliseconds);
+    void addActiveWatch();
 
     sd_bus* bus_;
     sd_bus_slot* match_ = nullptr;
     std::uint32_t idleWatch_ = 0;
     std::uint32_t activeWatch_ = 0;
     bool wantActiveWatch_ = false;
+    sd_bus_slot* addingActiveWatch_ = nullptr;
+    BusQuestion inhibited_;
     std::vector<IdleChange> pending_;
     bool lost_ = false;
 };

@@ -15,8 +15,6 @@ namespace {
 constexpr const char* serviceName = "org.freedesktop.ScreenSaver";
 // Callers use the interface's own path, older ones the short one.
 constexpr const char* servicePaths[] = {"/org/freedesktop/ScreenSaver", "/ScreenSaver"};
-// A desktop slower than this to answer counts as not answering: the watcher asks every second.
-constexpr std::uint64_t askTimeoutMicroseconds = 500'000;
 // A bus name leaving the bus: its new owner is empty.
 constexpr const char* departures =
     "type='signal',sender='org.freedesktop.DBus',path='/org/freedesktop/DBus',"
@@ -82,12 +80,16 @@ std::unique_ptr<ScreenSaverInhibitors> ScreenSaverInhibitors::open() {
     return inhibitors->start() ? std::move(inhibitors) : nullptr;
 }
 
+ScreenSaverInhibitors::ScreenSaverInhibitors(sd_bus* bus)
+    : bus_(bus),
+      sessionManager_(sessionManagerInhibitedCall(), inhibitedReply),
+      powerManagement_(powerManagementInhibitedCall(), inhibitedReply) {}
+
 ScreenSaverInhibitors::~ScreenSaverInhibitors() {
     sd_bus_flush_close_unref(bus_);
 }
 
 bool ScreenSaverInhibitors::start() {
-    sd_bus_set_method_call_timeout(bus_, askTimeoutMicroseconds);
     for (const char* path : servicePaths) {
         if (sd_bus_add_object_vtable(bus_, nullptr, path, serviceName, serviceTable, this) < 0) {
             return false;
@@ -133,10 +135,10 @@ std::optional<bool> ScreenSaverInhibitors::read() {
     if (owner_) {
         return !cookies_.empty();
     }
-    if (auto answer = askSessionManagerInhibited(bus_)) {
+    if (auto answer = sessionManager_.answer(bus_)) {
         return answer;
     }
-    return askPowerManagementInhibited(bus_);
+    return powerManagement_.answer(bus_);
 }
 
 int ScreenSaverInhibitors::inhibit(sd_bus_message* call) {

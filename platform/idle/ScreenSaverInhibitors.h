@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/idle/InhibitorCookies.h"
+#include "platform/system/BusQuestion.h"
 
 #include <memory>
 #include <optional>
@@ -35,13 +36,15 @@ public:
     void ownershipChanged(bool owner);
 
 private:
-    explicit ScreenSaverInhibitors(sd_bus* bus) : bus_(bus) {}
+    explicit ScreenSaverInhibitors(sd_bus* bus);
     bool start();
 
     sd_bus* bus_;
     InhibitorCookies cookies_;
     bool owner_ = false;
     bool lost_ = false;
+    BusQuestion sessionManager_;
+    BusQuestion powerManagement_;
 };
 
 }  // namespace floodmark

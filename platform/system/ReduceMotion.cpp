@@ -1,5 +1,6 @@
 #include "platform/system/ReduceMotion.h"
 
+#include "platform/system/BusQuestion.h"
 #include "platform/system/HomeDirectory.h"
 #include "platform/system/ReadFile.h"
 
@@ -19,8 +20,6 @@ namespace ReduceMotion {
 namespace {
 
 constexpr std::size_t maxKdeGlobalsBytes = 1 << 20;
-// A portal that does not answer in this long has no say this time.
-constexpr std::uint64_t portalTimeoutMicroseconds = 100'000;
 
 std::string trimmed(const std::string& text) {
     auto first = text.find_first_not_of(" \t\r");
@@ -87,30 +86,35 @@ std::optional<bool> gsettingsAnswer(const char* schemaId, const char* key, const
 }  // namespace
 
 std::optional<bool> readPortal() {
-    sd_bus* bus = nullptr;
-    if (!sessionBusPresent() || sd_bus_open_user(&bus) < 0) {
+    if (!sessionBusPresent()) {
         return std::nullopt;
     }
-    std::optional<bool> answer;
-    sd_bus_message* call = nullptr;
-    sd_bus_message* reply = nullptr;
-    sd_bus_error error = SD_BUS_ERROR_NULL;
-    std::uint32_t value = 0;
-    // Only a portal that already runs is asked: starting one can take seconds.
-    if (sd_bus_message_new_method_call(bus, &call, "org.freedesktop.portal.Desktop",
-                                       "/org/freedesktop/portal/desktop",
-                                       "org.freedesktop.portal.Settings", "ReadOne") >= 0 &&
-        sd_bus_message_set_auto_start(call, 0) >= 0 &&
-        sd_bus_message_append(call, "ss", "org.freedesktop.appearance", "reduced-motion") >= 0 &&
-        sd_bus_call(bus, call, portalTimeoutMicroseconds, &error, &reply) >= 0 &&
-        sd_bus_message_read(reply, "v", "u", &value) >= 0) {
-        answer = value == 1;
-    }
-    sd_bus_error_free(&error);
-    sd_bus_message_unref(reply);
-    sd_bus_message_unref(call);
-    sd_bus_flush_close_unref(bus);
-    return answer;
+    // Only a portal that already runs is asked (starting one can take seconds), and never
+    // waited for.
+    thread_local OwnBusQuestion question(
+        OwnBusQuestion::Bus::session,
+        [](sd_bus* bus) {
+            sd_bus_message* call = nullptr;
+            if (sd_bus_message_new_method_call(bus, &call, "org.freedesktop.portal.Desktop",
+                                               "/org/freedesktop/portal/desktop",
+                                               "org.freedesktop.portal.Settings", "ReadOne") < 0) {
+                return static_cast<sd_bus_message*>(nullptr);
+            }
+            if (sd_bus_message_set_auto_start(call, 0) < 0 ||
+                sd_bus_message_append(call, "ss", "org.freedesktop.appearance", "reduced-motion") <
+                    0) {
+                return sd_bus_message_unref(call);
+            }
+            return call;
+        },
+        [](sd_bus_message* reply) -> std::optional<bool> {
+            std::uint32_t value = 0;
+            if (sd_bus_message_read(reply, "v", "u", &value) < 0) {
+                return std::nullopt;
+            }
+            return value == 1;
+        });
+    return question.answer();
 }
 
 std::optional<bool> readGnomeReducedMotion() {

@@ -1,35 +1,44 @@
 #include "platform/system/SessionLock.h"
 
-#include <systemd/sd-bus.h>
-#include <unistd.h>
+#include "platform/system/BusQuestion.h"
 
-#include <cstdint>
+#include <systemd/sd-bus.h>
 
 namespace floodmark {
 
-bool readSessionLocked() {
-    sd_bus* bus = nullptr;
-    if (sd_bus_open_system(&bus) < 0) {
-        return false;
+namespace {
+
+// logind's own name for the caller's session, or, for a program outside any session (a
+// systemd user service), the user's display session.
+sd_bus_message* lockedHintCall(sd_bus* bus) {
+    sd_bus_message* call = nullptr;
+    if (sd_bus_message_new_method_call(bus, &call, "org.freedesktop.login1",
+                                       "/org/freedesktop/login1/session/auto",
+                                       "org.freedesktop.DBus.Properties", "Get") < 0) {
+        return nullptr;
     }
-    sd_bus_error error = SD_BUS_ERROR_NULL;
-    sd_bus_message* reply = nullptr;
+    if (sd_bus_message_set_auto_start(call, 0) < 0 ||
+        sd_bus_message_append(call, "ss", "org.freedesktop.login1.Session", "LockedHint") < 0) {
+        return sd_bus_message_unref(call);
+    }
+    return call;
+}
+
+std::optional<bool> lockedHintReply(sd_bus_message* reply) {
     int locked = 0;
-    const char* session = nullptr;
-    if (sd_bus_call_method(bus, "org.freedesktop.login1", "/org/freedesktop/login1",
-                           "org.freedesktop.login1.Manager", "GetSessionByPID", &error, &reply, "u",
-                           static_cast<std::uint32_t>(getpid())) >= 0 &&
-        sd_bus_message_read(reply, "o", &session) >= 0) {
-        if (sd_bus_get_property_trivial(bus, "org.freedesktop.login1", session,
-                                        "org.freedesktop.login1.Session", "LockedHint", &error, 'b',
-                                        &locked) < 0) {
-            locked = 0;
-        }
+    if (sd_bus_message_read(reply, "v", "b", &locked) < 0) {
+        return std::nullopt;
     }
-    sd_bus_message_unref(reply);
-    sd_bus_error_free(&error);
-    sd_bus_flush_close_unref(bus);
     return locked != 0;
+}
+
+}  // namespace
+
+bool readSessionLocked() {
+    // One connection for each thread that asks; the question never waits for logind.
+    thread_local OwnBusQuestion question(OwnBusQuestion::Bus::system, lockedHintCall,
+                                         lockedHintReply);
+    return question.answer().value_or(false);
 }
 
 }  // namespace floodmark

@@ -25,7 +25,8 @@ std::vector<Watch> watches;
 std::uint32_t nextId = 1;
 bool inhibited = false;
 bool locked = false;
-constexpr const char* sessionPath = "/org/freedesktop/login1/session/test";
+// logind's name for the caller's session.
+constexpr const char* sessionPath = "/org/freedesktop/login1/session/auto";
 volatile std::sig_atomic_t input = 0;
 volatile std::sig_atomic_t stop = 0;
 
@@ -67,27 +68,17 @@ const sd_bus_vtable managerTable[] = {SD_BUS_VTABLE_START(0),
                                       SD_BUS_METHOD("IsInhibited", "u", "b", isInhibited, 0),
                                       SD_BUS_VTABLE_END};
 
-int sessionByPid(sd_bus_message* message, void*, sd_bus_error*) {
-    return sd_bus_reply_method_return(message, "o", sessionPath);
-}
-
 int lockedHint(sd_bus*, const char*, const char*, const char*, sd_bus_message* reply, void*,
                sd_bus_error*) {
     return sd_bus_message_append(reply, "b", locked);
 }
-
-const sd_bus_vtable loginTable[] = {SD_BUS_VTABLE_START(0),
-                                    SD_BUS_METHOD("GetSessionByPID", "u", "o", sessionByPid, 0),
-                                    SD_BUS_VTABLE_END};
 
 const sd_bus_vtable sessionTable[] = {SD_BUS_VTABLE_START(0),
                                       SD_BUS_PROPERTY("LockedHint", "b", lockedHint, 0, 0),
                                       SD_BUS_VTABLE_END};
 
 bool actAsLogind(sd_bus* bus) {
-    return sd_bus_add_object_vtable(bus, nullptr, "/org/freedesktop/login1",
-                                    "org.freedesktop.login1.Manager", loginTable, nullptr) >= 0 &&
-           sd_bus_add_object_vtable(bus, nullptr, sessionPath, "org.freedesktop.login1.Session",
+    return sd_bus_add_object_vtable(bus, nullptr, sessionPath, "org.freedesktop.login1.Session",
                                     sessionTable, nullptr) >= 0 &&
            sd_bus_request_name(bus, "org.freedesktop.login1", 0) >= 0;
 }

@@ -109,6 +109,31 @@ TEST(IdleWatch, AWatcherKilledOutrightTakesItsSaverWithIt) {
     EXPECT_TRUE(waitUntil([&] { return !processAlive(saver.starts()[0]); }, 2s));
 }
 
+// One enabled as a service and one started by hand: the second says so and ends with 0, so that
+// systemd's Restart= does not start it again; the first keeps its saver and its status file.
+TEST(IdleWatch, ASecondWatcherOfTheSessionSaysSoAndEnds) {
+    XServer server;
+    ASSERT_TRUE(server.running());
+    TempDirectory home;
+    StandInSaver saver(home);
+    movePointer(server, 10);
+    auto first = startWatch(server, home, saver);
+    ASSERT_TRUE(waitUntil([&] { return saver.starts().size() == 1; }));
+
+    // Bounded, so that a second watcher that stays fails the test instead of hanging it.
+    auto second = fixtures::runFloodmark("idle --x11 --after 0.02", home.path(),
+                                         "timeout 300 env DISPLAY=" + server.name() + " '" +
+                                             saver.environment() + "' " + noSessionBus);
+    EXPECT_EQ(second.status, 0);
+    EXPECT_EQ(second.lines, std::vector<std::string>{"floodmark idle: watcher " +
+                                                     std::to_string(first.pid()) +
+                                                     " already watches this session; this one ends"});
+    auto status = watcherStatus(home);
+    ASSERT_TRUE(status);
+    EXPECT_EQ(status->pid, first.pid());
+    EXPECT_EQ(saver.starts().size(), 1u);
+}
+
 // The saver's own status files: one per process, named by its pid.
 std::vector<int> saverStatusFiles(const TempDirectory& home) {
     std::vector<int> pids;
