@@ -67,6 +67,8 @@ bool addToFile(const std::string& replayPath, std::vector<Entry> entries, double
     return HeldSignalFile::rewrite(replayPath, std::move(kept), compactedBytes);
 }
 
+constexpr int maxFoldRounds = 4;
+
 // Folds the journal into the file when no one else holds the lock; what could not be written
 // stays in the journal's parts for the next fold.
 void fold(const std::string& replayPath, double nowMs) {
@@ -74,10 +76,18 @@ void fold(const std::string& replayPath, double nowMs) {
     if (!lock.held()) {
         return;  // the holder folds, or the next one
     }
-    JournalTake taken(journalPath(replayPath), maxTakenJournalBytes);
-    auto entries = HeldSignalFile::journalEntries(taken.text());
-    if (entries.empty() || addToFile(replayPath, std::move(entries), nowMs)) {
+    // Lines that writers added while this fold ran, and could not fold themselves as the lock
+    // was taken, are folded too (a few rounds: writers that never stop must not keep it here).
+    for (int round = 0; round < maxFoldRounds; ++round) {
+        JournalTake taken(journalPath(replayPath), maxTakenJournalBytes);
+        auto entries = HeldSignalFile::journalEntries(taken.text());
+        if (!entries.empty() && !addToFile(replayPath, std::move(entries), nowMs)) {
+            return;
+        }
         taken.remove();
+        if (access(journalPath(replayPath).c_str(), F_OK) != 0) {
+            return;
+        }
     }
 }
 

@@ -184,7 +184,8 @@ TEST(HeldSignals, AStoppedLockHolderCostsAHoldNothing) {
               std::string::npos);
     const int many = 3 * static_cast<int>(HeldSignals::maxJournalBytes / 90);
     for (int index = 0; index < many; ++index) {
-        ASSERT_TRUE(HeldSignals::hold(replay, signalOf("s" + std::to_string(index)), now));
+        double at = now - (many - index) * 0.01;  // one stamp each, all within the window
+        ASSERT_TRUE(HeldSignals::hold(replay, signalOf("s" + std::to_string(index)), at));
     }
     struct stat journal {};
     ASSERT_EQ(stat(HeldSignals::journalPath(replay).c_str(), &journal), 0);
