@@ -5,7 +5,6 @@
 #include "FloodmarkSaver/live/HeldSignals.h"
 #include "FloodmarkSaver/live/LiveBus.h"
 #include "FloodmarkSaver/status/SaverStatus.h"
-#include "platform/system/FileLock.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -26,7 +25,7 @@ bool exists(const std::string& path) {
 LiveConnection::LiveConnection(Settings settings, std::shared_ptr<LiveDemandAggregator> aggregator)
     : settings_(std::move(settings)),
       aggregator_(std::move(aggregator)),
-      replayPath_(SaverReplay::path(settings_.socketPath)),
+      replayPath_(HeldSignals::path(settings_.socketPath)),
       readingPath_(SharedReading::pathFor(settings_.socketPath)) {}
 
 LiveConnection::~LiveConnection() = default;
@@ -52,7 +51,7 @@ bool LiveConnection::arbitrate(double now) {
     if (!ownsBus_ && mayBind_ && isDue(now, lastBindAttempt_, FloodmarkFeed::bindRetryInterval)) {
         attemptBind(now);
         bound = ownsBus_;
-    } else if (ownsBus_ && exists(replayPath_)) {
+    } else if (ownsBus_ && HeldSignals::waiting(replayPath_)) {
         // Held while this owner could not take them (stopped, or too slow to read): replayed
         // now rather than at the next bind.
         replayAgain(now);
@@ -131,58 +130,25 @@ void LiveConnection::attemptBind(double now) {
     }
 }
 
-std::vector<SaverReplay::HeldSignal> LiveConnection::takeHeld(double now, bool evenUnlocked) {
-    // Hooks add to the file under this lock: none is half way through while it is taken.
-    FileLock lock(HeldSignals::lockPath(replayPath_), HeldSignals::readerLockTimeout);
-    if (!lock.held() && !evenUnlocked) {
-        return {};
-    }
-    auto held = SaverReplay::read(replayPath_, now);
-    unlink(replayPath_.c_str());
-    return held;
-}
-
-namespace {
-
-// Ingests `held` at their own times, none before `from`, ticking the aggregator at most every
-// `tickStep` of those times: a tick walks every session, so ticking between every two of tens
-// of thousands of entries would cost their square. Gives the time of the last tick.
-double replayInto(LiveDemandAggregator& aggregator,
-                  const std::vector<SaverReplay::HeldSignal>& held, double from, double tickStep) {
-    double ticked = from;
-    for (const auto& [heldAt, signal] : held) {
-        double at = std::max(heldAt, from);
-        if (at - ticked >= tickStep) {
-            aggregator.tick(at, at - ticked);
-            ticked = at;
-        }
-        aggregator.ingest(signal, at);
-    }
-    return ticked;
-}
-
-}  // namespace
-
 long long LiveConnection::replayHeld(double now) {
-    auto held = takeHeld(now, true);
+    auto held = HeldSignals::take(replayPath_, now);
     if (held.empty()) {
         return 0;
     }
-    double ticked = replayInto(*aggregator_, held, held.front().at, replayTickStep);
+    double ticked = HeldSignals::replayInto(*aggregator_, held, held.front().at, replayTickStep);
     aggregator_->tick(now, now - ticked);
     return static_cast<long long>(held.size());
 }
 
 void LiveConnection::replayAgain(double now) {
-    // A writer that holds the lock long is left alone: the file is looked for again in a second.
-    auto held = takeHeld(now, false);
+    auto held = HeldSignals::take(replayPath_, now);
     if (held.empty()) {
         return;
     }
     // Signals held before the last tick count from it, so that no time decays twice; the
     // next tick carries the aggregator on to the present.
     double from = lastTick_ == distantPast ? held.front().at : lastTick_;
-    lastTick_ = replayInto(*aggregator_, held, from, replayTickStep);
+    lastTick_ = HeldSignals::replayInto(*aggregator_, held, from, replayTickStep);
     if (const auto& status = settings_.status) {
         status->replayed += static_cast<std::int64_t>(held.size());
     }

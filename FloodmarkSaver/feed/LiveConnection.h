@@ -3,7 +3,6 @@
 #include "FloodmarkSaver/feed/BoundedHandOff.h"
 #include "FloodmarkSaver/feed/ImpulseKind.h"
 #include "FloodmarkSaver/live/LiveDemandAggregator.h"
-#include "FloodmarkSaver/live/SaverReplay.h"
 #include "FloodmarkSaver/live/SharedReading.h"
 #include "platform/kit/Time.h"
 
@@ -42,8 +41,9 @@ public:
     void stop();
     // Gives the socket up, as a fresh away-state file asks, and follows no one.
     void release();
-    // Once a second: binds when allowed and due (true when it bound just now), replays a held
-    // file found while owning, and decides whether to follow another owner.
+    // Once a second: binds when allowed and due (true when it bound just now), replays signals
+    // held while owning (or left behind a busy lock at the bind), and decides whether to follow
+    // another owner.
     bool arbitrate(double now);
     // Each step: ticks the aggregator while owning the socket (at most every
     // FloodmarkFeed::aggregatorTickInterval) or reads the followed owner's reading. Gives the
@@ -66,9 +66,6 @@ private:
     void withdrawReading();
     const std::optional<SharedReading>& followedReading(double now);
     std::optional<ImpulseKind> followOwner(double now);
-    // Reads and removes the held signals under the writers' lock; without it only when
-    // `evenUnlocked` (at a bind, as a writer stopped with the lock must not hold them back).
-    std::vector<SaverReplay::HeldSignal> takeHeld(double now, bool evenUnlocked);
 
     Settings settings_;
     std::shared_ptr<LiveDemandAggregator> aggregator_;

@@ -1,170 +1,179 @@
 #include "FloodmarkSaver/live/HeldSignals.h"
 
 #include "FloodmarkSaver/common/JsonText.h"
-#include "FloodmarkSaver/common/JsonValue.h"
-#include "FloodmarkSaver/live/SaverReplay.h"
+#include "FloodmarkSaver/live/HeldSignalFile.h"
+#include "FloodmarkSaver/live/LiveDemandAggregator.h"
 #include "platform/system/AtomicWrite.h"
+#include "platform/system/FileLock.h"
+#include "platform/system/Files.h"
+#include "platform/system/LineJournal.h"
 #include "platform/system/ReadFile.h"
-#include "platform/system/TailRewrite.h"
 
 #include <nlohmann/json.hpp>
 
+#include <unistd.h>
+
 #include <algorithm>
-#include <charconv>
 #include <cmath>
-#include <deque>
+#include <cstdint>
 #include <optional>
 
 namespace floodmark::HeldSignals {
 
 namespace {
 
-struct Entry {
-    double at;  // milliseconds
-    std::string text;
-};
+using HeldSignalFile::Entry;
 
-constexpr std::string_view head = R"({"schema":1,"signals":[)";
-constexpr std::string_view tail = "]}\n";
-// How this writer starts every element (the JSON writer orders keys, and "at" comes first).
-constexpr std::string_view stampStart = R"({"at":)";
+// The keys of a signal object that a replay reads; nothing else is held.
+constexpr const char* signalKeys[] = {"event",           "tool",      "session",   "sizeBucket",
+                                      "backgroundTasks", "errorKind", "resumesAt", "pid"};
 
-// The elements of a file this writer wrote, split at the list's own commas without building
-// every element: a full file is rewritten while every other hook waits on the lock. None when
-// the file is not of that shape.
-std::optional<std::deque<Entry>> ownEntries(std::string_view text) {
-    if (!text.starts_with(head) || !text.ends_with(tail)) {
-        return std::nullopt;
-    }
-    std::string_view body = text.substr(head.size(), text.size() - head.size() - tail.size());
-    std::deque<Entry> entries;
-    std::size_t depth = 0;
-    bool inString = false;
-    bool escaped = false;
-    std::size_t start = 0;
-    for (std::size_t at = 0; at <= body.size(); ++at) {
-        char c = at < body.size() ? body[at] : ',';
-        if (inString) {
-            if (escaped) {
-                escaped = false;
-            } else if (c == '\\') {
-                escaped = true;
-            } else if (c == '"') {
-                inString = false;
-            }
-            continue;
-        }
-        if (c == '"') {
-            inString = true;
-        } else if (c == '{' || c == '[') {
-            ++depth;
-        } else if ((c == '}' || c == ']') && depth > 0) {
-            --depth;
-        } else if (c == ',' && depth == 0) {
-            std::string_view element = body.substr(start, at - start);
-            double stamp = 0;
-            if (!element.starts_with(stampStart) || !element.ends_with('}')) {
-                return body.empty() ? std::optional(entries) : std::nullopt;
-            }
-            auto digits = element.substr(stampStart.size());
-            auto [end, error] =
-                std::from_chars(digits.data(), digits.data() + digits.size(), stamp);
-            if (error != std::errc() || end == digits.data()) {
-                return std::nullopt;
-            }
-            entries.push_back({stamp, std::string(element)});
-            start = at + 1;
+std::optional<std::string> entryLine(const nlohmann::json& signal, double nowMs) {
+    nlohmann::json stamped = nlohmann::json::object();
+    stamped["at"] = static_cast<std::int64_t>(nowMs);
+    for (const char* key : signalKeys) {
+        if (signal.is_object() && signal.contains(key)) {
+            stamped[key] = signal[key];
         }
     }
-    return depth == 0 && !inString ? std::optional(entries) : std::nullopt;
+    std::string line =
+        stamped.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
+    return line.size() <= maxEntryBytes ? std::optional(line) : std::nullopt;
 }
 
-// Every element of any file the reader would take, through the JSON parser.
-std::deque<Entry> parsedEntries(const std::string& content) {
-    std::deque<Entry> entries;
-    auto file = parseJsonText(content);
-    const auto* version = member(file, "schema");
-    const auto* signals = member(file, "signals");
-    if (version == nullptr || !version->is_number() ||
-        version->get<double>() != SaverReplay::schema || signals == nullptr ||
-        !signals->is_array()) {
-        return entries;
-    }
-    for (const auto& element : *signals) {
-        const auto* stamp = member(element, "at");
-        if (!element.is_object() || stamp == nullptr || !stamp->is_number()) {
-            continue;  // one stray element would make the reader reject every entry
-        }
-        entries.push_back({stamp->get<double>(), element.dump()});
-    }
-    return entries;
-}
-
-// The entries of the existing file that are still worth replaying, oldest first. A file the
-// reader would reject (half written by someone else, a foreign schema) is started afresh.
-std::deque<Entry> keptEntries(const std::string& replayPath, double nowMs) {
-    auto content = readSmallFile(replayPath, SaverReplay::maxFileBytes);
-    if (!content) {
-        return {};
-    }
-    auto entries = ownEntries(*content);
-    if (!entries) {
-        entries = parsedEntries(*content);
-    }
-    double oldest = nowMs - SaverReplay::window * 1000;
-    std::erase_if(*entries, [&](const Entry& entry) {
+// What of `entries` is still worth replaying at `nowMs`, oldest first.
+void keepRecent(std::vector<Entry>& entries, double nowMs) {
+    double oldest = nowMs - window * 1000;
+    std::erase_if(entries, [&](const Entry& entry) {
         return !std::isfinite(entry.at) || entry.at < oldest;
     });
-    std::stable_sort(entries->begin(), entries->end(),
+    std::stable_sort(entries.begin(), entries.end(),
                      [](const Entry& a, const Entry& b) { return a.at < b.at; });
-    return std::move(*entries);
 }
 
-// Rewrites the file with what is still worth replaying plus `entry`, the oldest going first
-// until it fits in `compactedBytes`: the next appends then have room before the next rewrite.
-bool compact(const std::string& replayPath, Entry entry, double nowMs) {
-    auto entries = keptEntries(replayPath, nowMs);
-    entries.push_back(std::move(entry));
-    std::size_t bytes = head.size() + tail.size();
-    for (const auto& kept : entries) {
-        bytes += kept.text.size() + 1;
+// Adds `entries` to the held file: in place while it has room, else by rewriting it with what
+// is still worth replaying (a file the reader could not take whole is mended so too).
+bool addToFile(const std::string& replayPath, std::vector<Entry> entries, double nowMs) {
+    if (HeldSignalFile::appendInPlace(replayPath, entries, maxKeptBytes)) {
+        return true;
     }
-    while (bytes > compactedBytes && entries.size() > 1) {
-        bytes -= entries.front().text.size() + 1;
-        entries.pop_front();
+    // Rewrites are rare: a rewrite a killed writer left half done is not left for them.
+    removeStaleTemporaries(replayPath);
+    auto content = readSmallFile(replayPath, maxFileBytes);
+    auto kept = content ? HeldSignalFile::entriesOf(*content) : std::vector<Entry>();
+    kept.insert(kept.end(), std::make_move_iterator(entries.begin()),
+                std::make_move_iterator(entries.end()));
+    keepRecent(kept, nowMs);
+    return HeldSignalFile::rewrite(replayPath, std::move(kept), compactedBytes);
+}
+
+constexpr int maxFoldRounds = 4;
+
+// Folds the journal into the file when no one else holds the lock; what could not be written
+// stays in the journal's parts for the next fold.
+void fold(const std::string& replayPath, double nowMs) {
+    FileLock lock(lockPath(replayPath));
+    if (!lock.held()) {
+        return;  // the holder folds, or the next one
     }
-    std::string file(head);
-    file.reserve(bytes);
-    for (std::size_t index = 0; index < entries.size(); ++index) {
-        if (index > 0) {
-            file += ',';
+    // Lines that writers added while this fold ran, and could not fold themselves as the lock
+    // was taken, are folded too (a few rounds: writers that never stop must not keep it here).
+    for (int round = 0; round < maxFoldRounds; ++round) {
+        JournalTake taken(journalPath(replayPath), maxTakenJournalBytes);
+        auto entries = HeldSignalFile::journalEntries(taken.text());
+        if (!entries.empty() && !addToFile(replayPath, std::move(entries), nowMs)) {
+            return;
         }
-        file += entries[index].text;
+        taken.remove();
+        if (access(journalPath(replayPath).c_str(), F_OK) != 0) {
+            return;
+        }
     }
-    file += tail;
-    // Not flushed to disk: held signals matter for half an hour, and a hook must stay quick.
-    return writeFileAtomically(replayPath, file, false, 0600);
+}
+
+std::vector<HeldSignal> signalsOf(const std::vector<Entry>& entries, double now) {
+    std::vector<HeldSignal> held;
+    for (const auto& entry : entries) {
+        double at = entry.at / 1000;
+        if (!(at <= now && now - at <= window)) {
+            continue;
+        }
+        if (auto signal = LiveSignal::fromJson(parseJsonText(entry.text))) {
+            held.push_back({at, std::move(*signal)});
+        }
+    }
+    std::stable_sort(held.begin(), held.end(),
+                     [](const HeldSignal& a, const HeldSignal& b) { return a.at < b.at; });
+    return held;
 }
 
 }  // namespace
+
+std::string path(const std::string& socketPath) {
+    std::string directory = parentDirectory(socketPath);
+    return directory == "/" ? "/l.replay.json" : directory + "/l.replay.json";
+}
 
 std::string lockPath(const std::string& replayPath) {
     return replayPath + ".lock";
 }
 
-bool add(const std::string& replayPath, const nlohmann::json& signal, double now) {
+std::string journalPath(const std::string& replayPath) {
+    return replayPath + ".journal";
+}
+
+bool hold(const std::string& replayPath, const nlohmann::json& signal, double now) {
     double nowMs = std::floor(now * 1000);
-    nlohmann::json stamped = signal;
-    stamped["at"] = static_cast<std::int64_t>(nowMs);
-    Entry entry{nowMs, stamped.dump()};
-    // Rewrites are rare now: a rewrite a killed writer left half done is not left for them.
-    removeStaleTemporaries(replayPath);
-    // The closing bracket is written over with ",ENTRY]}\n" (no comma in an empty list).
-    auto appended = [&](char before) {
-        return (before == '[' ? "" : ",") + entry.text + std::string(tail);
-    };
-    return rewriteTail(replayPath, head, tail, appended, maxKeptBytes) ||
-           compact(replayPath, std::move(entry), nowMs);
+    auto line = entryLine(signal, nowMs);
+    if (!line || !appendToJournal(journalPath(replayPath), *line, maxJournalBytes)) {
+        return false;
+    }
+    fold(replayPath, nowMs);
+    return true;
+}
+
+bool waiting(const std::string& replayPath) {
+    return access(replayPath.c_str(), F_OK) == 0 || journalWaiting(journalPath(replayPath));
+}
+
+std::vector<HeldSignal> take(const std::string& replayPath, double now) {
+    // Writers change the file only under this lock; the journal needs none.
+    FileLock lock(lockPath(replayPath));
+    JournalTake taken(journalPath(replayPath), maxTakenJournalBytes);
+    auto entries = HeldSignalFile::journalEntries(taken.text());
+    if (lock.held()) {
+        if (auto content = readSmallFile(replayPath, maxFileBytes)) {
+            auto inFile = HeldSignalFile::entriesOf(*content);
+            entries.insert(entries.begin(), std::make_move_iterator(inFile.begin()),
+                           std::make_move_iterator(inFile.end()));
+        }
+        unlink(replayPath.c_str());
+    }
+    taken.remove();
+    return signalsOf(entries, now);
+}
+
+std::vector<HeldSignal> read(const std::string& path, double now) {
+    auto content = readSmallFile(path, maxFileBytes);
+    return content ? fromText(*content, now) : std::vector<HeldSignal>();
+}
+
+std::vector<HeldSignal> fromText(std::string_view text, double now) {
+    return signalsOf(HeldSignalFile::entriesOf(text), now);
+}
+
+double replayInto(LiveDemandAggregator& aggregator, const std::vector<HeldSignal>& held,
+                  double from, double tickStep) {
+    double ticked = from;
+    for (const auto& [heldAt, signal] : held) {
+        double at = std::max(heldAt, from);
+        if (at - ticked >= tickStep) {
+            aggregator.tick(at, at - ticked);
+            ticked = at;
+        }
+        aggregator.ingest(signal, at);
+    }
+    return ticked;
 }
 
 }  // namespace floodmark::HeldSignals

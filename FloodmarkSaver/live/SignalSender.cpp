@@ -2,8 +2,6 @@
 
 #include "FloodmarkSaver/live/HeldSignals.h"
 #include "FloodmarkSaver/live/LiveSignal.h"
-#include "FloodmarkSaver/live/SaverReplay.h"
-#include "platform/system/FileLock.h"
 #include "platform/system/Files.h"
 #include "platform/system/LocalSocket.h"
 
@@ -38,26 +36,16 @@ bool SignalSender::deliver(const nlohmann::json& line) const {
 
 SignalSender::Outcome SignalSender::send(const nlohmann::json& line, double now) const {
     std::string text = line.dump() + "\n";
-    auto delivery = deliverText(text, timeout, timeout);
-    if (delivery == Delivery::read) {
+    if (deliverText(text, timeout, timeout) == Delivery::read) {
         return Outcome::delivered;
     }
     if (!LiveSignal::fromJson(line)) {
         return Outcome::lost;
     }
-    std::string replayPath = SaverReplay::path(socketPath_);
+    // A saver that binds meanwhile finds the signal within a second, as it looks again then.
+    std::string replayPath = HeldSignals::path(socketPath_);
     createDirectories(parentDirectory(replayPath), 0700);
-    FileLock lock(HeldSignals::lockPath(replayPath), HeldSignals::writerLockTimeout);
-    if (!lock.held()) {
-        return Outcome::lost;
-    }
-    // A saver that bound meanwhile has read the file already: hand it the signal directly.
-    // (An owner that left the first line unread is not sent a second.)
-    if (delivery == Delivery::notReached &&
-        deliverText(text, 0, lateReadTimeout) == Delivery::read) {
-        return Outcome::delivered;
-    }
-    return HeldSignals::add(replayPath, line, now) ? Outcome::held : Outcome::lost;
+    return HeldSignals::hold(replayPath, line, now) ? Outcome::held : Outcome::lost;
 }
 
 }  // namespace floodmark

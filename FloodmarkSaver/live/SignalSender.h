@@ -17,8 +17,6 @@ public:
     // has not read by then is held as well (a saver that accepts but never reads must not
     // swallow it; a slow one may replay it a second time, which is the lesser harm).
     static constexpr double timeout = 0.2;
-    // The same for the second try under the lock, for a saver that bound meanwhile.
-    static constexpr double lateReadTimeout = 0.05;
 
     explicit SignalSender(std::string socketPath);
 

@@ -37,6 +37,14 @@ bool rewriteTail(const std::string& path, std::string_view head, std::string_vie
         off_t at = file.st_size - static_cast<off_t>(tail.size());
         written = size <= maxBytes && pwrite(descriptor, bytes.data(), bytes.size(), at) ==
                                           static_cast<ssize_t>(bytes.size());
+        if (!written && size <= maxBytes) {
+            // Cut short (a full disk, a file size limit): the old end goes back over the part
+            // written, into blocks the file already had, and the file is as it was.
+            if (pwrite(descriptor, tail.data(), tail.size(), at) ==
+                static_cast<ssize_t>(tail.size())) {
+                (void)!ftruncate(descriptor, file.st_size);
+            }
+        }
     }
     close(descriptor);
     return written;

@@ -1,6 +1,6 @@
 #include "FloodmarkSaver/feed/FloodmarkFeed.h"
 #include "FloodmarkSaver/live/LiveBus.h"
-#include "FloodmarkSaver/live/SaverReplay.h"
+#include "FloodmarkSaver/live/HeldSignals.h"
 #include "FloodmarkSaver/status/SaverStatus.h"
 #include "platform/kit/InternetTime.h"
 #include "platform/kit/MainLoop.h"
@@ -302,7 +302,7 @@ TEST_F(FeedEngineTest, RetriesToBindReuseOneBusAndItsThread) {
 }
 
 TEST_F(FeedEngineTest, HeldSignalsAreReplayedAtTheirOwnTimes) {
-    std::string replay = SaverReplay::path(settings().socketPath);
+    std::string replay = HeldSignals::path(settings().socketPath);
     auto at = [&](double secondsAgo) { return std::to_string((t0 - secondsAgo) * 1000); };
     fixtures::writeFile(replay, R"({"schema":1,"signals":[)"
                                 R"({"event":"prompt_submitted","tool":"a","session":"s","at":)" +
@@ -325,7 +325,7 @@ TEST_F(FeedEngineTest, HeldSignalsAreReplayedAtTheirOwnTimes) {
 }
 
 TEST_F(FeedEngineTest, AFeedThatStartsPairedLeavesTheHeldSignalsForTheNextOwner) {
-    std::string replay = SaverReplay::path(settings().socketPath);
+    std::string replay = HeldSignals::path(settings().socketPath);
     std::string held =
         R"({"schema":1,"signals":[{"event":"tool_call","tool":"a","session":"s","at":)" +
         std::to_string((t0 - 5) * 1000) + "}]}";

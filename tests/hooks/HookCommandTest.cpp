@@ -1,4 +1,4 @@
-#include "FloodmarkSaver/live/SaverReplay.h"
+#include "FloodmarkSaver/live/HeldSignals.h"
 #include "platform/kit/Time.h"
 #include "support/LocalListener.h"
 #include "support/RunFloodmark.h"
@@ -80,7 +80,7 @@ TEST(HookCommand, NeverGetsInTheAgentsWay) {
     auto mistyped = runFloodmark("hook --bogus < /dev/null 2>/dev/null", home.path());
     EXPECT_EQ(mistyped.status, 0);
     // Only the two well-formed tool calls were held, for the next saver.
-    auto held = SaverReplay::read(home.file(".tolvera/l.replay.json"), currentTime());
+    auto held = HeldSignals::read(home.file(".tolvera/l.replay.json"), currentTime());
     ASSERT_EQ(held.size(), 2u);
     EXPECT_EQ(held[0].signal.session, "c0ffee-1");
     EXPECT_EQ(held[1].signal.session, "gem-77");
@@ -117,7 +117,7 @@ TEST(HookCommand, AStuckSocketDoesNotHoldTheHook) {
         std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     EXPECT_EQ(run.status, 0);
     EXPECT_LT(seconds, 2.0);  // the time-out is 0.2 s; a blocking connect would never return
-    EXPECT_EQ(SaverReplay::read(home.file(".tolvera/l.replay.json"), currentTime()).size(), 1u);
+    EXPECT_EQ(HeldSignals::read(home.file(".tolvera/l.replay.json"), currentTime()).size(), 1u);
 }
 
 // An agent that closed its end of the hook's output before the hook answered: the hook is not
@@ -170,7 +170,7 @@ TEST(HookCommand, ALineTheOwnerNeverReadsIsHeld) {
     auto run =
         runFloodmark("hook --from codex < " + fixture("codex-pre-tool-use.json"), home.path());
     EXPECT_EQ(run.status, 0);
-    auto held = SaverReplay::read(home.file(".tolvera/l.replay.json"), currentTime());
+    auto held = HeldSignals::read(home.file(".tolvera/l.replay.json"), currentTime());
     ASSERT_EQ(held.size(), 1u);
     EXPECT_EQ(held[0].signal.session, "019a-codex");
 }
