@@ -1,5 +1,8 @@
 #include "platform/system/FileLock.h"
 
+#include "platform/system/Files.h"
+#include "platform/system/FolderOwner.h"
+
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/file.h>
@@ -82,6 +85,14 @@ FileLock::FileLock(const std::string& path, double timeoutSeconds) {
     descriptor_ = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (descriptor_ < 0) {
         return;
+    }
+    // A lock file left to root would shut the folder's owner out of it for good.
+    if (geteuid() == 0) {
+        int folder = open(parentDirectory(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (folder >= 0) {
+            giveToFolderOwner(descriptor_, folder);
+            close(folder);
+        }
     }
     held_ = flock(descriptor_, LOCK_EX | LOCK_NB) == 0;
     if (held_ || errno != EWOULDBLOCK || !(timeoutSeconds > 0) || !wakeHandlerReady()) {
