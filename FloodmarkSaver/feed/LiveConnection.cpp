@@ -168,6 +168,7 @@ void LiveConnection::reportDropped(SaverStatus& status) {
     status.droppedLines += handOff_->takeDropped();
     if (bus_) {
         status.closedClients += bus_->takeEvictedClients();
+        status.refusedPeers += bus_->takeRefusedPeers();
     }
     status.evictedSessions += aggregator_->takeEvictedSessions();
 }

@@ -49,7 +49,7 @@ public:
     // FloodmarkFeed::aggregatorTickInterval) or reads the followed owner's reading. Gives the
     // impulse to show, if any.
     std::optional<ImpulseKind> advance(double now);
-    // Counts what the bounds dropped into the status object.
+    // Counts what the bounds dropped, and the peers refused, into the status object.
     void reportDropped(SaverStatus& status);
 
     bool ownsBus() const { return ownsBus_; }

@@ -85,6 +85,10 @@ long long LiveBus::takeEvictedClients() {
     return core_->evictedClients.exchange(0);
 }
 
+long long LiveBus::takeRefusedPeers() {
+    return core_->refusedPeers.exchange(0);
+}
+
 bool LiveBus::somethingListens(const std::string& path) {
     if (!Core::addressOf(path)) {
         return false;

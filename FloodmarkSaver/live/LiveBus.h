@@ -11,7 +11,7 @@
 namespace floodmark {
 
 // The local server on which agent hooks deliver signal lines: one Unix-domain stream socket,
-// any number of clients of this user, one line per JSON object. The bus runs on a thread of its
+// any number of clients of this user or root, one line per JSON object. The bus runs on a thread of its
 // own, its serial queue: every callback is made there, in line order.
 class LiveBus {
 public:
@@ -52,6 +52,8 @@ public:
     static std::size_t clientBoundFor(std::size_t descriptorLimit, std::size_t openDescriptors);
     // Clients closed to keep the bounds since the last call; any thread.
     long long takeEvictedClients();
+    // Peers of other users closed unheard since the last call; any thread.
+    long long takeRefusedPeers();
 
     static bool somethingListens(const std::string& path);
     // Queue threads this process has started, for diagnostics and tests.

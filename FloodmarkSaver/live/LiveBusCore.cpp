@@ -22,12 +22,13 @@ using Protocol = asio::local::stream_protocol;
 constexpr auto acceptBackoff = std::chrono::milliseconds(100);
 
 // Other local users may reach the socket through a readable home directory; only this user's
-// agents are heard.
-bool peerIsThisUser(int descriptor) {
+// agents are heard, and root's (a container's hooks as a rootful Docker runs them): root can
+// read and write all that the user owns already, so hearing it opens nothing.
+bool peerIsHeard(int descriptor) {
     ucred credentials{};
     socklen_t length = sizeof credentials;
     return getsockopt(descriptor, SOL_SOCKET, SO_PEERCRED, &credentials, &length) == 0 &&
-           credentials.uid == geteuid();
+           (credentials.uid == geteuid() || credentials.uid == 0);
 }
 
 bool sameFile(const struct stat& a, const struct stat& b) {
@@ -127,12 +128,14 @@ void LiveBus::Core::acceptNext() {
             });
             return;
         }
-        if (peerIsThisUser(socket.native_handle())) {
+        if (peerIsHeard(socket.native_handle())) {
             self->makeRoomForClient();
             auto id = self->nextClientId++;
             auto client = std::make_shared<Client>(std::move(socket));
             self->clients.emplace(id, client);
             self->readNext(id, std::move(client));
+        } else {
+            ++self->refusedPeers;
         }
         self->acceptNext();
     });

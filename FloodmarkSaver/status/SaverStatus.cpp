@@ -160,6 +160,7 @@ nlohmann::json SaverStatus::toJson(double now) const {
         {"droppedLines", droppedLines},
         {"closedClients", closedClients},
         {"evictedSessions", evictedSessions},
+        {"refusedPeers", refusedPeers},
         {"version", FLOODMARK_VERSION},
     };
     putStampIfPresent(object, "bindRefusedAt", bindRefusedAt);

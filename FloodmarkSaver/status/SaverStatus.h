@@ -78,6 +78,8 @@ public:
     std::int64_t droppedLines = 0;
     std::int64_t closedClients = 0;
     std::int64_t evictedSessions = 0;
+    // Peers on the socket of a user other than this one and root, closed unheard.
+    std::int64_t refusedPeers = 0;
     // Why a view draws with Cairo rather than on the GPU, when one does.
     std::optional<std::string> cairoReason;
 

@@ -215,6 +215,11 @@ std::string StatusReport::toText(double now) const {
         out += ", replayed " + std::to_string(count(status, "replayed")) + ", unknown events " +
                std::to_string(count(status, "unknownEvents")) + ", GPU fall-backs " +
                std::to_string(count(status, "metalFallbacks")) + "\n";
+        // Hooks of another user (a container's, mapped to some other id) raise no water.
+        if (auto refused = count(status, "refusedPeers"); refused > 0) {
+            out += "  refused connections of other users: " + std::to_string(refused) +
+                   " (only this user's and root's hooks are heard)\n";
+        }
     }
     if (unlisted > 0) {
         out += std::to_string(unlisted) + " more status files not shown\n";

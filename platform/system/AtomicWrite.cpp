@@ -1,6 +1,7 @@
 #include "platform/system/AtomicWrite.h"
 
 #include "platform/system/Files.h"
+#include "platform/system/FolderOwner.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -149,7 +150,7 @@ bool writeFileAtomicallyAt(int directory, const std::string& name, std::string_v
     if (descriptor < 0) {
         return false;
     }
-    bool written = writeAll(descriptor, bytes) &&
+    bool written = giveToFolderOwner(descriptor, directory) && writeAll(descriptor, bytes) &&
                    fchmod(descriptor, static_cast<mode_t>(mode)) == 0 &&
                    (!durable || fsync(descriptor) == 0);
     written = close(descriptor) == 0 && written;

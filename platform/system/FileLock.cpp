@@ -1,5 +1,7 @@
 #include "platform/system/FileLock.h"
 
+#include "platform/system/FolderOwner.h"
+
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
@@ -8,7 +10,12 @@ namespace floodmark {
 
 FileLock::FileLock(const std::string& path) {
     descriptor_ = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
-    held_ = descriptor_ >= 0 && flock(descriptor_, LOCK_EX | LOCK_NB) == 0;
+    if (descriptor_ < 0) {
+        return;
+    }
+    // A lock file left to root would shut the folder's owner out of it for good.
+    giveToOwnerOfFolderAt(descriptor_, path);
+    held_ = flock(descriptor_, LOCK_EX | LOCK_NB) == 0;
 }
 
 FileLock::~FileLock() {

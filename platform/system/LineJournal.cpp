@@ -1,6 +1,7 @@
 #include "platform/system/LineJournal.h"
 
 #include "platform/system/Files.h"
+#include "platform/system/FolderOwner.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -114,6 +115,8 @@ bool appendToJournal(const std::string& path, std::string_view line, std::size_t
         if (descriptor < 0) {
             return false;
         }
+        // A root hook's journal must stay the folder owner's to fold and to take.
+        giveToOwnerOfFolderAt(descriptor, path);
         Append outcome = appendTo(descriptor, path, line, maxBytes);
         close(descriptor);
         if (outcome != Append::again) {

@@ -33,7 +33,8 @@ TEST(StatusReport, JudgesEachProcessFile) {
         live,
         R"({"mode":"live","ownsBus":true,"socketPath":"/h/.tolvera/live.sock",)"
         R"("saverViews":2,"previewViews":0,"signals":12,"lastSignalEvent":"tool_call",)"
-        R"("replayed":3,"unknownEvents":1,"metalFallbacks":0,"updatedAt":"2026-12-09T22:59:58.500Z"})");
+        R"("replayed":3,"unknownEvents":1,"metalFallbacks":0,"refusedPeers":2,)"
+        R"("updatedAt":"2026-12-09T22:59:58.500Z"})");
     write(silent, R"({"mode":"ambient","ownsBus":false,"updatedAt":"2026-12-09T22:59:55.000Z"})");
     write(gone, R"({"mode":"live","ownsBus":true,"updatedAt":"2026-12-09T22:59:59.000Z"})");
     write(1, "{not json");
@@ -57,9 +58,13 @@ TEST(StatusReport, JudgesEachProcessFile) {
     EXPECT_NE(text.find("pid " + std::to_string(live) +
                         ": running, updated 1.5 s ago\n  mode live, owns the socket "
                         "/h/.tolvera/live.sock\n  views: 2 saver, 0 preview\n  signals 12 (last "
-                        "tool_call), replayed 3, unknown events 1, GPU fall-backs 0\n"),
+                        "tool_call), replayed 3, unknown events 1, GPU fall-backs 0\n  refused "
+                        "connections of other users: 2 (only this user's and root's hooks are "
+                        "heard)\n"),
               std::string::npos)
         << text;
+    // Only a count above 0 earns the line.
+    EXPECT_EQ(text.find("refused"), text.rfind("refused")) << text;
     EXPECT_NE(text.find("pid 1: unreadable status file"), std::string::npos) << text;
 
     auto json = report.toJson();
