@@ -8,15 +8,12 @@ namespace {
 
 using Payload = nlohmann::json;
 
-std::optional<std::string> sessionOf(const Call& call) {
+// The session the payload names.
+std::optional<std::string> namedSession(const Call& call) {
     const Payload& payload = call.payload;
     switch (call.agent) {
-        case Agent::copilotCli:  // older builds name no session: the agent process is one
-            if (auto session = textAt(payload, "sessionId"))
-                return session;
-            if (call.agentPid)
-                return "pid:" + std::to_string(*call.agentPid);
-            return std::nullopt;
+        case Agent::copilotCli:
+            return textAt(payload, "sessionId");
         case Agent::cursor:
             if (auto conversation = textAt(payload, "conversation_id"))
                 return conversation;
@@ -89,15 +86,24 @@ std::optional<nlohmann::json> lineFor(const Call& call) {
         event = textAt(call.payload, "hook_event_name").value_or("");
     }
     auto meaning = meaningOf(call.agent, event, call.payload, call.now);
-    auto session = sessionOf(call);
+    auto session = namedSession(call);
+    // The saver keys a stream by the pid where one is sent. The agent's process stands for the
+    // session only where the payload names none (Copilot CLI before 1.0.15): one process may
+    // hold many sessions (Codex's app-server daemon, Cursor's windows), and a SessionEnd that
+    // runs after the agent exited finds another process among its ancestors.
+    std::optional<std::int64_t> pid;
+    if (!session && call.agent == Agent::copilotCli && call.agentPid) {
+        session = "pid:" + std::to_string(*call.agentPid);
+        pid = call.agentPid;
+    }
     if (!meaning || !session || session->empty()) {
         return std::nullopt;
     }
     nlohmann::json line{{"event", meaning->event}, {"session", *session}};
     if (meaning->event != "ping") {
         line["tool"] = idOf(call.agent);
-        if (call.agentPid)
-            line["pid"] = *call.agentPid;
+        if (pid)
+            line["pid"] = *pid;
         if (meaning->sizeBucket)
             line["sizeBucket"] = *meaning->sizeBucket;
         if (meaning->backgroundTasks)

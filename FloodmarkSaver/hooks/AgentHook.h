@@ -37,6 +37,7 @@ struct Call {
     // The hook event, where the agent does not name it in the payload (Copilot CLI's hooks
     // are told it on their command line); empty to read it from the payload.
     std::string event;
+    // The agent's process: it stands for the session where the payload names none.
     std::optional<std::int64_t> agentPid;
     // When the hook runs, seconds since 1970: a reset time given without a day follows it.
     double now = 0;

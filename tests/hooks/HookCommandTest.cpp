@@ -86,8 +86,10 @@ TEST(HookCommand, NeverGetsInTheAgentsWay) {
     EXPECT_EQ(held[1].signal.session, "gem-77");
 }
 
-// The hook speaks for the agent process that ran it through a shell: here, this test.
-TEST(HookCommand, DeliversToTheSaverForTheAgentProcess) {
+// A payload that names its session keys the stream by it; one that names none (Copilot CLI
+// before 1.0.15) is spoken for by the agent process that ran the hook through a shell: here,
+// this test.
+TEST(HookCommand, DeliversToTheSaverForTheSessionOrElseTheAgentProcess) {
     TempDirectory home;
     fixtures::LocalListener saver(socketOf(home));
     auto run = runFloodmark("hook --from claude-code < " + fixture("claude-code-prompt-m.json"),
@@ -97,8 +99,13 @@ TEST(HookCommand, DeliversToTheSaverForTheAgentProcess) {
     EXPECT_EQ(line, nlohmann::json({{"event", "prompt_submitted"},
                                     {"tool", "claude-code"},
                                     {"session", "c0ffee-1"},
-                                    {"sizeBucket", "m"},
-                                    {"pid", getpid()}}));
+                                    {"sizeBucket", "m"}}));
+    run = runFloodmark("hook --from copilot-cli --event postToolUse < " +
+                           fixture("copilot-cli-post-tool-failure-old.json"),
+                       home.path());
+    line = nlohmann::json::parse(saver.firstLine(), nullptr, false);
+    EXPECT_EQ(line.value("pid", 0), getpid());
+    EXPECT_EQ(line.value("session", ""), "pid:" + std::to_string(getpid()));
     // Codex's legacy notify passes the payload as an argument.
     run = runFloodmark("hook --from codex \"$(cat " + fixture("codex-notify.json") + ")\"",
                        home.path());
