@@ -123,8 +123,13 @@ std::optional<Meaning> geminiCli(std::string_view event, const Payload& payload)
             return Meaning{"tool_failure"};
         return std::nullopt;
     }
-    if (event == "PreCompress")
-        return Meaning{"compaction"};
+    // Gemini fires an automatic PreCompress before every model request and only then checks
+    // whether the history needs compressing: only the user's /compress is sure to compact.
+    if (event == "PreCompress") {
+        if (textAt(payload, "trigger") == "manual")
+            return Meaning{"compaction"};
+        return std::nullopt;
+    }
     if (event == "AfterAgent" || event == "SessionEnd")
         return Meaning{"stop"};
     if (event == "Notification")

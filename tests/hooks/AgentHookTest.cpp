@@ -94,7 +94,8 @@ TEST(AgentHook, MapsEachAgentsRealPayloads) {
         {Agent::geminiCli, "gemini-cli-after-tool-ok.json", "", ""},
         {Agent::geminiCli, "gemini-cli-after-tool-error.json", "",
          R"({"event":"tool_failure","tool":"gemini-cli","session":"gem-77"})"},
-        {Agent::geminiCli, "gemini-cli-pre-compress.json", "",
+        {Agent::geminiCli, "gemini-cli-pre-compress.json", "", ""},  // before every request
+        {Agent::geminiCli, "gemini-cli-pre-compress-manual.json", "",
          R"({"event":"compaction","tool":"gemini-cli","session":"gem-77"})"},
         {Agent::geminiCli, "gemini-cli-notification.json", "",
          R"({"event":"awaiting","tool":"gemini-cli","session":"gem-77"})"},
