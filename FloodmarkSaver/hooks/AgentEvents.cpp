@@ -2,8 +2,7 @@
 
 #include "FloodmarkSaver/common/JsonValue.h"
 #include "FloodmarkSaver/hooks/RateLimitReset.h"
-
-#include <cctype>
+#include "FloodmarkSaver/hooks/ToolResults.h"
 
 namespace floodmark::AgentHook {
 
@@ -163,23 +162,19 @@ std::optional<Meaning> cursor(std::string_view event, const Payload& payload) {
     return std::nullopt;
 }
 
-// A recoverable error is retried or reported to the model: the session goes on.
+// A rate limit halts the session even where Copilot calls it recoverable (it retries later,
+// and the next event of the session lifts the halt). Another recoverable error is retried or
+// reported to the model: the session goes on.
 std::optional<Meaning> copilotError(const Payload& payload) {
     auto context = textAt(payload, "errorContext").value_or("");
+    if (context == "model_call" && ToolResults::copilotRateLimit(payload))
+        return Meaning{"halted", std::nullopt, std::nullopt, "rate_limit"};
     if (isTrue(member(payload, "recoverable"))) {
         if (context == "tool_execution")
             return Meaning{"tool_failure"};
         return std::nullopt;
     }
-    std::string error = textAt(payload, "error").value_or("");
-    for (char& c : error)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    bool rateLimit =
-        context == "model_call" &&
-        (error.find("rate limit") != std::string::npos ||
-         error.find("rate_limit") != std::string::npos || error.find("429") != std::string::npos ||
-         error.find("too many requests") != std::string::npos);
-    return Meaning{"halted", std::nullopt, std::nullopt, rateLimit ? "rate_limit" : "error"};
+    return Meaning{"halted", std::nullopt, std::nullopt, "error"};
 }
 
 std::optional<Meaning> copilotCli(std::string_view event, const Payload& payload) {

@@ -141,6 +141,8 @@ TEST(AgentHook, MapsEachAgentsRealPayloads) {
          R"({"event":"tool_failure","tool":"copilot-cli","session":"7f3a-copilot"})"},
         {Agent::copilotCli, "copilot-cli-error-rate-limit.json", "errorOccurred",
          R"({"event":"halted","tool":"copilot-cli","session":"7f3a-copilot","errorKind":"rate_limit"})"},
+        {Agent::copilotCli, "copilot-cli-error-rate-limit-old.json", "errorOccurred",
+         R"({"event":"halted","tool":"copilot-cli","session":"7f3a-copilot","errorKind":"rate_limit"})"},
         {Agent::copilotCli, "copilot-cli-error.json", "errorOccurred",
          R"({"event":"halted","tool":"copilot-cli","session":"7f3a-copilot","errorKind":"error"})"},
         // The event must come from somewhere: Copilot CLI's payloads never name it.
