@@ -24,12 +24,6 @@ bool isTrue(const Payload* value) {
     return value != nullptr && value->is_boolean() && *value;
 }
 
-// Something there and not null, false or empty: an error report.
-bool isPresent(const Payload* value) {
-    return value != nullptr && !value->is_null() && !(value->is_boolean() && !*value) &&
-           !(value->is_string() && value->get_ref<const std::string&>().empty());
-}
-
 // Claude Code writes the reset time only into the text it shows; its raw API error
 // (`error_details`, a string) is read too, in case a later version carries it there.
 std::optional<double> resetTime(const Payload& payload, double now) {
@@ -50,9 +44,20 @@ bool waitsOnUser(std::string_view kind) {
            kind == "agent_needs_input";
 }
 
+// Claude Code tells itself, as a prompt, that a background task it started has ended: the agent
+// takes up its own work again, the user asked nothing.
+bool isTaskNotification(const Payload& payload) {
+    auto text = textAt(payload, "prompt").value_or("");
+    auto start = text.find_first_not_of(" \t\r\n");
+    return start != std::string::npos && text.compare(start, 19, "<task-notification>") == 0;
+}
+
 std::optional<Meaning> claudeCode(std::string_view event, const Payload& payload, double now) {
-    if (event == "UserPromptSubmit")
+    if (event == "UserPromptSubmit") {
+        if (isTaskNotification(payload))
+            return Meaning{"tool_call"};
         return prompt(payload, "prompt");
+    }
     if (event == "PreToolUse")
         return Meaning{"tool_call"};
     if (event == "PostToolUseFailure") {
@@ -118,7 +123,7 @@ std::optional<Meaning> geminiCli(std::string_view event, const Payload& payload)
         return Meaning{"tool_call"};
     if (event == "AfterTool") {
         const Payload* response = member(payload, "tool_response");
-        if (response && isPresent(member(*response, "error")))
+        if (response && ToolResults::geminiToolFailed(*response))
             return Meaning{"tool_failure"};
         return std::nullopt;
     }
@@ -186,7 +191,7 @@ std::optional<Meaning> copilotCli(std::string_view event, const Payload& payload
         return Meaning{"tool_failure"};
     if (event == "postToolUse") {  // before 1.0.15 failures came here too
         const Payload* result = member(payload, "toolResult");
-        if (result && textAt(*result, "resultType") == "failure")
+        if (result && ToolResults::copilotToolFailed(*result))
             return Meaning{"tool_failure"};
         return std::nullopt;
     }
