@@ -58,7 +58,9 @@ std::optional<Meaning> claudeCode(std::string_view event, const Payload& payload
             return Meaning{"tool_call"};
         return prompt(payload, "prompt");
     }
-    if (event == "PreToolUse")
+    // A tool call counts when it has run, so that it ends a wait for the user's permission;
+    // settings written before PostToolUse was installed tell it by PreToolUse alone.
+    if (event == "PostToolUse" || event == "PreToolUse")
         return Meaning{"tool_call"};
     if (event == "PostToolUseFailure") {
         if (isTrue(member(payload, "is_interrupt")))
@@ -102,7 +104,8 @@ std::optional<Meaning> codex(std::string_view event, const Payload& payload) {
         return Meaning{"stop"};
     if (event == "UserPromptSubmit")
         return prompt(payload, "prompt");
-    if (event == "PreToolUse")
+    // As for Claude Code: PostToolUse ends a wait for approval, older settings run PreToolUse.
+    if (event == "PostToolUse" || event == "PreToolUse")
         return Meaning{"tool_call"};
     if (event == "PreCompact")
         return Meaning{"compaction"};
@@ -119,13 +122,13 @@ std::optional<Meaning> codex(std::string_view event, const Payload& payload) {
 std::optional<Meaning> geminiCli(std::string_view event, const Payload& payload) {
     if (event == "BeforeAgent")
         return prompt(payload, "prompt");
-    if (event == "BeforeTool")
-        return Meaning{"tool_call"};
+    // A tool call counts when it has run (after any approval, so that it ends the wait);
+    // every settings file that runs BeforeTool runs AfterTool too.
     if (event == "AfterTool") {
         const Payload* response = member(payload, "tool_response");
         if (response && ToolResults::geminiToolFailed(*response))
             return Meaning{"tool_failure"};
-        return std::nullopt;
+        return Meaning{"tool_call"};
     }
     // Gemini fires an automatic PreCompress before every model request and only then checks
     // whether the history needs compressing: only the user's /compress is sure to compact.
@@ -185,15 +188,15 @@ std::optional<Meaning> copilotError(const Payload& payload) {
 std::optional<Meaning> copilotCli(std::string_view event, const Payload& payload) {
     if (event == "userPromptSubmitted")
         return prompt(payload, "prompt");
-    if (event == "preToolUse")
-        return Meaning{"tool_call"};
+    // A tool call counts when it has run, after any approval, so that it ends the wait
+    // (failures come as postToolUseFailure since 1.0.15, as postToolUse before).
     if (event == "postToolUseFailure")
         return Meaning{"tool_failure"};
-    if (event == "postToolUse") {  // before 1.0.15 failures came here too
+    if (event == "postToolUse") {
         const Payload* result = member(payload, "toolResult");
         if (result && ToolResults::copilotToolFailed(*result))
             return Meaning{"tool_failure"};
-        return std::nullopt;
+        return Meaning{"tool_call"};
     }
     if (event == "agentStop" || event == "sessionEnd")
         return Meaning{"stop"};

@@ -44,8 +44,8 @@ struct Call {
 };
 
 // The line (a JSON object as on the socket) that one hook call means; none for an event that
-// changes nothing or a payload that is not the agent's. A tool call is told by its Pre event
-// only, so that it counts once.
+// changes nothing or a payload that is not the agent's. A tool call is told once, by the event
+// after it has run, which also ends any wait for the user's approval.
 std::optional<nlohmann::json> lineFor(const Call& call);
 
 }  // namespace AgentHook

@@ -17,27 +17,29 @@ bool layoutIsGrouped(Agent agent) {
     return agent == Agent::claudeCode || agent == Agent::codex || agent == Agent::geminiCli;
 }
 
+// A tool call is heard after it has run (PostToolUse and its kin): that event also ends a
+// wait for the user's approval, which the Pre event comes before.
 std::vector<std::string> eventsOf(Agent agent) {
     switch (agent) {
         case Agent::claudeCode:
-            return {"SessionStart", "UserPromptSubmit", "PreToolUse",        "PostToolUseFailure",
+            return {"SessionStart", "UserPromptSubmit", "PostToolUse",       "PostToolUseFailure",
                     "PreCompact",   "Notification",     "PermissionRequest", "Stop",
                     "StopFailure",  "Interrupt",        "SessionEnd"};
         case Agent::codex:
-            return {"SessionStart", "UserPromptSubmit",  "PreToolUse",
+            return {"SessionStart", "UserPromptSubmit",  "PostToolUse",
                     "PreCompact",   "PermissionRequest", "Stop",
                     "Interrupt",    "SessionEnd"};
         case Agent::geminiCli:
-            return {"SessionStart", "BeforeAgent",  "BeforeTool", "AfterTool",
-                    "PreCompress",  "Notification", "AfterAgent", "SessionEnd"};
+            return {"SessionStart", "BeforeAgent",  "AfterTool",  "PreCompress",
+                    "Notification", "AfterAgent",   "SessionEnd"};
         case Agent::cursor:
             // Cursor refuses a whole hooks file naming an event it does not know: only those
             // every Cursor with hooks (1.7 on) knows.
             return {"beforeSubmitPrompt", "afterFileEdit", "stop"};
         case Agent::copilotCli:
-            return {"sessionStart", "userPromptSubmitted", "preToolUse",
-                    "postToolUse",  "postToolUseFailure",  "notification",
-                    "agentStop",    "errorOccurred",       "sessionEnd"};
+            return {"sessionStart",       "userPromptSubmitted", "postToolUse",
+                    "postToolUseFailure", "notification",        "agentStop",
+                    "errorOccurred",      "sessionEnd"};
     }
     return {};
 }

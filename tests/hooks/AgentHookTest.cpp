@@ -1,5 +1,7 @@
 #include "FloodmarkSaver/hooks/AgentHook.h"
+#include "FloodmarkSaver/hooks/HookConfig.h"
 #include "FloodmarkSaver/hooks/RateLimitReset.h"
+#include "FloodmarkSaver/live/LiveDemandAggregator.h"
 #include "FloodmarkSaver/live/LiveSignal.h"
 #include "support/TempDirectory.h"
 
@@ -38,9 +40,11 @@ TEST(AgentHook, MapsEachAgentsRealPayloads) {
          R"({"event":"prompt_submitted","tool":"claude-code","session":"c0ffee-1","sizeBucket":"m"})"},
         {Agent::claudeCode, "claude-code-task-notification.json", "",
          R"({"event":"tool_call","tool":"claude-code","session":"c0ffee-1"})"},
+        {Agent::claudeCode, "claude-code-post-tool-use.json", "",
+         R"({"event":"tool_call","tool":"claude-code","session":"c0ffee-1"})"},
+        // Settings written before PostToolUse was installed tell the call by PreToolUse.
         {Agent::claudeCode, "claude-code-pre-tool-use.json", "",
          R"({"event":"tool_call","tool":"claude-code","session":"c0ffee-1"})"},
-        {Agent::claudeCode, "claude-code-post-tool-use.json", "", ""},
         {Agent::claudeCode, "claude-code-tool-failure.json", "",
          R"({"event":"tool_failure","tool":"claude-code","session":"c0ffee-1"})"},
         {Agent::claudeCode, "claude-code-tool-interrupted.json", "", ""},
@@ -75,6 +79,8 @@ TEST(AgentHook, MapsEachAgentsRealPayloads) {
          R"({"event":"ping","session":"019a-codex"})"},
         {Agent::codex, "codex-prompt-l.json", "",
          R"({"event":"prompt_submitted","tool":"codex","session":"019a-codex","sizeBucket":"l"})"},
+        {Agent::codex, "codex-post-tool-use.json", "",
+         R"({"event":"tool_call","tool":"codex","session":"019a-codex"})"},
         {Agent::codex, "codex-pre-tool-use.json", "",
          R"({"event":"tool_call","tool":"codex","session":"019a-codex"})"},
         {Agent::codex, "codex-permission-request.json", "",
@@ -93,9 +99,9 @@ TEST(AgentHook, MapsEachAgentsRealPayloads) {
          R"({"event":"ping","session":"gem-77"})"},
         {Agent::geminiCli, "gemini-cli-before-agent-xl.json", "",
          R"({"event":"prompt_submitted","tool":"gemini-cli","session":"gem-77","sizeBucket":"xl"})"},
-        {Agent::geminiCli, "gemini-cli-before-tool.json", "",
+        {Agent::geminiCli, "gemini-cli-before-tool.json", "", ""},  // AfterTool tells it
+        {Agent::geminiCli, "gemini-cli-after-tool-ok.json", "",
          R"({"event":"tool_call","tool":"gemini-cli","session":"gem-77"})"},
-        {Agent::geminiCli, "gemini-cli-after-tool-ok.json", "", ""},
         {Agent::geminiCli, "gemini-cli-after-tool-error.json", "",
          R"({"event":"tool_failure","tool":"gemini-cli","session":"gem-77"})"},
         {Agent::geminiCli, "gemini-cli-after-tool-exit-2.json", "",
@@ -129,9 +135,9 @@ TEST(AgentHook, MapsEachAgentsRealPayloads) {
          R"({"event":"ping","session":"7f3a-copilot"})"},
         {Agent::copilotCli, "copilot-cli-user-prompt.json", "userPromptSubmitted",
          R"({"event":"prompt_submitted","tool":"copilot-cli","session":"7f3a-copilot","sizeBucket":"s"})"},
-        {Agent::copilotCli, "copilot-cli-pre-tool-use.json", "preToolUse",
+        {Agent::copilotCli, "copilot-cli-pre-tool-use.json", "preToolUse", ""},
+        {Agent::copilotCli, "copilot-cli-post-tool-success.json", "postToolUse",
          R"({"event":"tool_call","tool":"copilot-cli","session":"7f3a-copilot"})"},
-        {Agent::copilotCli, "copilot-cli-post-tool-success.json", "postToolUse", ""},
         {Agent::copilotCli, "copilot-cli-post-tool-exit-2.json", "postToolUse",
          R"({"event":"tool_failure","tool":"copilot-cli","session":"7f3a-copilot"})"},
         {Agent::copilotCli, "copilot-cli-post-tool-use-failure.json", "postToolUseFailure",
@@ -169,6 +175,71 @@ TEST(AgentHook, MapsEachAgentsRealPayloads) {
             ASSERT_TRUE(line.has_value());
             EXPECT_EQ(*line, nlohmann::json::parse(hookCase.expected));
         }
+    }
+}
+
+struct TurnStep {
+    const char* fixture;
+    const char* event;  // given on the command line; empty when the payload names it
+    int awaiting;       // how many the saver then counts as waiting on the user
+};
+
+struct ApprovedTurn {
+    Agent agent;
+    std::vector<TurnStep> steps;
+};
+
+// A turn whose tool waits for the user's approval, through the hooks each agent is installed
+// with and on to the saver: the wait ends with the first event after the answer, and the tool
+// call counts once.
+TEST(AgentHook, AnAnsweredApprovalEndsTheWaitAndTheToolCountsOnce) {
+    const ApprovedTurn turns[] = {
+        {Agent::claudeCode,
+         {{"claude-code-prompt-m.json", "", 0},
+          {"claude-code-pre-tool-use.json", "", 0},
+          {"claude-code-permission-request.json", "", 1},
+          {"claude-code-notification-permission.json", "", 1},
+          {"claude-code-post-tool-use.json", "", 0}}},
+        {Agent::codex,
+         {{"codex-prompt-l.json", "", 0},
+          {"codex-pre-tool-use.json", "", 0},
+          {"codex-permission-request.json", "", 1},
+          {"codex-post-tool-use.json", "", 0}}},
+        {Agent::geminiCli,
+         {{"gemini-cli-before-agent-xl.json", "", 0},
+          {"gemini-cli-before-tool.json", "", 0},
+          {"gemini-cli-notification.json", "", 1},
+          {"gemini-cli-after-tool-ok.json", "", 0}}},
+        {Agent::copilotCli,
+         {{"copilot-cli-user-prompt.json", "userPromptSubmitted", 0},
+          {"copilot-cli-pre-tool-use.json", "preToolUse", 0},
+          {"copilot-cli-notification-permission.json", "notification", 1},
+          {"copilot-cli-post-tool-success.json", "postToolUse", 0}}},
+    };
+    for (const auto& turn : turns) {
+        SCOPED_TRACE(std::string(AgentHook::idOf(turn.agent)));
+        const auto installed = HookConfig::settings(turn.agent)["hooks"];
+        LiveDemandAggregator saver;
+        double now = 1796846400;
+        int toolCalls = 0;
+        for (const auto& step : turn.steps) {
+            SCOPED_TRACE(step.fixture);
+            auto body = payload(step.fixture);
+            std::string event = *step.event ? step.event : body.value("hook_event_name", "");
+            if (!installed.contains(event)) {
+                continue;  // not run
+            }
+            auto line = AgentHook::lineFor({turn.agent, body, step.event, 4242, now});
+            if (line) {
+                auto signal = LiveSignal::tryParse(line->dump());
+                ASSERT_TRUE(signal.has_value());
+                toolCalls += signal->event == LiveEvent::toolCall;
+                saver.ingest(*signal, now);
+            }
+            EXPECT_EQ(saver.tick(now, 0.25).awaiting, step.awaiting);
+            now += 1;
+        }
+        EXPECT_EQ(toolCalls, 1);
     }
 }
 
