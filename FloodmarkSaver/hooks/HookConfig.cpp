@@ -44,15 +44,24 @@ std::vector<std::string> eventsOf(Agent agent) {
     return {};
 }
 
+// Claude Code kills the asynchronous hooks still running when `claude -p` exits: the events
+// that end a turn or a session run synchronously (the hook takes a few milliseconds).
+bool endsTurn(const std::string& event) {
+    return event == "Stop" || event == "StopFailure" || event == "Interrupt" ||
+           event == "SessionEnd";
+}
+
 // One hook entry in the agent's own terms, its time-out included.
 Json hookEntry(Agent agent, const std::string& event) {
-    std::string command = guardedCommand(agent, event);
+    std::string command = guardedCommand(agent, agent == Agent::copilotCli ? event : "");
     switch (agent) {
-        case Agent::claudeCode:  // asynchronous: never holds the agent up
-            return {{"type", "command"},
-                    {"command", command},
-                    {"timeout", timeoutSeconds},
-                    {"async", true}};
+        case Agent::claudeCode: {
+            Json entry{{"type", "command"}, {"command", command}, {"timeout", timeoutSeconds}};
+            if (!endsTurn(event)) {
+                entry["async"] = true;  // never holds the agent up
+            }
+            return entry;
+        }
         case Agent::codex:
             return {{"type", "command"}, {"command", command}, {"timeout", timeoutSeconds}};
         case Agent::geminiCli:  // milliseconds
@@ -147,7 +156,7 @@ Json installed(Agent agent, Json existing) {
     }
     Json& hooks = existing["hooks"];
     for (const auto& event : eventsOf(agent)) {
-        Json entry = hookEntry(agent, agent == Agent::copilotCli ? event : "");
+        Json entry = hookEntry(agent, event);
         if (layoutIsGrouped(agent)) {
             entry = Json{{"matcher", ""}, {"hooks", Json::array({entry})}};
         }

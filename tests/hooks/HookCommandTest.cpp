@@ -1,3 +1,4 @@
+#include "FloodmarkSaver/hooks/HookConfig.h"
 #include "FloodmarkSaver/live/SaverReplay.h"
 #include "platform/kit/Time.h"
 #include "support/LocalListener.h"
@@ -111,6 +112,43 @@ TEST(HookCommand, DeliversToTheSaverForTheSessionOrElseTheAgentProcess) {
                        home.path());
     EXPECT_EQ(nlohmann::json::parse(saver.firstLine(), nullptr, false).value("session", ""),
               "019a-thread");
+}
+
+struct HookRun {
+    Agent agent;
+    const char* event;
+    int timeout;  // in the agent's unit
+    bool async;
+};
+
+// Each hook as its agent is told to run it: Claude Code's ends of a turn or session run
+// synchronously (`claude -p` kills asynchronous hooks at its exit), and every time-out is one
+// the agent takes.
+TEST(HookCommand, EachAgentRunsItsHooksAsItAllows) {
+    const HookRun runs[] = {
+        {Agent::claudeCode, "UserPromptSubmit", 5, true},
+        {Agent::claudeCode, "PostToolUse", 5, true},
+        {Agent::claudeCode, "Notification", 5, true},
+        {Agent::claudeCode, "Stop", 5, false},
+        {Agent::claudeCode, "StopFailure", 5, false},
+        {Agent::claudeCode, "Interrupt", 5, false},
+        {Agent::claudeCode, "SessionEnd", 5, false},
+        {Agent::codex, "PostToolUse", 5, false},
+        {Agent::codex, "Stop", 5, false},
+        {Agent::codex, "Interrupt", 5, false},
+        {Agent::codex, "SessionEnd", 5, false},
+        {Agent::geminiCli, "SessionEnd", 5000, false},
+        {Agent::copilotCli, "sessionEnd", 5, false},
+    };
+    for (const auto& run : runs) {
+        SCOPED_TRACE(std::string(AgentHook::idOf(run.agent)) + " " + run.event);
+        const auto settings = HookConfig::settings(run.agent);
+        ASSERT_TRUE(settings["hooks"].contains(run.event));
+        const auto& item = settings["hooks"][run.event][0];
+        const auto& hook = item.contains("hooks") ? item["hooks"][0] : item;
+        EXPECT_EQ(hook.value("timeout", hook.value("timeoutSec", 0)), run.timeout);
+        EXPECT_EQ(hook.value("async", false), run.async);
+    }
 }
 
 // A saver that never accepts does not hold the agent up: the signal is held for later.
