@@ -51,28 +51,37 @@ bool endsTurn(const std::string& event) {
            event == "SessionEnd";
 }
 
+// Codex clamps the SessionEnd and Interrupt hooks to 3 s and warns on every start otherwise.
+int timeoutFor(Agent agent, const std::string& event) {
+    if (agent == Agent::codex && (event == "SessionEnd" || event == "Interrupt")) {
+        return 3;
+    }
+    return timeoutSeconds;
+}
+
 // One hook entry in the agent's own terms, its time-out included.
 Json hookEntry(Agent agent, const std::string& event) {
     std::string command = guardedCommand(agent, agent == Agent::copilotCli ? event : "");
+    int timeout = timeoutFor(agent, event);
     switch (agent) {
         case Agent::claudeCode: {
-            Json entry{{"type", "command"}, {"command", command}, {"timeout", timeoutSeconds}};
+            Json entry{{"type", "command"}, {"command", command}, {"timeout", timeout}};
             if (!endsTurn(event)) {
                 entry["async"] = true;  // never holds the agent up
             }
             return entry;
         }
         case Agent::codex:
-            return {{"type", "command"}, {"command", command}, {"timeout", timeoutSeconds}};
+            return {{"type", "command"}, {"command", command}, {"timeout", timeout}};
         case Agent::geminiCli:  // milliseconds
             return {{"name", "floodmark"},
                     {"type", "command"},
                     {"command", command},
-                    {"timeout", timeoutSeconds * 1000}};
+                    {"timeout", timeout * 1000}};
         case Agent::cursor:
-            return {{"command", command}, {"timeout", timeoutSeconds}};
+            return {{"command", command}, {"timeout", timeout}};
         case Agent::copilotCli:
-            return {{"type", "command"}, {"bash", command}, {"timeoutSec", timeoutSeconds}};
+            return {{"type", "command"}, {"bash", command}, {"timeoutSec", timeout}};
     }
     return Json::object();
 }

@@ -123,7 +123,7 @@ struct HookRun {
 
 // Each hook as its agent is told to run it: Claude Code's ends of a turn or session run
 // synchronously (`claude -p` kills asynchronous hooks at its exit), and every time-out is one
-// the agent takes.
+// the agent takes without a warning (Codex clamps SessionEnd and Interrupt to 3 s).
 TEST(HookCommand, EachAgentRunsItsHooksAsItAllows) {
     const HookRun runs[] = {
         {Agent::claudeCode, "UserPromptSubmit", 5, true},
@@ -135,8 +135,8 @@ TEST(HookCommand, EachAgentRunsItsHooksAsItAllows) {
         {Agent::claudeCode, "SessionEnd", 5, false},
         {Agent::codex, "PostToolUse", 5, false},
         {Agent::codex, "Stop", 5, false},
-        {Agent::codex, "Interrupt", 5, false},
-        {Agent::codex, "SessionEnd", 5, false},
+        {Agent::codex, "Interrupt", 3, false},
+        {Agent::codex, "SessionEnd", 3, false},
         {Agent::geminiCli, "SessionEnd", 5000, false},
         {Agent::copilotCli, "sessionEnd", 5, false},
     };
