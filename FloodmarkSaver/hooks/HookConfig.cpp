@@ -1,5 +1,6 @@
 #include "FloodmarkSaver/hooks/HookConfig.h"
 
+#include <algorithm>
 #include <vector>
 
 namespace floodmark::HookConfig {
@@ -8,6 +9,32 @@ namespace {
 
 // Seconds an agent waits for the hook before it gives up on it; the hook needs 20 ms.
 constexpr int timeoutSeconds = 5;
+
+std::string& programDirectory() {
+    static std::string directory;
+    return directory;
+}
+
+// The shell's search path with the installing program's directory first, so that an agent
+// whose PATH lacks floodmark (Codex's app-server daemon keeps the PATH it started with) still
+// finds it; where that directory is gone (a settings folder shared with a container or another
+// machine), floodmark on PATH answers.
+std::string searchPathFirst() {
+    const std::string& directory = programDirectory();
+    if (directory.empty()) {
+        return "";
+    }
+    std::string quoted = "'";
+    for (char c : directory) {
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    }
+    return "PATH=" + quoted + "'${PATH:+:$PATH}; ";  // no empty entry: that would be "."
+}
+
+// `hook` run where floodmark is found, and exit status 0 whatever happens.
+std::string guarded(const std::string& hook) {
+    return searchPathFirst() + "command -v floodmark >/dev/null 2>&1 && " + hook + " || true";
+}
 
 std::string marker(Agent agent) {
     return "floodmark hook --from " + std::string(AgentHook::idOf(agent));
@@ -139,9 +166,15 @@ std::string settingsFile(Agent agent, Scope scope) {
     return "";
 }
 
+void useProgram(const std::string& path) {
+    auto slash = path.rfind('/');
+    bool usable = path.starts_with('/') && path.find(':') == std::string::npos &&
+                  path.substr(slash + 1) == "floodmark";
+    programDirectory() = usable ? path.substr(0, std::max<std::size_t>(slash, 1)) : "";
+}
+
 std::string guardedCommand(Agent agent, const std::string& event) {
-    std::string hook = marker(agent) + (event.empty() ? "" : " --event " + event);
-    return "command -v floodmark >/dev/null 2>&1 && " + hook + " || true";
+    return guarded(marker(agent) + (event.empty() ? "" : " --event " + event));
 }
 
 Json settings(Agent agent) {
@@ -149,10 +182,10 @@ Json settings(Agent agent) {
 }
 
 std::string codexNotifyLine() {
-    // Codex appends its report as the last argument: "$1" of the guarded shell command.
-    return R"(notify = ["sh", "-c", "command -v floodmark >/dev/null 2>&1 && floodmark hook )"
-           R"(--from codex \"$1\" || true", "floodmark-notify"])"
-           "\n";
+    // Codex appends its report as the last argument: "$1" of the guarded shell command. A JSON
+    // string is a TOML basic string.
+    std::string command = guarded(marker(Agent::codex) + " \"$1\"");
+    return "notify = [\"sh\", \"-c\", " + Json(command).dump() + ", \"floodmark-notify\"]\n";
 }
 
 Json installed(Agent agent, Json existing) {
