@@ -67,7 +67,7 @@ TEST(HookCommand, NeverGetsInTheAgentsWay) {
     const std::pair<std::string, std::vector<std::string>> cases[] = {
         {"hook --from claude-code < " + fixture("malformed.json"), {}},
         {"hook --from claude-code < " + fixture("claude-code-pre-tool-use.json"), {}},
-        {"hook --from gemini-cli < " + fixture("gemini-cli-before-tool.json"), {"{}"}},
+        {"hook --from gemini-cli < " + fixture("gemini-cli-after-tool-ok.json"), {"{}"}},
         {"hook --from cursor < /dev/null", {"{}"}},
         {"hook --from no-such-agent < /dev/null", {}},
     };
@@ -173,7 +173,7 @@ TEST(HookCommand, AClosedOutputCostsNeitherTheSignalNorTheExitStatus) {
     for (const char* agent : {"cursor", "gemini-cli"}) {
         SCOPED_TRACE(agent);
         std::string fixtureName = std::string(agent) == "cursor" ? "cursor-pre-tool-use.json"
-                                                                 : "gemini-cli-before-tool.json";
+                                                                 : "gemini-cli-after-tool-ok.json";
         int input = open(fixture(fixtureName).c_str(), O_RDONLY | O_CLOEXEC);
         int output[2];
         ASSERT_EQ(pipe2(output, O_CLOEXEC), 0);

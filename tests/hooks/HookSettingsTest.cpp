@@ -106,14 +106,14 @@ struct ExistingSettings {
 TEST(HookSettings, InstallMergesKeepsAndUninstallRestores) {
     const ExistingSettings cases[] = {
         {"claude-code", ".claude/settings.json",
-         R"({"model": "opus", "permissions": {"allow": ["Read"]}, "hooks": {"PreToolUse": [{"matcher": "Bash", "hooks": [{"type": "command", "command": "audit.sh"}]}]}})",
-         "PreToolUse"},
+         R"({"model": "opus", "permissions": {"allow": ["Read"]}, "hooks": {"PostToolUse": [{"matcher": "Bash", "hooks": [{"type": "command", "command": "audit.sh"}]}]}})",
+         "PostToolUse"},
         {"codex", ".codex/hooks.json",
          R"({"hooks": {"Stop": [{"hooks": [{"type": "command", "command": "notify-send done", "timeout": 3}]}]}})",
          "Stop"},
         {"gemini-cli", ".gemini/settings.json",
-         R"({"theme": "Dracula", "hooks": {"BeforeTool": [{"matcher": "write_file", "hooks": [{"name": "lint", "type": "command", "command": "lint.sh"}]}]}})",
-         "BeforeTool"},
+         R"({"theme": "Dracula", "hooks": {"AfterTool": [{"matcher": "write_file", "hooks": [{"name": "lint", "type": "command", "command": "lint.sh"}]}]}})",
+         "AfterTool"},
         {"cursor", ".cursor/hooks.json",
          R"({"version": 1, "hooks": {"stop": [{"command": "./done.sh"}], "beforeShellExecution": [{"command": "./guard.sh"}]}})",
          "stop"},
