@@ -44,6 +44,13 @@ bool waitsOnUser(std::string_view kind) {
            kind == "agent_needs_input";
 }
 
+// A session's end halts it: one still working (its Stop lost, or background tasks left) settles,
+// and one that stopped already keeps what it stopped on, so that a rate limit or an error stays
+// shown after the session end that follows it (as `claude -p` and `copilot -p` end every run).
+Meaning sessionEnd(std::optional<std::string> errorKind = std::nullopt) {
+    return Meaning{"halted", std::nullopt, std::nullopt, std::move(errorKind)};
+}
+
 // Claude Code tells itself, as a prompt, that a background task it started has ended: the agent
 // takes up its own work again, the user asked nothing.
 bool isTaskNotification(const Payload& payload) {
@@ -78,8 +85,10 @@ std::optional<Meaning> claudeCode(std::string_view event, const Payload& payload
         return stop;
     }
     // The user's interrupt ends the turn with Interrupt alone: Stop does not fire for it.
-    if (event == "SessionEnd" || event == "Interrupt")
+    if (event == "Interrupt")
         return Meaning{"stop"};
+    if (event == "SessionEnd")
+        return sessionEnd();
     if (event == "Notification") {
         if (waitsOnUser(textAt(payload, "notification_type").value_or(""))) {
             return Meaning{"awaiting"};
@@ -110,8 +119,10 @@ std::optional<Meaning> codex(std::string_view event, const Payload& payload) {
     if (event == "PreCompact")
         return Meaning{"compaction"};
     // Interrupt fires once when the user stops a turn, in place of Stop.
-    if (event == "Stop" || event == "SessionEnd" || event == "Interrupt")
+    if (event == "Stop" || event == "Interrupt")
         return Meaning{"stop"};
+    if (event == "SessionEnd")
+        return sessionEnd();
     if (event == "PermissionRequest")
         return Meaning{"awaiting"};
     if (event == "SessionStart")
@@ -137,8 +148,10 @@ std::optional<Meaning> geminiCli(std::string_view event, const Payload& payload)
             return Meaning{"compaction"};
         return std::nullopt;
     }
-    if (event == "AfterAgent" || event == "SessionEnd")
+    if (event == "AfterAgent")
         return Meaning{"stop"};
+    if (event == "SessionEnd")
+        return sessionEnd();
     if (event == "Notification")
         return Meaning{"awaiting"};
     if (event == "SessionStart")
@@ -198,8 +211,13 @@ std::optional<Meaning> copilotCli(std::string_view event, const Payload& payload
             return Meaning{"tool_failure"};
         return Meaning{"tool_call"};
     }
-    if (event == "agentStop" || event == "sessionEnd")
+    if (event == "agentStop")
         return Meaning{"stop"};
+    if (event == "sessionEnd") {
+        if (textAt(payload, "reason") == "error")
+            return sessionEnd("error");
+        return sessionEnd();
+    }
     if (event == "notification") {
         auto kind = textAt(payload, "notification_type");
         if (!kind)

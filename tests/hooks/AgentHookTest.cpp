@@ -74,7 +74,7 @@ TEST(AgentHook, MapsEachAgentsRealPayloads) {
         {Agent::claudeCode, "claude-code-stop-failure-server.json", "",
          R"({"event":"halted","tool":"claude-code","session":"c0ffee-1","errorKind":"error"})"},
         {Agent::claudeCode, "claude-code-session-end.json", "",
-         R"({"event":"stop","tool":"claude-code","session":"c0ffee-1"})"},
+         R"({"event":"halted","tool":"claude-code","session":"c0ffee-1"})"},
         {Agent::codex, "codex-session-start.json", "",
          R"({"event":"ping","session":"019a-codex"})"},
         {Agent::codex, "codex-prompt-l.json", "",
@@ -92,7 +92,7 @@ TEST(AgentHook, MapsEachAgentsRealPayloads) {
         {Agent::codex, "codex-interrupt.json", "",
          R"({"event":"stop","tool":"codex","session":"019a-codex"})"},
         {Agent::codex, "codex-session-end.json", "",
-         R"({"event":"stop","tool":"codex","session":"019a-codex"})"},
+         R"({"event":"halted","tool":"codex","session":"019a-codex"})"},
         {Agent::codex, "codex-notify.json", "",
          R"({"event":"stop","tool":"codex","session":"019a-thread"})"},
         {Agent::geminiCli, "gemini-cli-session-start.json", "",
@@ -114,7 +114,7 @@ TEST(AgentHook, MapsEachAgentsRealPayloads) {
         {Agent::geminiCli, "gemini-cli-after-agent.json", "",
          R"({"event":"stop","tool":"gemini-cli","session":"gem-77"})"},
         {Agent::geminiCli, "gemini-cli-session-end.json", "",
-         R"({"event":"stop","tool":"gemini-cli","session":"gem-77"})"},
+         R"({"event":"halted","tool":"gemini-cli","session":"gem-77"})"},
         {Agent::cursor, "cursor-session-start.json", "", R"({"event":"ping","session":"cur-5"})"},
         {Agent::cursor, "cursor-before-submit-prompt-s.json", "",
          R"({"event":"prompt_submitted","tool":"cursor","session":"cur-5","sizeBucket":"s"})"},
@@ -150,7 +150,9 @@ TEST(AgentHook, MapsEachAgentsRealPayloads) {
         {Agent::copilotCli, "copilot-cli-agent-stop.json", "agentStop",
          R"({"event":"stop","tool":"copilot-cli","session":"7f3a-copilot"})"},
         {Agent::copilotCli, "copilot-cli-session-end.json", "sessionEnd",
-         R"({"event":"stop","tool":"copilot-cli","session":"7f3a-copilot"})"},
+         R"({"event":"halted","tool":"copilot-cli","session":"7f3a-copilot"})"},
+        {Agent::copilotCli, "copilot-cli-session-end-error.json", "sessionEnd",
+         R"({"event":"halted","tool":"copilot-cli","session":"7f3a-copilot","errorKind":"error"})"},
         {Agent::copilotCli, "copilot-cli-error-tool-recoverable.json", "errorOccurred",
          R"({"event":"tool_failure","tool":"copilot-cli","session":"7f3a-copilot"})"},
         {Agent::copilotCli, "copilot-cli-error-rate-limit.json", "errorOccurred",
@@ -240,6 +242,50 @@ TEST(AgentHook, AnAnsweredApprovalEndsTheWaitAndTheToolCountsOnce) {
             now += 1;
         }
         EXPECT_EQ(toolCalls, 1);
+    }
+}
+
+struct EndedRun {
+    Agent agent;
+    std::vector<std::pair<const char*, const char*>> hooks;  // fixture, event given
+    std::optional<std::string> stopped;  // what the saver shows the run stopped on
+};
+
+// One-shot runs (`claude -p`, `copilot -p`) end every session with a session end: it leaves
+// the rate limit or error the turn stopped on shown, and ends a session still working.
+TEST(AgentHook, ASessionEndKeepsWhatTheSessionStoppedOn) {
+    const EndedRun runs[] = {
+        {Agent::claudeCode,
+         {{"claude-code-prompt-m.json", ""},
+          {"claude-code-stop-failure-rate-limit-api-key.json", ""},
+          {"claude-code-session-end.json", ""}},
+         "rate_limit"},
+        {Agent::copilotCli,
+         {{"copilot-cli-user-prompt.json", "userPromptSubmitted"},
+          {"copilot-cli-error-rate-limit.json", "errorOccurred"},
+          {"copilot-cli-session-end-error.json", "sessionEnd"}},
+         "rate_limit"},
+        {Agent::copilotCli,
+         {{"copilot-cli-user-prompt.json", "userPromptSubmitted"},
+          {"copilot-cli-session-end-error.json", "sessionEnd"}},
+         "error"},
+        {Agent::claudeCode,
+         {{"claude-code-prompt-m.json", ""}, {"claude-code-session-end.json", ""}},
+         std::nullopt},
+    };
+    for (const auto& run : runs) {
+        LiveDemandAggregator saver;
+        double now = 1796846400;
+        for (const auto& [fixture, event] : run.hooks) {
+            SCOPED_TRACE(fixture);
+            auto line = AgentHook::lineFor({run.agent, payload(fixture), event, 4242, now});
+            ASSERT_TRUE(line.has_value());
+            saver.ingest(*LiveSignal::tryParse(line->dump()), now);
+            now += 1;
+        }
+        auto reading = saver.tick(now, 0.25);
+        EXPECT_EQ(reading.stopped, run.stopped);
+        EXPECT_EQ(reading.impulse, std::optional<std::string>("session_end"));
     }
 }
 
