@@ -16,6 +16,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <filesystem>
 #include <iostream>
 
 namespace floodmark::app {
@@ -129,6 +130,10 @@ int hookCommand(std::span<char* const> words) {
         if (auto exit = parseCommandLine(parser, words)) {
             // An agent is never blocked by a mistyped hook: only a person sees the mistake.
             return forPerson || isatty(STDERR_FILENO) ? *exit : 0;
+        }
+        if (!configFor.empty() || !installFor.empty()) {
+            std::error_code error;
+            HookConfig::useProgram(std::filesystem::canonical("/proc/self/exe", error).string());
         }
         if (!configFor.empty()) {
             return printHookSettings(configFor);

@@ -1,247 +1,19 @@
 #include "FloodmarkSaver/hooks/AgentHook.h"
 
-#include "FloodmarkSaver/common/JsonValue.h"
-#include "FloodmarkSaver/hooks/RateLimitReset.h"
-
-#include <cctype>
+#include "FloodmarkSaver/hooks/AgentEvents.h"
 
 namespace floodmark::AgentHook {
 
 namespace {
 
-// One mapped event, before it is addressed to a session.
-struct Meaning {
-    std::string event;  // a signal's event, or "ping"
-    std::optional<std::string> sizeBucket = std::nullopt;
-    std::optional<std::int64_t> backgroundTasks = std::nullopt;
-    std::optional<std::string> errorKind = std::nullopt;
-    std::optional<double> resumesAt = std::nullopt;
-};
-
 using Payload = nlohmann::json;
 
-std::optional<std::string> textAt(const Payload& payload, std::string_view key) {
-    auto text = textOf(member(payload, key));
-    return text ? std::optional<std::string>(*text) : std::nullopt;
-}
-
-Meaning prompt(const Payload& payload, std::string_view key) {
-    auto text = textOf(member(payload, key));
-    return {"prompt_submitted", text ? std::optional(sizeBucket(*text)) : std::nullopt};
-}
-
-bool isTrue(const Payload* value) {
-    return value != nullptr && value->is_boolean() && *value;
-}
-
-// Something there and not null, false or empty: an error report.
-bool isPresent(const Payload* value) {
-    return value != nullptr && !value->is_null() && !(value->is_boolean() && !*value) &&
-           !(value->is_string() && value->get_ref<const std::string&>().empty());
-}
-
-// Claude Code writes the reset time only into the text it shows; its raw API error
-// (`error_details`, a string) is read too, in case a later version carries it there.
-std::optional<double> resetTime(const Payload& payload, double now) {
-    for (std::string_view key : {"error_details", "last_assistant_message"}) {
-        if (auto text = textOf(member(payload, key))) {
-            if (auto reset = rateLimitResetIn(*text, now))
-                return reset;
-        }
-    }
-    return std::nullopt;
-}
-
-// Claude Code's notifications that leave the agent waiting on its user. "idle_prompt", a
-// minute after every finished turn, is not one: the Stop before it settled the session.
-bool waitsOnUser(std::string_view kind) {
-    return kind == "permission_prompt" || kind == "elicitation_dialog" ||
-           kind == "elicitation_url_dialog" || kind == "worker_permission_prompt" ||
-           kind == "agent_needs_input";
-}
-
-std::optional<Meaning> claudeCode(std::string_view event, const Payload& payload, double now) {
-    if (event == "UserPromptSubmit")
-        return prompt(payload, "prompt");
-    if (event == "PreToolUse")
-        return Meaning{"tool_call"};
-    if (event == "PostToolUseFailure") {
-        if (isTrue(member(payload, "is_interrupt")))
-            return std::nullopt;
-        return Meaning{"tool_failure"};
-    }
-    if (event == "PreCompact")
-        return Meaning{"compaction"};
-    if (event == "Stop") {
-        const Payload* tasks = member(payload, "background_tasks");
-        Meaning stop{"stop"};
-        if (tasks && tasks->is_array()) {
-            stop.backgroundTasks = static_cast<std::int64_t>(tasks->size());
-        }
-        return stop;
-    }
-    // The user's interrupt ends the turn with Interrupt alone: Stop does not fire for it.
-    if (event == "SessionEnd" || event == "Interrupt")
-        return Meaning{"stop"};
-    if (event == "Notification") {
-        if (waitsOnUser(textAt(payload, "notification_type").value_or(""))) {
-            return Meaning{"awaiting"};
-        }
-        return std::nullopt;
-    }
-    if (event == "PermissionRequest")
-        return Meaning{"awaiting"};
-    if (event == "StopFailure") {
-        bool rateLimit = textAt(payload, "error") == "rate_limit";
-        return Meaning{"halted", std::nullopt, std::nullopt, rateLimit ? "rate_limit" : "error",
-                       rateLimit ? resetTime(payload, now) : std::nullopt};
-    }
-    if (event == "SessionStart")
-        return Meaning{"ping"};
-    return std::nullopt;  // SubagentStart/SubagentStop among others: the parent's process
-}
-
-std::optional<Meaning> codex(std::string_view event, const Payload& payload) {
-    // Older builds run a `notify` program with the turn's report instead of hooks.
-    if (event.empty() && textAt(payload, "type") == "agent-turn-complete")
-        return Meaning{"stop"};
-    if (event == "UserPromptSubmit")
-        return prompt(payload, "prompt");
-    if (event == "PreToolUse")
-        return Meaning{"tool_call"};
-    if (event == "PreCompact")
-        return Meaning{"compaction"};
-    // Interrupt fires once when the user stops a turn, in place of Stop.
-    if (event == "Stop" || event == "SessionEnd" || event == "Interrupt")
-        return Meaning{"stop"};
-    if (event == "PermissionRequest")
-        return Meaning{"awaiting"};
-    if (event == "SessionStart")
-        return Meaning{"ping"};
-    return std::nullopt;
-}
-
-std::optional<Meaning> geminiCli(std::string_view event, const Payload& payload) {
-    if (event == "BeforeAgent")
-        return prompt(payload, "prompt");
-    if (event == "BeforeTool")
-        return Meaning{"tool_call"};
-    if (event == "AfterTool") {
-        const Payload* response = member(payload, "tool_response");
-        if (response && isPresent(member(*response, "error")))
-            return Meaning{"tool_failure"};
-        return std::nullopt;
-    }
-    if (event == "PreCompress")
-        return Meaning{"compaction"};
-    if (event == "AfterAgent" || event == "SessionEnd")
-        return Meaning{"stop"};
-    if (event == "Notification")
-        return Meaning{"awaiting"};
-    if (event == "SessionStart")
-        return Meaning{"ping"};
-    return std::nullopt;
-}
-
-std::optional<Meaning> cursor(std::string_view event, const Payload& payload) {
-    if (event == "beforeSubmitPrompt")
-        return prompt(payload, "prompt");
-    // afterFileEdit is what a Cursor older than preToolUse tells of its tools.
-    if (event == "preToolUse" || event == "afterFileEdit")
-        return Meaning{"tool_call"};
-    if (event == "postToolUseFailure") {
-        if (isTrue(member(payload, "is_interrupt")))
-            return std::nullopt;  // the user's stop
-        return Meaning{"tool_failure"};
-    }
-    if (event == "preCompact")
-        return Meaning{"compaction"};
-    if (event == "stop") {
-        if (textAt(payload, "status") == "error") {
-            return Meaning{"halted", std::nullopt, std::nullopt, "error"};
-        }
-        return Meaning{"stop"};
-    }
-    if (event == "sessionStart")
-        return Meaning{"ping"};
-    return std::nullopt;
-}
-
-// A recoverable error is retried or reported to the model: the session goes on.
-std::optional<Meaning> copilotError(const Payload& payload) {
-    auto context = textAt(payload, "errorContext").value_or("");
-    if (isTrue(member(payload, "recoverable"))) {
-        if (context == "tool_execution")
-            return Meaning{"tool_failure"};
-        return std::nullopt;
-    }
-    std::string error = textAt(payload, "error").value_or("");
-    for (char& c : error)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    bool rateLimit =
-        context == "model_call" &&
-        (error.find("rate limit") != std::string::npos ||
-         error.find("rate_limit") != std::string::npos || error.find("429") != std::string::npos ||
-         error.find("too many requests") != std::string::npos);
-    return Meaning{"halted", std::nullopt, std::nullopt, rateLimit ? "rate_limit" : "error"};
-}
-
-std::optional<Meaning> copilotCli(std::string_view event, const Payload& payload) {
-    if (event == "userPromptSubmitted")
-        return prompt(payload, "prompt");
-    if (event == "preToolUse")
-        return Meaning{"tool_call"};
-    if (event == "postToolUseFailure")
-        return Meaning{"tool_failure"};
-    if (event == "postToolUse") {  // before 1.0.15 failures came here too
-        const Payload* result = member(payload, "toolResult");
-        if (result && textAt(*result, "resultType") == "failure")
-            return Meaning{"tool_failure"};
-        return std::nullopt;
-    }
-    if (event == "agentStop" || event == "sessionEnd")
-        return Meaning{"stop"};
-    if (event == "notification") {
-        auto kind = textAt(payload, "notification_type");
-        if (!kind)
-            kind = textAt(payload, "notificationType");
-        if (kind == "permission_prompt" || kind == "elicitation_dialog")
-            return Meaning{"awaiting"};
-        return std::nullopt;  // a shell or agent finished, or the agent idles
-    }
-    if (event == "errorOccurred")
-        return copilotError(payload);
-    if (event == "sessionStart")
-        return Meaning{"ping"};
-    return std::nullopt;
-}
-
-std::optional<Meaning> meaningOf(Agent agent, std::string_view event, const Payload& payload,
-                                 double now) {
-    switch (agent) {
-        case Agent::claudeCode:
-            return claudeCode(event, payload, now);
-        case Agent::codex:
-            return codex(event, payload);
-        case Agent::geminiCli:
-            return geminiCli(event, payload);
-        case Agent::cursor:
-            return cursor(event, payload);
-        case Agent::copilotCli:
-            return copilotCli(event, payload);
-    }
-    return std::nullopt;
-}
-
-std::optional<std::string> sessionOf(const Call& call) {
+// The session the payload names.
+std::optional<std::string> namedSession(const Call& call) {
     const Payload& payload = call.payload;
     switch (call.agent) {
-        case Agent::copilotCli:  // older builds name no session: the agent process is one
-            if (auto session = textAt(payload, "sessionId"))
-                return session;
-            if (call.agentPid)
-                return "pid:" + std::to_string(*call.agentPid);
-            return std::nullopt;
+        case Agent::copilotCli:
+            return textAt(payload, "sessionId");
         case Agent::cursor:
             if (auto conversation = textAt(payload, "conversation_id"))
                 return conversation;
@@ -314,15 +86,24 @@ std::optional<nlohmann::json> lineFor(const Call& call) {
         event = textAt(call.payload, "hook_event_name").value_or("");
     }
     auto meaning = meaningOf(call.agent, event, call.payload, call.now);
-    auto session = sessionOf(call);
+    auto session = namedSession(call);
+    // The saver keys a stream by the pid where one is sent. The agent's process stands for the
+    // session only where the payload names none (Copilot CLI before 1.0.15): one process may
+    // hold many sessions (Codex's app-server daemon, Cursor's windows), and a SessionEnd that
+    // runs after the agent exited finds another process among its ancestors.
+    std::optional<std::int64_t> pid;
+    if (!session && call.agent == Agent::copilotCli && call.agentPid) {
+        session = "pid:" + std::to_string(*call.agentPid);
+        pid = call.agentPid;
+    }
     if (!meaning || !session || session->empty()) {
         return std::nullopt;
     }
     nlohmann::json line{{"event", meaning->event}, {"session", *session}};
     if (meaning->event != "ping") {
         line["tool"] = idOf(call.agent);
-        if (call.agentPid)
-            line["pid"] = *call.agentPid;
+        if (pid)
+            line["pid"] = *pid;
         if (meaning->sizeBucket)
             line["sizeBucket"] = *meaning->sizeBucket;
         if (meaning->backgroundTasks)

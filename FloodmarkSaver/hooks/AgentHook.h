@@ -37,14 +37,15 @@ struct Call {
     // The hook event, where the agent does not name it in the payload (Copilot CLI's hooks
     // are told it on their command line); empty to read it from the payload.
     std::string event;
+    // The agent's process: it stands for the session where the payload names none.
     std::optional<std::int64_t> agentPid;
     // When the hook runs, seconds since 1970: a reset time given without a day follows it.
     double now = 0;
 };
 
 // The line (a JSON object as on the socket) that one hook call means; none for an event that
-// changes nothing or a payload that is not the agent's. A tool call is told by its Pre event
-// only, so that it counts once.
+// changes nothing or a payload that is not the agent's. A tool call is told once, by the event
+// after it has run, which also ends any wait for the user's approval.
 std::optional<nlohmann::json> lineFor(const Call& call);
 
 }  // namespace AgentHook

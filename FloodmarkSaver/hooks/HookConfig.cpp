@@ -1,5 +1,6 @@
 #include "FloodmarkSaver/hooks/HookConfig.h"
 
+#include <algorithm>
 #include <vector>
 
 namespace floodmark::HookConfig {
@@ -9,6 +10,32 @@ namespace {
 // Seconds an agent waits for the hook before it gives up on it; the hook needs 20 ms.
 constexpr int timeoutSeconds = 5;
 
+std::string& programDirectory() {
+    static std::string directory;
+    return directory;
+}
+
+// The shell's search path with the installing program's directory first, so that an agent
+// whose PATH lacks floodmark (Codex's app-server daemon keeps the PATH it started with) still
+// finds it; where that directory is gone (a settings folder shared with a container or another
+// machine), floodmark on PATH answers.
+std::string searchPathFirst() {
+    const std::string& directory = programDirectory();
+    if (directory.empty()) {
+        return "";
+    }
+    std::string quoted = "'";
+    for (char c : directory) {
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    }
+    return "PATH=" + quoted + "'${PATH:+:$PATH}; ";  // no empty entry: that would be "."
+}
+
+// `hook` run where floodmark is found, and exit status 0 whatever happens.
+std::string guarded(const std::string& hook) {
+    return searchPathFirst() + "command -v floodmark >/dev/null 2>&1 && " + hook + " || true";
+}
+
 std::string marker(Agent agent) {
     return "floodmark hook --from " + std::string(AgentHook::idOf(agent));
 }
@@ -17,51 +44,71 @@ bool layoutIsGrouped(Agent agent) {
     return agent == Agent::claudeCode || agent == Agent::codex || agent == Agent::geminiCli;
 }
 
+// A tool call is heard after it has run (PostToolUse and its kin): that event also ends a
+// wait for the user's approval, which the Pre event comes before.
 std::vector<std::string> eventsOf(Agent agent) {
     switch (agent) {
         case Agent::claudeCode:
-            return {"SessionStart", "UserPromptSubmit", "PreToolUse",        "PostToolUseFailure",
+            return {"SessionStart", "UserPromptSubmit", "PostToolUse",       "PostToolUseFailure",
                     "PreCompact",   "Notification",     "PermissionRequest", "Stop",
                     "StopFailure",  "Interrupt",        "SessionEnd"};
         case Agent::codex:
-            return {"SessionStart", "UserPromptSubmit",  "PreToolUse",
+            return {"SessionStart", "UserPromptSubmit",  "PostToolUse",
                     "PreCompact",   "PermissionRequest", "Stop",
                     "Interrupt",    "SessionEnd"};
         case Agent::geminiCli:
-            return {"SessionStart", "BeforeAgent",  "BeforeTool", "AfterTool",
-                    "PreCompress",  "Notification", "AfterAgent", "SessionEnd"};
+            return {"SessionStart", "BeforeAgent",  "AfterTool",  "PreCompress",
+                    "Notification", "AfterAgent",   "SessionEnd"};
         case Agent::cursor:
             // Cursor refuses a whole hooks file naming an event it does not know: only those
             // every Cursor with hooks (1.7 on) knows.
             return {"beforeSubmitPrompt", "afterFileEdit", "stop"};
         case Agent::copilotCli:
-            return {"sessionStart", "userPromptSubmitted", "preToolUse",
-                    "postToolUse",  "postToolUseFailure",  "notification",
-                    "agentStop",    "errorOccurred",       "sessionEnd"};
+            return {"sessionStart",       "userPromptSubmitted", "postToolUse",
+                    "postToolUseFailure", "notification",        "agentStop",
+                    "errorOccurred",      "sessionEnd"};
     }
     return {};
 }
 
+// Claude Code kills the asynchronous hooks still running when `claude -p` exits: the events
+// that end a turn or a session run synchronously (the hook takes a few milliseconds).
+bool endsTurn(const std::string& event) {
+    return event == "Stop" || event == "StopFailure" || event == "Interrupt" ||
+           event == "SessionEnd";
+}
+
+// Codex clamps the SessionEnd and Interrupt hooks to 3 s and warns on every start otherwise.
+int timeoutFor(Agent agent, const std::string& event) {
+    if (agent == Agent::codex && (event == "SessionEnd" || event == "Interrupt")) {
+        return 3;
+    }
+    return timeoutSeconds;
+}
+
 // One hook entry in the agent's own terms, its time-out included.
 Json hookEntry(Agent agent, const std::string& event) {
-    std::string command = guardedCommand(agent, event);
+    std::string command = guardedCommand(agent, agent == Agent::copilotCli ? event : "");
+    int timeout = timeoutFor(agent, event);
     switch (agent) {
-        case Agent::claudeCode:  // asynchronous: never holds the agent up
-            return {{"type", "command"},
-                    {"command", command},
-                    {"timeout", timeoutSeconds},
-                    {"async", true}};
+        case Agent::claudeCode: {
+            Json entry{{"type", "command"}, {"command", command}, {"timeout", timeout}};
+            if (!endsTurn(event)) {
+                entry["async"] = true;  // never holds the agent up
+            }
+            return entry;
+        }
         case Agent::codex:
-            return {{"type", "command"}, {"command", command}, {"timeout", timeoutSeconds}};
+            return {{"type", "command"}, {"command", command}, {"timeout", timeout}};
         case Agent::geminiCli:  // milliseconds
             return {{"name", "floodmark"},
                     {"type", "command"},
                     {"command", command},
-                    {"timeout", timeoutSeconds * 1000}};
+                    {"timeout", timeout * 1000}};
         case Agent::cursor:
-            return {{"command", command}, {"timeout", timeoutSeconds}};
+            return {{"command", command}, {"timeout", timeout}};
         case Agent::copilotCli:
-            return {{"type", "command"}, {"bash", command}, {"timeoutSec", timeoutSeconds}};
+            return {{"type", "command"}, {"bash", command}, {"timeoutSec", timeout}};
     }
     return Json::object();
 }
@@ -119,9 +166,15 @@ std::string settingsFile(Agent agent, Scope scope) {
     return "";
 }
 
+void useProgram(const std::string& path) {
+    auto slash = path.rfind('/');
+    bool usable = path.starts_with('/') && path.find(':') == std::string::npos &&
+                  path.substr(slash + 1) == "floodmark";
+    programDirectory() = usable ? path.substr(0, std::max<std::size_t>(slash, 1)) : "";
+}
+
 std::string guardedCommand(Agent agent, const std::string& event) {
-    std::string hook = marker(agent) + (event.empty() ? "" : " --event " + event);
-    return "command -v floodmark >/dev/null 2>&1 && " + hook + " || true";
+    return guarded(marker(agent) + (event.empty() ? "" : " --event " + event));
 }
 
 Json settings(Agent agent) {
@@ -129,10 +182,10 @@ Json settings(Agent agent) {
 }
 
 std::string codexNotifyLine() {
-    // Codex appends its report as the last argument: "$1" of the guarded shell command.
-    return R"(notify = ["sh", "-c", "command -v floodmark >/dev/null 2>&1 && floodmark hook )"
-           R"(--from codex \"$1\" || true", "floodmark-notify"])"
-           "\n";
+    // Codex appends its report as the last argument: "$1" of the guarded shell command. A JSON
+    // string is a TOML basic string.
+    std::string command = guarded(marker(Agent::codex) + " \"$1\"");
+    return "notify = [\"sh\", \"-c\", " + Json(command).dump() + ", \"floodmark-notify\"]\n";
 }
 
 Json installed(Agent agent, Json existing) {
@@ -145,7 +198,7 @@ Json installed(Agent agent, Json existing) {
     }
     Json& hooks = existing["hooks"];
     for (const auto& event : eventsOf(agent)) {
-        Json entry = hookEntry(agent, agent == Agent::copilotCli ? event : "");
+        Json entry = hookEntry(agent, event);
         if (layoutIsGrouped(agent)) {
             entry = Json{{"matcher", ""}, {"hooks", Json::array({entry})}};
         }

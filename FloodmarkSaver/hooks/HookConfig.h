@@ -17,6 +17,10 @@ enum class Scope { user, repository };
 // user, relative to the repository's root otherwise.
 std::string settingsFile(Agent agent, Scope scope);
 
+// The floodmark that the commands below run first: the installing program, by its absolute path
+// (only a program named floodmark; otherwise, and until this is called, floodmark on PATH).
+void useProgram(const std::string& path);
+
 // The shell command each hook runs: it exits 0 even where floodmark is not installed (a
 // collaborator's machine reading a committed hooks file), so that no agent is ever blocked.
 std::string guardedCommand(Agent agent, const std::string& event = "");

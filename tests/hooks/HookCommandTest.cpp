@@ -1,3 +1,4 @@
+#include "FloodmarkSaver/hooks/HookConfig.h"
 #include "FloodmarkSaver/live/HeldSignals.h"
 #include "platform/kit/Time.h"
 #include "support/LocalListener.h"
@@ -66,7 +67,7 @@ TEST(HookCommand, NeverGetsInTheAgentsWay) {
     const std::pair<std::string, std::vector<std::string>> cases[] = {
         {"hook --from claude-code < " + fixture("malformed.json"), {}},
         {"hook --from claude-code < " + fixture("claude-code-pre-tool-use.json"), {}},
-        {"hook --from gemini-cli < " + fixture("gemini-cli-before-tool.json"), {"{}"}},
+        {"hook --from gemini-cli < " + fixture("gemini-cli-after-tool-ok.json"), {"{}"}},
         {"hook --from cursor < /dev/null", {"{}"}},
         {"hook --from no-such-agent < /dev/null", {}},
     };
@@ -86,8 +87,10 @@ TEST(HookCommand, NeverGetsInTheAgentsWay) {
     EXPECT_EQ(held[1].signal.session, "gem-77");
 }
 
-// The hook speaks for the agent process that ran it through a shell: here, this test.
-TEST(HookCommand, DeliversToTheSaverForTheAgentProcess) {
+// A payload that names its session keys the stream by it; one that names none (Copilot CLI
+// before 1.0.15) is spoken for by the agent process that ran the hook through a shell: here,
+// this test.
+TEST(HookCommand, DeliversToTheSaverForTheSessionOrElseTheAgentProcess) {
     TempDirectory home;
     fixtures::LocalListener saver(socketOf(home));
     auto run = runFloodmark("hook --from claude-code < " + fixture("claude-code-prompt-m.json"),
@@ -97,13 +100,55 @@ TEST(HookCommand, DeliversToTheSaverForTheAgentProcess) {
     EXPECT_EQ(line, nlohmann::json({{"event", "prompt_submitted"},
                                     {"tool", "claude-code"},
                                     {"session", "c0ffee-1"},
-                                    {"sizeBucket", "m"},
-                                    {"pid", getpid()}}));
+                                    {"sizeBucket", "m"}}));
+    run = runFloodmark("hook --from copilot-cli --event postToolUse < " +
+                           fixture("copilot-cli-post-tool-failure-old.json"),
+                       home.path());
+    line = nlohmann::json::parse(saver.firstLine(), nullptr, false);
+    EXPECT_EQ(line.value("pid", 0), getpid());
+    EXPECT_EQ(line.value("session", ""), "pid:" + std::to_string(getpid()));
     // Codex's legacy notify passes the payload as an argument.
     run = runFloodmark("hook --from codex \"$(cat " + fixture("codex-notify.json") + ")\"",
                        home.path());
     EXPECT_EQ(nlohmann::json::parse(saver.firstLine(), nullptr, false).value("session", ""),
               "019a-thread");
+}
+
+struct HookRun {
+    Agent agent;
+    const char* event;
+    int timeout;  // in the agent's unit
+    bool async;
+};
+
+// Each hook as its agent is told to run it: Claude Code's ends of a turn or session run
+// synchronously (`claude -p` kills asynchronous hooks at its exit), and every time-out is one
+// the agent takes without a warning (Codex clamps SessionEnd and Interrupt to 3 s).
+TEST(HookCommand, EachAgentRunsItsHooksAsItAllows) {
+    const HookRun runs[] = {
+        {Agent::claudeCode, "UserPromptSubmit", 5, true},
+        {Agent::claudeCode, "PostToolUse", 5, true},
+        {Agent::claudeCode, "Notification", 5, true},
+        {Agent::claudeCode, "Stop", 5, false},
+        {Agent::claudeCode, "StopFailure", 5, false},
+        {Agent::claudeCode, "Interrupt", 5, false},
+        {Agent::claudeCode, "SessionEnd", 5, false},
+        {Agent::codex, "PostToolUse", 5, false},
+        {Agent::codex, "Stop", 5, false},
+        {Agent::codex, "Interrupt", 3, false},
+        {Agent::codex, "SessionEnd", 3, false},
+        {Agent::geminiCli, "SessionEnd", 5000, false},
+        {Agent::copilotCli, "sessionEnd", 5, false},
+    };
+    for (const auto& run : runs) {
+        SCOPED_TRACE(std::string(AgentHook::idOf(run.agent)) + " " + run.event);
+        const auto settings = HookConfig::settings(run.agent);
+        ASSERT_TRUE(settings["hooks"].contains(run.event));
+        const auto& item = settings["hooks"][run.event][0];
+        const auto& hook = item.contains("hooks") ? item["hooks"][0] : item;
+        EXPECT_EQ(hook.value("timeout", hook.value("timeoutSec", 0)), run.timeout);
+        EXPECT_EQ(hook.value("async", false), run.async);
+    }
 }
 
 // A saver that never accepts does not hold the agent up: the signal is held for later.
@@ -128,7 +173,7 @@ TEST(HookCommand, AClosedOutputCostsNeitherTheSignalNorTheExitStatus) {
     for (const char* agent : {"cursor", "gemini-cli"}) {
         SCOPED_TRACE(agent);
         std::string fixtureName = std::string(agent) == "cursor" ? "cursor-pre-tool-use.json"
-                                                                 : "gemini-cli-before-tool.json";
+                                                                 : "gemini-cli-after-tool-ok.json";
         int input = open(fixture(fixtureName).c_str(), O_RDONLY | O_CLOEXEC);
         int output[2];
         ASSERT_EQ(pipe2(output, O_CLOEXEC), 0);

@@ -9,6 +9,7 @@
 
 #include <fstream>
 #include <sstream>
+#include <tuple>
 
 namespace floodmark {
 namespace {
@@ -51,28 +52,46 @@ TEST(HookSettings, PrintedConfigIsTheFileAlone) {
     EXPECT_TRUE(toldAboutApproval);
 }
 
-// Every command any agent is given exits 0, with floodmark on the PATH or not there at all.
-TEST(HookSettings, EveryCommandExitsZeroWithOrWithoutFloodmark) {
+// Every command any agent is given runs the installing floodmark by its path, floodmark on the
+// PATH where that path is gone (a settings folder shared with another machine), and exits 0
+// where neither is there.
+TEST(HookSettings, EveryCommandRunsTheInstalledFloodmarkOrThePathsOrNone) {
     TempDirectory home;
-    ASSERT_EQ(mkdir(home.file("bin").c_str(), 0755), 0);
-    ASSERT_EQ(symlink(FLOODMARK_BINARY, home.file("bin/floodmark").c_str()), 0);
-    for (Agent agent : AgentHook::agents) {
-        const auto settings = HookConfig::settings(agent);
-        for (const auto& [event, list] : settings["hooks"].items()) {
-            for (const auto& item : list) {
+    for (const char* name : {"installed", "bin"}) {
+        std::string program = home.file(std::string(name) + "/floodmark");
+        runCommand("mkdir -p '" + home.file(name) + "'");
+        fixtures::writeFile(program, std::string("#!/bin/sh\necho ") + name + " >> \"$HOME/ran\"\n");
+        ASSERT_EQ(chmod(program.c_str(), 0755), 0);
+    }
+    const std::tuple<std::string, std::string, const char*> cases[] = {
+        {home.file("installed/floodmark"), home.file("bin"), "installed"},
+        {home.file("gone/floodmark"), home.file("bin"), "bin"},
+        {home.file("gone/floodmark"), "/nonexistent", ""},
+    };
+    for (const auto& [program, path, ran] : cases) {
+        HookConfig::useProgram(program);
+        for (Agent agent : AgentHook::agents) {
+            const auto settings = HookConfig::settings(agent);
+            for (const auto& [event, list] : settings["hooks"].items()) {
+                const auto& item = list[0];
                 const auto& hook = item.contains("hooks") ? item["hooks"][0] : item;
                 std::string command = hook.contains("bash") ? hook["bash"].get<std::string>()
                                                             : hook["command"].get<std::string>();
-                for (const std::string& path : {std::string("/nonexistent"), home.file("bin")}) {
-                    SCOPED_TRACE(command + " with PATH=" + path);
-                    auto run = runCommand("cd '" + home.path() + "' && HOME='" + home.path() +
-                                          "' PATH='" + path + "' /bin/sh -c '" + command +
-                                          "' </dev/null >/dev/null 2>&1; echo $?");
-                    EXPECT_EQ(run.lines, std::vector<std::string>{"0"});
+                SCOPED_TRACE(command + " with PATH=" + path);
+                fixtures::writeFile(home.file("hook.sh"), command + "\n");
+                auto run = runCommand("cd '" + home.path() + "' && rm -f ran && HOME='" +
+                                      home.path() + "' PATH='" + path +
+                                      "' /bin/sh hook.sh </dev/null >/dev/null 2>&1; echo $?; "
+                                      "cat ran 2>/dev/null");
+                std::vector<std::string> expected{"0"};
+                if (*ran != '\0') {
+                    expected.push_back(ran);
                 }
+                EXPECT_EQ(run.lines, expected);
             }
         }
     }
+    HookConfig::useProgram("");
 }
 
 struct ExistingSettings {
@@ -87,14 +106,14 @@ struct ExistingSettings {
 TEST(HookSettings, InstallMergesKeepsAndUninstallRestores) {
     const ExistingSettings cases[] = {
         {"claude-code", ".claude/settings.json",
-         R"({"model": "opus", "permissions": {"allow": ["Read"]}, "hooks": {"PreToolUse": [{"matcher": "Bash", "hooks": [{"type": "command", "command": "audit.sh"}]}]}})",
-         "PreToolUse"},
+         R"({"model": "opus", "permissions": {"allow": ["Read"]}, "hooks": {"PostToolUse": [{"matcher": "Bash", "hooks": [{"type": "command", "command": "audit.sh"}]}]}})",
+         "PostToolUse"},
         {"codex", ".codex/hooks.json",
          R"({"hooks": {"Stop": [{"hooks": [{"type": "command", "command": "notify-send done", "timeout": 3}]}]}})",
          "Stop"},
         {"gemini-cli", ".gemini/settings.json",
-         R"({"theme": "Dracula", "hooks": {"BeforeTool": [{"matcher": "write_file", "hooks": [{"name": "lint", "type": "command", "command": "lint.sh"}]}]}})",
-         "BeforeTool"},
+         R"({"theme": "Dracula", "hooks": {"AfterTool": [{"matcher": "write_file", "hooks": [{"name": "lint", "type": "command", "command": "lint.sh"}]}]}})",
+         "AfterTool"},
         {"cursor", ".cursor/hooks.json",
          R"({"version": 1, "hooks": {"stop": [{"command": "./done.sh"}], "beforeShellExecution": [{"command": "./guard.sh"}]}})",
          "stop"},
