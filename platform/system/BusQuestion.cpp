@@ -7,6 +7,15 @@
 
 namespace floodmark {
 
+namespace {
+
+int onReply(sd_bus_message* reply, void* data, sd_bus_error*) {
+    static_cast<BusQuestion*>(data)->replied(reply);
+    return 0;
+}
+
+}  // namespace
+
 BusQuestion::BusQuestion(MakeCall make, ReadReply read, std::uint64_t deadlineMicroseconds)
     : make_(std::move(make)), read_(std::move(read)), deadline_(deadlineMicroseconds) {}
 
@@ -54,14 +63,10 @@ void BusQuestion::awaitFirstReply(sd_bus* bus) {
     }
 }
 
-int BusQuestion::onReply(sd_bus_message* reply, void* data, sd_bus_error*) {
-    auto* question = static_cast<BusQuestion*>(data);
+void BusQuestion::replied(sd_bus_message* reply) {
     // sd-bus holds its own reference to the slot while this runs.
-    question->outstanding_ = sd_bus_slot_unref(question->outstanding_);
-    // A timeout arrives here too, as an error reply.
-    question->last_ = sd_bus_message_is_method_error(reply, nullptr) ? std::nullopt
-                                                                     : question->read_(reply);
-    return 0;
+    outstanding_ = sd_bus_slot_unref(outstanding_);
+    last_ = sd_bus_message_is_method_error(reply, nullptr) ? std::nullopt : read_(reply);
 }
 
 OwnBusQuestion::OwnBusQuestion(Bus bus, BusQuestion::MakeCall make, BusQuestion::ReadReply read)

@@ -5,7 +5,6 @@
 #include <optional>
 
 struct sd_bus;
-struct sd_bus_error;
 struct sd_bus_message;
 struct sd_bus_slot;
 
@@ -38,9 +37,10 @@ public:
     std::optional<bool> answer(sd_bus* bus);
     // Forgets the call that is out and the last answer (the bus it went on is gone).
     void reset();
+    // Where the reply to the call that is out lands, an error or a timeout too.
+    void replied(sd_bus_message* reply);
 
 private:
-    static int onReply(sd_bus_message* reply, void* data, sd_bus_error* error);
     void awaitFirstReply(sd_bus* bus);
 
     MakeCall make_;
