@@ -1,4 +1,5 @@
 #include "platform/system/AtomicWrite.h"
+#include "platform/system/AtomicWriteTerms.h"
 
 #include "platform/system/Files.h"
 
@@ -134,10 +135,8 @@ void removeStaleTemporariesOnce(int directory, const std::string& name) {
     closedir(listing);
 }
 
-}  // namespace
-
-bool writeFileAtomicallyAt(int directory, const std::string& name, std::string_view bytes,
-                           bool durable, unsigned mode) {
+bool replaceAt(int directory, const std::string& name, std::string_view bytes,
+               const AtomicWriteTerms& terms) {
     removeStaleTemporariesOnce(directory, name);
     std::string temporary;
     int descriptor = -1;
@@ -149,15 +148,26 @@ bool writeFileAtomicallyAt(int directory, const std::string& name, std::string_v
     if (descriptor < 0) {
         return false;
     }
-    bool written = writeAll(descriptor, bytes) &&
-                   fchmod(descriptor, static_cast<mode_t>(mode)) == 0 &&
-                   (!durable || fsync(descriptor) == 0);
+    // The owner goes before the mode: a change of owner clears set-id bits.
+    bool written =
+        writeAll(descriptor, bytes) &&
+        (!terms.owner || fchown(descriptor, terms.owner->first, terms.owner->second) == 0) &&
+        fchmod(descriptor, static_cast<mode_t>(terms.mode)) == 0 &&
+        (!terms.durable || fsync(descriptor) == 0);
     written = close(descriptor) == 0 && written;
-    if (!written || renameat(directory, temporary.c_str(), directory, name.c_str()) != 0) {
+    if (!written || (terms.stillWanted && !terms.stillWanted()) ||
+        renameat(directory, temporary.c_str(), directory, name.c_str()) != 0) {
         unlinkat(directory, temporary.c_str(), 0);
         return false;
     }
     return true;
+}
+
+}  // namespace
+
+bool writeFileAtomicallyAt(int directory, const std::string& name, std::string_view bytes,
+                           bool durable, unsigned mode) {
+    return replaceAt(directory, name, bytes, {durable, mode, std::nullopt, {}});
 }
 
 void removeStaleTemporaries(const std::string& path) {
@@ -173,8 +183,8 @@ void removeStaleTemporaries(const std::string& path) {
     close(directory);
 }
 
-bool writeFileAtomically(const std::string& path, std::string_view bytes, bool durable,
-                         unsigned mode) {
+bool writeFileAtomicallyWith(const std::string& path, std::string_view bytes,
+                             const AtomicWriteTerms& terms) {
     auto slash = path.find_last_of('/');
     std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
     int directory = open(parentDirectory(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -183,9 +193,14 @@ bool writeFileAtomically(const std::string& path, std::string_view bytes, bool d
             close(directory);
         return false;
     }
-    bool written = writeFileAtomicallyAt(directory, name, bytes, durable, mode);
+    bool written = replaceAt(directory, name, bytes, terms);
     close(directory);
     return written;
+}
+
+bool writeFileAtomically(const std::string& path, std::string_view bytes, bool durable,
+                         unsigned mode) {
+    return writeFileAtomicallyWith(path, bytes, {durable, mode, std::nullopt, {}});
 }
 
 }  // namespace floodmark
