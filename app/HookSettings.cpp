@@ -1,12 +1,9 @@
 #include "app/HookSettings.h"
 
-#include "platform/system/AtomicWrite.h"
-#include "platform/system/Files.h"
-#include "platform/system/HomeDirectory.h"
-#include "platform/system/ReadFile.h"
+#include "app/SettingsTarget.h"
+#include "platform/system/FileRewrite.h"
 
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <iostream>
 
@@ -36,13 +33,70 @@ std::string notesFor(Agent agent) {
     }
 }
 
-std::string pathOf(Agent agent, HookConfig::Scope scope) {
-    return expandTilde(HookConfig::settingsFile(agent, scope));
-}
-
 // Our own file (Copilot CLI's) is removed when nothing but its version is left in it.
 bool leftEmpty(const HookConfig::Json& settings) {
     return settings.empty() || (settings.size() == 1 && settings.contains("version"));
+}
+
+bool exists(const std::string& path) {
+    struct stat status {};
+    return lstat(path.c_str(), &status) == 0;
+}
+
+// What one install or uninstall found and did, for its report.
+struct Outcome {
+    std::string problem;  // why the file was left untouched, where it was
+    bool backedUp = false;
+    bool removed = false;
+};
+
+// The file read, changed as asked. Only a file without our hooks is the user's own: that one is
+// backed up (once: an earlier backup is theirs from before an earlier install), and where there
+// was none before, the file is removed again once nothing but ours was in it.
+FileChange changeOf(Agent agent, bool install, const std::string& backup, const FileVersion& read,
+                    Outcome& outcome) {
+    outcome.problem.clear();
+    outcome.removed = false;
+    if (read.present && read.bytes.empty()) {
+        // An agent that truncates its file before writing it anew leaves it empty a moment.
+        outcome.problem = "is empty (is the agent writing it?): try again shortly";
+        return {};
+    }
+    auto current = read.present ? HookConfig::Json::parse(read.bytes, nullptr, false)
+                                : HookConfig::Json::object();
+    if (!current.is_object()) {
+        outcome.problem = "cannot be read as a JSON object";
+        return {};
+    }
+    auto changed =
+        install ? HookConfig::installed(agent, current) : HookConfig::uninstalled(agent, current);
+    if (changed == current) {
+        return {};
+    }
+    bool usersOwn = read.present && !HookConfig::hasOurHooks(agent, current);
+    if (usersOwn && (outcome.backedUp || !exists(backup))) {
+        if (!writeFileLike(backup, read.bytes, read)) {
+            outcome.problem = "could not be backed up to " + backup;
+            return {};
+        }
+        outcome.backedUp = true;
+    }
+    if (!install && leftEmpty(changed) && (agent == Agent::copilotCli || !exists(backup))) {
+        outcome.removed = true;
+        return {FileChange::Action::remove, ""};
+    }
+    return {FileChange::Action::write, changed.dump(2) + "\n"};
+}
+
+std::string backupNote(const Outcome& outcome, const std::string& backup, bool install) {
+    if (outcome.backedUp) {
+        return " (your file as it was: " + backup + ")";
+    }
+    if (!exists(backup)) {
+        return "";
+    }
+    return " (" + backup + " holds your file from before " +
+           (install ? "an earlier install)" : "the install)");
 }
 
 }  // namespace
@@ -67,44 +121,53 @@ int printHookSettings(const std::string& name) {
 }
 
 int changeHookSettings(Agent agent, HookConfig::Scope scope, bool install) {
-    std::string path = pathOf(agent, scope);
-    struct stat existing {};
-    bool present = stat(path.c_str(), &existing) == 0;
-    auto text = present ? readSmallFile(path, maxSettingsBytes) : std::optional<std::string>("");
-    auto current = text && !text->empty() ? HookConfig::Json::parse(*text, nullptr, false)
-                                          : HookConfig::Json::object();
-    if (!text || !current.is_object()) {
-        std::cerr << "floodmark hook: cannot read " << path
-                  << " as a JSON object; left it untouched\n";
+    auto target = settingsTarget(agent, scope);
+    if (!target.refusal.empty()) {
+        std::cerr << "floodmark hook: " << target.refusal << "\n";
         return 1;
     }
-    auto changed =
-        install ? HookConfig::installed(agent, current) : HookConfig::uninstalled(agent, current);
-    if (changed == current) {
-        std::cerr << path << (install ? ": the hooks are there already\n" : ": no hooks of ours\n");
-        return 0;
-    }
+    const std::string& path = target.path;
     std::string backup = path + ".before-floodmark";
-    if (present && access(backup.c_str(), F_OK) != 0 &&
-        !writeFileAtomically(backup, *text, true, existing.st_mode & 0777)) {
-        std::cerr << "floodmark hook: cannot write the backup " << backup << "\n";
-        return 1;
+    Outcome outcome;
+    auto result = rewriteFile(target.file, maxSettingsBytes, [&](const FileVersion& read) {
+        return changeOf(agent, install, backup, read, outcome);
+    });
+    switch (result) {
+        case Rewritten::left:
+            if (outcome.problem.empty()) {
+                std::cerr << path
+                          << (install ? ": the hooks are there already\n" : ": no hooks of ours\n");
+                return 0;
+            }
+            std::cerr << "floodmark hook: " << path << " " << outcome.problem
+                      << "; left it untouched\n";
+            return 1;
+        case Rewritten::unreadable:
+            std::cerr << "floodmark hook: cannot read " << path
+                      << " (not a file, or larger than 4 MB); left it untouched\n";
+            return 1;
+        case Rewritten::keptChanging:
+            std::cerr << "floodmark hook: " << path
+                      << " kept changing while it was read (is the agent writing it?): try "
+                         "again shortly; left it untouched\n";
+            return 1;
+        case Rewritten::failed:
+            std::cerr << "floodmark hook: cannot write " << path << "\n";
+            return 1;
+        case Rewritten::changed:
+            break;
     }
-    bool written = false;
-    if (!install && agent == Agent::copilotCli && leftEmpty(changed)) {
-        written = unlink(path.c_str()) == 0;
+    if (install) {
+        std::cerr << "added the floodmark hooks to " << path << backupNote(outcome, backup, install)
+                  << "\n"
+                  << notesFor(agent);
+    } else if (outcome.removed) {
+        std::cerr << "took the floodmark hooks out of " << path
+                  << " and removed it: nothing else was in it\n";
     } else {
-        createDirectories(parentDirectory(path), 0755);
-        written = writeFileAtomically(path, changed.dump(2) + "\n", true,
-                                      present ? existing.st_mode & 0777 : 0644);
+        std::cerr << "took the floodmark hooks out of " << path
+                  << backupNote(outcome, backup, install) << "\n";
     }
-    if (!written) {
-        std::cerr << "floodmark hook: cannot write " << path << "\n";
-        return 1;
-    }
-    std::cerr << (install ? "added the floodmark hooks to " : "took the floodmark hooks out of ")
-              << path << (present ? " (the file before: " + backup + ")" : "") << "\n"
-              << (install ? notesFor(agent) : "");
     return 0;
 }
 
