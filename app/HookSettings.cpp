@@ -2,6 +2,7 @@
 
 #include "app/SettingsTarget.h"
 #include "platform/system/FileRewrite.h"
+#include "platform/system/ReadFile.h"
 
 #include <sys/stat.h>
 
@@ -46,6 +47,7 @@ bool exists(const std::string& path) {
 // What one install or uninstall found and did, for its report.
 struct Outcome {
     std::string problem;  // why the file was left untouched, where it was
+    bool byHand = false;  // whether the user is to add the hooks by hand
     bool backedUp = false;
     bool removed = false;
 };
@@ -56,6 +58,7 @@ struct Outcome {
 FileChange changeOf(Agent agent, bool install, const std::string& backup, const FileVersion& read,
                     Outcome& outcome) {
     outcome.problem.clear();
+    outcome.byHand = false;
     outcome.removed = false;
     if (read.present && read.bytes.empty()) {
         // An agent that truncates its file before writing it anew leaves it empty a moment.
@@ -65,7 +68,17 @@ FileChange changeOf(Agent agent, bool install, const std::string& backup, const 
     auto current = read.present ? HookConfig::Json::parse(read.bytes, nullptr, false)
                                 : HookConfig::Json::object();
     if (!current.is_object()) {
-        outcome.problem = "cannot be read as a JSON object";
+        bool commented =
+            read.present && HookConfig::Json::parse(read.bytes, nullptr, false, true).is_object();
+        // Gemini CLI's own parser allows comments; a rewrite would drop them.
+        outcome.problem = commented ? "has comments, which a rewrite would lose"
+                                    : "cannot be read as a JSON object";
+        outcome.byHand = commented;
+        return {};
+    }
+    if (auto blocker = HookConfig::unmergeable(agent, current); install && !blocker.empty()) {
+        outcome.problem = "has " + blocker + " set to what floodmark will not replace";
+        outcome.byHand = true;
         return {};
     }
     auto changed =
@@ -84,6 +97,17 @@ FileChange changeOf(Agent agent, bool install, const std::string& backup, const 
     if (!install && leftEmpty(changed) && (agent == Agent::copilotCli || !exists(backup))) {
         outcome.removed = true;
         return {FileChange::Action::remove, ""};
+    }
+    auto before = install ? std::nullopt : readSmallFile(backup, maxSettingsBytes);
+    if (before) {
+        auto original = HookConfig::Json::parse(*before, nullptr, false);
+        if (agent == Agent::cursor && original.is_object() && !original.contains("version")) {
+            changed.erase("version");  // the install added it
+        }
+        if (changed == original) {
+            // Back as it was, to the byte: its numbers' text, line ends, duplicate keys.
+            return {FileChange::Action::write, *before};
+        }
     }
     return {FileChange::Action::write, changed.dump(2) + "\n"};
 }
@@ -141,6 +165,10 @@ int changeHookSettings(Agent agent, HookConfig::Scope scope, bool install) {
             }
             std::cerr << "floodmark hook: " << path << " " << outcome.problem
                       << "; left it untouched\n";
+            if (outcome.byHand) {
+                std::cerr << "add these to its \"hooks\" by hand:\n"
+                          << HookConfig::settings(agent)["hooks"].dump(2) << "\n";
+            }
             return 1;
         case Rewritten::unreadable:
             std::cerr << "floodmark hook: cannot read " << path
