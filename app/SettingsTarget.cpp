@@ -92,7 +92,11 @@ SettingsTarget settingsTarget(Agent agent, HookConfig::Scope scope) {
             return target;
         }
         target.path = target.file = *root + "/" + relative;
-        target.refusal = linkInRepository(*root, relative);
+        for (const auto& file : {relative, relative + ".before-floodmark"}) {
+            if (target.refusal.empty()) {
+                target.refusal = linkInRepository(*root, file);
+            }
+        }
     } else {
         target.path = target.file = expandTilde(relative);
         if (isLink(target.path)) {

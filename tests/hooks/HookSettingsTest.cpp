@@ -174,6 +174,11 @@ TEST(HookSettings, RefusesWhatItMustNotTouch) {
          "ln -s ../../secret/config.json repo/.claude/settings.json",
          "repo", "--install claude-code --repo", "secret/config.json",
          "repo/.claude/settings.json.before-floodmark", "is a link"},
+        {"a repository's backup links to a secret",
+         "mkdir -p repo/.git repo/.codex secret && echo '{}' > secret/config.json && "
+         "ln -s ../../secret/config.json repo/.codex/hooks.json.before-floodmark",
+         "repo", "--install codex --repo", "secret/config.json", "repo/.codex/hooks.json",
+         "is a link"},
         {"a repository's folder links out of it",
          "mkdir -p repo/.git secret/hooks && echo '{}' > secret/hooks/floodmark.json && "
          "ln -s ../secret repo/.github",
@@ -190,8 +195,8 @@ TEST(HookSettings, RefusesWhatItMustNotTouch) {
          ".", "--install claude-code", "store/settings.json",
          ".claude/settings.json.before-floodmark", "--print-config claude-code"},
         {"a value the hooks cannot go into",
-         "mkdir .cursor && echo '{\"hooks\": \"off\"}' > .cursor/hooks.json",
-         ".", "--install cursor", ".cursor/hooks.json", ".cursor/hooks.json.before-floodmark",
+         "mkdir .cursor && echo '{\"hooks\": \"off\"}' > .cursor/hooks.json", ".",
+         "--install cursor", ".cursor/hooks.json", ".cursor/hooks.json.before-floodmark",
          "will not replace"},
         {"Gemini CLI's comments",
          "mkdir .gemini && printf '{\\n  // mine\\n  \"theme\": 1\\n}\\n' > .gemini/settings.json",
