@@ -1,12 +1,10 @@
 #include "app/HookSettings.h"
 
-#include "platform/system/AtomicWrite.h"
-#include "platform/system/Files.h"
-#include "platform/system/HomeDirectory.h"
+#include "app/SettingsTarget.h"
+#include "platform/system/FileRewrite.h"
 #include "platform/system/ReadFile.h"
 
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <iostream>
 
@@ -36,13 +34,93 @@ std::string notesFor(Agent agent) {
     }
 }
 
-std::string pathOf(Agent agent, HookConfig::Scope scope) {
-    return expandTilde(HookConfig::settingsFile(agent, scope));
-}
-
 // Our own file (Copilot CLI's) is removed when nothing but its version is left in it.
 bool leftEmpty(const HookConfig::Json& settings) {
     return settings.empty() || (settings.size() == 1 && settings.contains("version"));
+}
+
+bool exists(const std::string& path) {
+    struct stat status {};
+    return lstat(path.c_str(), &status) == 0;
+}
+
+// What one install or uninstall found and did, for its report.
+struct Outcome {
+    std::string problem;  // why the file was left untouched, where it was
+    bool byHand = false;  // whether the user is to add the hooks by hand
+    bool backedUp = false;
+    bool removed = false;
+};
+
+// The file read, changed as asked. Only a file without our hooks is the user's own: that one is
+// backed up (once: an earlier backup is theirs from before an earlier install), and where there
+// was none before, the file is removed again once nothing but ours was in it.
+FileChange changeOf(Agent agent, bool install, const std::string& backup, const FileVersion& read,
+                    Outcome& outcome) {
+    outcome.problem.clear();
+    outcome.byHand = false;
+    outcome.removed = false;
+    if (read.present && read.bytes.empty()) {
+        // An agent that truncates its file before writing it anew leaves it empty a moment.
+        outcome.problem = "is empty (is the agent writing it?): try again shortly";
+        return {};
+    }
+    auto current = read.present ? HookConfig::Json::parse(read.bytes, nullptr, false)
+                                : HookConfig::Json::object();
+    if (!current.is_object()) {
+        bool commented =
+            read.present && HookConfig::Json::parse(read.bytes, nullptr, false, true).is_object();
+        // Gemini CLI's own parser allows comments; a rewrite would drop them.
+        outcome.problem = commented ? "has comments, which a rewrite would lose"
+                                    : "cannot be read as a JSON object";
+        outcome.byHand = commented;
+        return {};
+    }
+    if (auto blocker = HookConfig::unmergeable(agent, current); install && !blocker.empty()) {
+        outcome.problem = "has " + blocker + " set to what floodmark will not replace";
+        outcome.byHand = true;
+        return {};
+    }
+    auto changed =
+        install ? HookConfig::installed(agent, current) : HookConfig::uninstalled(agent, current);
+    if (changed == current) {
+        return {};
+    }
+    bool usersOwn = read.present && !HookConfig::hasOurHooks(agent, current);
+    if (usersOwn && (outcome.backedUp || !exists(backup))) {
+        if (!writeFileLike(backup, read.bytes, read)) {
+            outcome.problem = "could not be backed up to " + backup;
+            return {};
+        }
+        outcome.backedUp = true;
+    }
+    if (!install && leftEmpty(changed) && (agent == Agent::copilotCli || !exists(backup))) {
+        outcome.removed = true;
+        return {FileChange::Action::remove, ""};
+    }
+    auto before = install ? std::nullopt : readSmallFile(backup, maxSettingsBytes);
+    if (before) {
+        auto original = HookConfig::Json::parse(*before, nullptr, false);
+        if (agent == Agent::cursor && original.is_object() && !original.contains("version")) {
+            changed.erase("version");  // the install added it
+        }
+        if (changed == original) {
+            // Back as it was, to the byte: its numbers' text, line ends, duplicate keys.
+            return {FileChange::Action::write, *before};
+        }
+    }
+    return {FileChange::Action::write, changed.dump(2) + "\n"};
+}
+
+std::string backupNote(const Outcome& outcome, const std::string& backup, bool install) {
+    if (outcome.backedUp) {
+        return " (your file as it was: " + backup + ")";
+    }
+    if (!exists(backup)) {
+        return "";
+    }
+    return " (" + backup + " holds your file from before " +
+           (install ? "an earlier install)" : "the install)");
 }
 
 }  // namespace
@@ -67,44 +145,57 @@ int printHookSettings(const std::string& name) {
 }
 
 int changeHookSettings(Agent agent, HookConfig::Scope scope, bool install) {
-    std::string path = pathOf(agent, scope);
-    struct stat existing {};
-    bool present = stat(path.c_str(), &existing) == 0;
-    auto text = present ? readSmallFile(path, maxSettingsBytes) : std::optional<std::string>("");
-    auto current = text && !text->empty() ? HookConfig::Json::parse(*text, nullptr, false)
-                                          : HookConfig::Json::object();
-    if (!text || !current.is_object()) {
-        std::cerr << "floodmark hook: cannot read " << path
-                  << " as a JSON object; left it untouched\n";
+    auto target = settingsTarget(agent, scope);
+    if (!target.refusal.empty()) {
+        std::cerr << "floodmark hook: " << target.refusal << "\n";
         return 1;
     }
-    auto changed =
-        install ? HookConfig::installed(agent, current) : HookConfig::uninstalled(agent, current);
-    if (changed == current) {
-        std::cerr << path << (install ? ": the hooks are there already\n" : ": no hooks of ours\n");
-        return 0;
-    }
+    const std::string& path = target.path;
     std::string backup = path + ".before-floodmark";
-    if (present && access(backup.c_str(), F_OK) != 0 &&
-        !writeFileAtomically(backup, *text, true, existing.st_mode & 0777)) {
-        std::cerr << "floodmark hook: cannot write the backup " << backup << "\n";
-        return 1;
+    Outcome outcome;
+    auto result = rewriteFile(target.file, maxSettingsBytes, [&](const FileVersion& read) {
+        return changeOf(agent, install, backup, read, outcome);
+    });
+    switch (result) {
+        case Rewritten::left:
+            if (outcome.problem.empty()) {
+                std::cerr << path
+                          << (install ? ": the hooks are there already\n" : ": no hooks of ours\n");
+                return 0;
+            }
+            std::cerr << "floodmark hook: " << path << " " << outcome.problem
+                      << "; left it untouched\n";
+            if (outcome.byHand) {
+                std::cerr << "add these to its \"hooks\" by hand:\n"
+                          << HookConfig::settings(agent)["hooks"].dump(2) << "\n";
+            }
+            return 1;
+        case Rewritten::unreadable:
+            std::cerr << "floodmark hook: cannot read " << path
+                      << " (not a file, or larger than 4 MB); left it untouched\n";
+            return 1;
+        case Rewritten::keptChanging:
+            std::cerr << "floodmark hook: " << path
+                      << " kept changing while it was read (is the agent writing it?): try "
+                         "again shortly; left it untouched\n";
+            return 1;
+        case Rewritten::failed:
+            std::cerr << "floodmark hook: cannot write " << path << "\n";
+            return 1;
+        case Rewritten::changed:
+            break;
     }
-    bool written = false;
-    if (!install && agent == Agent::copilotCli && leftEmpty(changed)) {
-        written = unlink(path.c_str()) == 0;
+    if (install) {
+        std::cerr << "added the floodmark hooks to " << path << backupNote(outcome, backup, install)
+                  << "\n"
+                  << notesFor(agent);
+    } else if (outcome.removed) {
+        std::cerr << "took the floodmark hooks out of " << path
+                  << " and removed it: nothing else was in it\n";
     } else {
-        createDirectories(parentDirectory(path), 0755);
-        written = writeFileAtomically(path, changed.dump(2) + "\n", true,
-                                      present ? existing.st_mode & 0777 : 0644);
+        std::cerr << "took the floodmark hooks out of " << path
+                  << backupNote(outcome, backup, install) << "\n";
     }
-    if (!written) {
-        std::cerr << "floodmark hook: cannot write " << path << "\n";
-        return 1;
-    }
-    std::cerr << (install ? "added the floodmark hooks to " : "took the floodmark hooks out of ")
-              << path << (present ? " (the file before: " + backup + ")" : "") << "\n"
-              << (install ? notesFor(agent) : "");
     return 0;
 }
 

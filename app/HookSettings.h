@@ -11,8 +11,8 @@ namespace floodmark::app {
 int printHookSettings(const std::string& name);
 
 // `floodmark hook --install/--uninstall AGENT`: merges our hooks into the agent's settings
-// file, or takes them out, keeping everything else; backs the old file up once; refuses a
-// file it cannot parse and leaves it untouched.
+// file, or takes them out, keeping everything else; backs the user's own file up once; refuses,
+// untouched, a file it cannot parse or merge into, and a repository's link.
 int changeHookSettings(Agent agent, HookConfig::Scope scope, bool install);
 
 }  // namespace floodmark::app

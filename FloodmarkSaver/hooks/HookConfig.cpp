@@ -232,8 +232,42 @@ Json uninstalled(Agent agent, Json existing) {
     return existing;
 }
 
+std::string unmergeable(Agent agent, const Json& existing) {
+    auto hooks = existing.find("hooks");
+    if (hooks == existing.end()) {
+        return "";
+    }
+    if (!hooks->is_object()) {
+        return "\"hooks\"";
+    }
+    for (const auto& event : eventsOf(agent)) {
+        auto list = hooks->find(event);
+        if (list != hooks->end() && !list->is_array()) {
+            return "\"hooks\".\"" + event + "\"";
+        }
+    }
+    return "";
+}
+
 bool hasOurHooks(Agent agent, const Json& existing) {
-    return uninstalled(agent, existing) != existing;
+    // Not "uninstalling changes it": that also drops an empty "hooks", which is the user's.
+    auto hooks = existing.find("hooks");
+    if (hooks == existing.end() || !hooks->is_object()) {
+        return false;
+    }
+    for (const auto& [event, list] : hooks->items()) {
+        if (list.is_array() && withoutOurs(agent, list).size() != list.size()) {
+            return true;
+        }
+        for (const auto& group : list) {
+            if (layoutIsGrouped(agent) && group.is_object() && group.contains("hooks") &&
+                group["hooks"].is_array() &&
+                withoutOurs(agent, group["hooks"]).size() != group["hooks"].size()) {
+                return true;
+            }
+        }
+    }
+    return false;
 }
 
 }  // namespace floodmark::HookConfig

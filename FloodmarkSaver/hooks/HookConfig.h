@@ -37,6 +37,9 @@ std::string codexNotifyLine();
 Json installed(Agent agent, Json existing);
 // `existing` without our hooks; events and groups left empty by that are removed.
 Json uninstalled(Agent agent, Json existing);
+// What in `existing` our hooks cannot be merged into without replacing it (`"hooks": "off"`, an
+// event of ours that is not a list), as `"hooks"` or `"hooks"."EVENT"`; empty where nothing is.
+std::string unmergeable(Agent agent, const Json& existing);
 // Whether `existing` holds any hook of ours.
 bool hasOurHooks(Agent agent, const Json& existing);
 

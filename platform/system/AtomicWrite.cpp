@@ -1,5 +1,6 @@
 #include "platform/system/AtomicWrite.h"
 
+#include "platform/system/AtomicWriteTerms.h"
 #include "platform/system/Files.h"
 #include "platform/system/FolderOwner.h"
 
@@ -135,10 +136,8 @@ void removeStaleTemporariesOnce(int directory, const std::string& name) {
     closedir(listing);
 }
 
-}  // namespace
-
-bool writeFileAtomicallyAt(int directory, const std::string& name, std::string_view bytes,
-                           bool durable, unsigned mode) {
+bool replaceAt(int directory, const std::string& name, std::string_view bytes,
+               const AtomicWriteTerms& terms) {
     removeStaleTemporariesOnce(directory, name);
     std::string temporary;
     int descriptor = -1;
@@ -150,15 +149,27 @@ bool writeFileAtomicallyAt(int directory, const std::string& name, std::string_v
     if (descriptor < 0) {
         return false;
     }
-    bool written = giveToFolderOwner(descriptor, directory) && writeAll(descriptor, bytes) &&
-                   fchmod(descriptor, static_cast<mode_t>(mode)) == 0 &&
-                   (!durable || fsync(descriptor) == 0);
+    // The owner goes before the mode: a change of owner clears set-id bits. Without one asked
+    // for, a file root makes in another user's folder is that user's.
+    bool owned = terms.owner ? fchown(descriptor, terms.owner->first, terms.owner->second) == 0
+                             : giveToFolderOwner(descriptor, directory);
+    bool written = writeAll(descriptor, bytes) && owned &&
+                   fchmod(descriptor, static_cast<mode_t>(terms.mode)) == 0 &&
+                   (!terms.durable || fsync(descriptor) == 0);
     written = close(descriptor) == 0 && written;
-    if (!written || renameat(directory, temporary.c_str(), directory, name.c_str()) != 0) {
+    if (!written || (terms.stillWanted && !terms.stillWanted()) ||
+        renameat(directory, temporary.c_str(), directory, name.c_str()) != 0) {
         unlinkat(directory, temporary.c_str(), 0);
         return false;
     }
     return true;
+}
+
+}  // namespace
+
+bool writeFileAtomicallyAt(int directory, const std::string& name, std::string_view bytes,
+                           bool durable, unsigned mode) {
+    return replaceAt(directory, name, bytes, {durable, mode, std::nullopt, {}});
 }
 
 void removeStaleTemporaries(const std::string& path) {
@@ -174,8 +185,8 @@ void removeStaleTemporaries(const std::string& path) {
     close(directory);
 }
 
-bool writeFileAtomically(const std::string& path, std::string_view bytes, bool durable,
-                         unsigned mode) {
+bool writeFileAtomicallyWith(const std::string& path, std::string_view bytes,
+                             const AtomicWriteTerms& terms) {
     auto slash = path.find_last_of('/');
     std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
     int directory = open(parentDirectory(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -184,9 +195,14 @@ bool writeFileAtomically(const std::string& path, std::string_view bytes, bool d
             close(directory);
         return false;
     }
-    bool written = writeFileAtomicallyAt(directory, name, bytes, durable, mode);
+    bool written = replaceAt(directory, name, bytes, terms);
     close(directory);
     return written;
+}
+
+bool writeFileAtomically(const std::string& path, std::string_view bytes, bool durable,
+                         unsigned mode) {
+    return writeFileAtomicallyWith(path, bytes, {durable, mode, std::nullopt, {}});
 }
 
 }  // namespace floodmark

@@ -117,7 +117,12 @@ TEST(HookSettings, InstallMergesKeepsAndUninstallRestores) {
         {"cursor", ".cursor/hooks.json",
          R"({"version": 1, "hooks": {"stop": [{"command": "./done.sh"}], "beforeShellExecution": [{"command": "./guard.sh"}]}})",
          "stop"},
+        {"cursor", ".cursor/hooks.json", R"({"hooks": {"stop": [{"command": "./done.sh"}]}})",
+         "stop"},
         {"copilot-cli", ".copilot/hooks/floodmark.json", R"({"version": 1, "hooks": {}})", ""},
+        // Not ours, so back to the byte: a BOM, CRLF, a duplicate key, numbers' own text.
+        {"claude-code", ".claude/settings.json",
+         "\xEF\xBB\xBF{\"n\": 1e2,\r\n \"big\": 1180591620717411303424, \"n\": 2}\r\n", ""},
     };
     for (const auto& settings : cases) {
         SCOPED_TRACE(settings.agent);
@@ -154,8 +159,7 @@ TEST(HookSettings, InstallMergesKeepsAndUninstallRestores) {
         if (std::string(settings.agent) == "copilot-cli") {
             EXPECT_FALSE(fixtures::fileExists(path));  // our own file: nothing else was in it
         } else {
-            auto restored = nlohmann::ordered_json::parse(contentOf(path));
-            EXPECT_EQ(restored, before);
+            EXPECT_EQ(contentOf(path), settings.content);
         }
 
         const std::string broken = R"({"model": "opus",)";
@@ -166,14 +170,159 @@ TEST(HookSettings, InstallMergesKeepsAndUninstallRestores) {
     }
 }
 
-// Copilot CLI's user hooks go where it reads them; --repo writes the shared, committed file.
+bool isLink(const std::string& path) {
+    struct stat status {};
+    return lstat(path.c_str(), &status) == 0 && S_ISLNK(status.st_mode);
+}
+
+struct Refusal {
+    const char* name;
+    const char* setup;      // shell commands run in the home directory
+    const char* directory;  // where floodmark runs, in the home directory
+    const char* arguments;
+    const char* untouched;  // a file that must keep its bytes ("" for none)
+    const char* absent;     // a file that must not be made
+    const char* said;       // what the refusal says
+};
+
+// What must not be touched is refused, with exit status 1 and a reason, and left as it was.
+TEST(HookSettings, RefusesWhatItMustNotTouch) {
+    const Refusal cases[] = {
+        {"a repository's file links to a secret",
+         "mkdir -p repo/.git repo/.claude secret && echo '{\"auths\": 1}' > secret/config.json && "
+         "ln -s ../../secret/config.json repo/.claude/settings.json",
+         "repo", "--install claude-code --repo", "secret/config.json",
+         "repo/.claude/settings.json.before-floodmark", "is a link"},
+        {"a repository's backup links to a secret",
+         "mkdir -p repo/.git repo/.codex secret && echo '{}' > secret/config.json && "
+         "ln -s ../../secret/config.json repo/.codex/hooks.json.before-floodmark",
+         "repo", "--install codex --repo", "secret/config.json", "repo/.codex/hooks.json",
+         "is a link"},
+        {"a repository's folder links out of it",
+         "mkdir -p repo/.git secret/hooks && echo '{}' > secret/hooks/floodmark.json && "
+         "ln -s ../secret repo/.github",
+         "repo", "--install copilot-cli --repo", "secret/hooks/floodmark.json",
+         "secret/hooks/floodmark.json.before-floodmark", "is a link"},
+        {"an empty file, as an agent truncating it leaves it",
+         "mkdir .gemini && : > .gemini/settings.json", ".", "--install gemini-cli",
+         ".gemini/settings.json", ".gemini/settings.json.before-floodmark", "try again shortly"},
+        {"--repo outside a repository", "mkdir plain", "plain", "--install codex --repo", "",
+         "plain/.codex", "no repository"},
+        {"a link into a read-only store",
+         "mkdir -p store .claude && echo '{\"model\": \"opus\"}' > store/settings.json && "
+         "chmod 444 store/settings.json && ln -s ../store/settings.json .claude/settings.json",
+         ".", "--install claude-code", "store/settings.json",
+         ".claude/settings.json.before-floodmark", "--print-config claude-code"},
+        {"a value the hooks cannot go into",
+         "mkdir .cursor && echo '{\"hooks\": \"off\"}' > .cursor/hooks.json", ".",
+         "--install cursor", ".cursor/hooks.json", ".cursor/hooks.json.before-floodmark",
+         "will not replace"},
+        {"Gemini CLI's comments",
+         "mkdir .gemini && printf '{\\n  // mine\\n  \"theme\": 1\\n}\\n' > .gemini/settings.json",
+         ".", "--install gemini-cli", ".gemini/settings.json",
+         ".gemini/settings.json.before-floodmark",
+         "a rewrite would lose; left it untouched\nadd these to its \"hooks\" by hand:\n{\n  "
+         "\"SessionStart\""},
+    };
+    for (const auto& refusal : cases) {
+        SCOPED_TRACE(refusal.name);
+        TempDirectory home;
+        ASSERT_EQ(runCommand("cd '" + home.path() + "' && " + refusal.setup + "; echo $?").lines,
+                  std::vector<std::string>{"0"});
+        std::string untouched = home.file(refusal.untouched);
+        std::string before = *refusal.untouched ? contentOf(untouched) : "";
+        auto run =
+            runCommand("cd '" + home.file(refusal.directory) + "' && HOME='" + home.path() + "' " +
+                       FLOODMARK_BINARY + " hook " + refusal.arguments + " 2>&1; echo $?");
+        ASSERT_FALSE(run.lines.empty());
+        EXPECT_EQ(run.lines.back(), "1");
+        std::string said;
+        for (const auto& line : run.lines) {
+            said += line + "\n";
+        }
+        EXPECT_NE(said.find(refusal.said), std::string::npos) << said;
+        if (*refusal.untouched) {
+            EXPECT_EQ(contentOf(untouched), before);
+        }
+        EXPECT_FALSE(fixtures::fileExists(home.file(refusal.absent)));
+    }
+}
+
+// A settings file that is a link (a dotfiles manager's) is written through and stays a link;
+// where there was no file, an uninstall leaves none; the backup only ever holds the user's
+// own file, and says so once it is from an earlier install.
+TEST(HookSettings, UninstallUndoesInstall) {
+    TempDirectory home;
+    runCommand("cd '" + home.path() + "' && mkdir dotfiles .claude && printf '{\"model\": 1}' " +
+               "> dotfiles/settings.json && ln -s ../dotfiles/settings.json .claude/settings.json");
+    std::string link = home.file(".claude/settings.json");
+    std::string backup = link + ".before-floodmark";
+    const std::pair<const char*, const char*> rounds[] = {
+        {"--install", "your file as it was: "},
+        {"--uninstall", "holds your file from before the install"},
+        {"--install", "holds your file from before an earlier install"},
+    };
+    for (const auto& [action, said] : rounds) {
+        SCOPED_TRACE(action);
+        auto run = runCommand(floodmark(home.path(), std::string(action) + " claude-code") +
+                              " 2>&1 | head -1");
+        ASSERT_EQ(run.lines.size(), 1u);
+        EXPECT_NE(run.lines[0].find(said), std::string::npos) << run.lines[0];
+        EXPECT_TRUE(isLink(link));
+        EXPECT_EQ(contentOf(backup), R"({"model": 1})");
+    }
+    EXPECT_NE(contentOf(home.file("dotfiles/settings.json")).find("--from claude-code"),
+              std::string::npos);
+
+    for (const char* agent : agentIds) {
+        SCOPED_TRACE(agent);
+        TempDirectory empty;
+        runCommand(floodmark(empty.path(), std::string("--install ") + agent) + " 2>/dev/null");
+        runCommand(floodmark(empty.path(), std::string("--uninstall ") + agent) + " 2>/dev/null");
+        auto left = runCommand("cd '" + empty.path() + "' && find . -type f");
+        EXPECT_EQ(left.lines, std::vector<std::string>{});
+    }
+}
+
+// Copilot CLI's user hooks go where it reads them; --repo writes the shared, committed file at
+// the repository's root, from any folder in it.
 TEST(HookSettings, CopilotInstallsForTheUserUnlessToldTheRepository) {
     TempDirectory home;
     runCommand(floodmark(home.path(), "--install copilot-cli") + " 2>/dev/null");
     EXPECT_TRUE(fixtures::fileExists(home.file(".copilot/hooks/floodmark.json")));
-    runCommand(floodmark(home.path(), "--install copilot-cli --repo") + " 2>/dev/null");
-    auto shared = nlohmann::json::parse(contentOf(home.file(".github/hooks/floodmark.json")));
+    runCommand("mkdir -p '" + home.file("repo/.git") + "' '" + home.file("repo/sub") + "'");
+    runCommand("cd '" + home.file("repo/sub") + "' && HOME='" + home.path() + "' " +
+               FLOODMARK_BINARY + " hook --install copilot-cli --repo 2>/dev/null");
+    auto shared = nlohmann::json::parse(contentOf(home.file("repo/.github/hooks/floodmark.json")));
     EXPECT_EQ(shared["hooks"]["postToolUseFailure"][0]["timeoutSec"], 5);
+    EXPECT_FALSE(fixtures::fileExists(home.file("repo/sub/.github")));
+}
+
+// Run as root with the user's home (`sudo -E`), the files keep their owner, group and mode, and
+// the folders and files made anew belong to the home's owner.
+TEST(HookSettings, RootKeepsTheUsersOwnership) {
+    if (geteuid() != 0) {
+        GTEST_SKIP() << "needs root";
+    }
+    TempDirectory home;
+    const uid_t user = 65534;
+    runCommand("cd '" + home.path() + "' && mkdir .claude && echo '{}' > .claude/settings.json" +
+               " && chmod 640 .claude/settings.json && chown -R 65534:65534 .");
+    runCommand(floodmark(home.path(), "--install claude-code") + " 2>/dev/null");
+    runCommand(floodmark(home.path(), "--install codex") + " 2>/dev/null");
+    const std::pair<const char*, unsigned> files[] = {
+        {".claude/settings.json", 0640},
+        {".claude/settings.json.before-floodmark", 0640},
+        {".codex", 0755},
+        {".codex/hooks.json", 0644},
+    };
+    for (const auto& [name, mode] : files) {
+        struct stat status {};
+        ASSERT_EQ(stat(home.file(name).c_str(), &status), 0) << name;
+        EXPECT_EQ(status.st_uid, user) << name;
+        EXPECT_EQ(status.st_gid, user) << name;
+        EXPECT_EQ(status.st_mode & 0777, mode) << name;
+    }
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
 #include "platform/system/AtomicWrite.h"
+#include "platform/system/FileRewrite.h"
 #include "platform/system/Files.h"
 #include "platform/system/HomeDirectory.h"
 #include "platform/system/ReadFile.h"
@@ -6,7 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
+#include <vector>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -79,6 +82,42 @@ TEST(Paths, ParentsAndTilde) {
     EXPECT_EQ(expandTilde("~"), homeDirectory());
     EXPECT_EQ(expandTilde("~other/x"), "~other/x");
     EXPECT_EQ(expandTilde("/abs/~"), "/abs/~");
+}
+
+// Another program (here a child process) that rewrites the file between the read and the
+// rename, by truncating it or by renaming a new one over it, keeps its change: the file is read
+// again and changed again. A file it keeps changing is left as it made it.
+TEST(FileRewrite, KeepsAChangeAnotherProgramMadeMeanwhile) {
+    const std::pair<const char*, const char*> writers[] = {
+        {"in place", "printf '{\"theirs\": 2}' > data.json"},
+        {"by rename", "printf '{\"theirs\": 2}' > new.json && mv new.json data.json"},
+    };
+    for (const auto& [name, writer] : writers) {
+        SCOPED_TRACE(name);
+        fixtures::TempDirectory directory;
+        std::string path = directory.file("data.json");
+        fixtures::writeFile(path, R"({"theirs": 1})");
+        std::vector<std::string> seen;
+        auto result = rewriteFile(path, 100, [&](const FileVersion& read) {
+            seen.push_back(read.bytes);
+            if (seen.size() == 1) {
+                std::string command = "cd '" + directory.path() + "' && " + writer;
+                EXPECT_EQ(std::system(command.c_str()), 0);
+            }
+            return FileChange{FileChange::Action::write, read.bytes + " + ours"};
+        });
+        EXPECT_EQ(result, Rewritten::changed);
+        EXPECT_EQ(seen, (std::vector<std::string>{R"({"theirs": 1})", R"({"theirs": 2})"}));
+        EXPECT_EQ(readSmallFile(path, 100), R"({"theirs": 2} + ours)");
+
+        int rounds = 0;
+        result = rewriteFile(path, 100, [&](const FileVersion&) {
+            fixtures::writeFile(path, "round " + std::to_string(++rounds));
+            return FileChange{FileChange::Action::remove, ""};
+        });
+        EXPECT_EQ(result, Rewritten::keptChanging);
+        EXPECT_EQ(readSmallFile(path, 100), "round " + std::to_string(rounds));
+    }
 }
 
 }  // namespace
