@@ -78,6 +78,14 @@ bool copilotToolFailed(const nlohmann::json& result) {
     auto output = withoutTrailingBlanks(*text);
     auto start = output.rfind('\n');
     auto last = start == std::string_view::npos ? output : output.substr(start + 1);
+    // Copilot CLI 1.0 ends a shell's output "<shellId: 1 completed with exit code 2>"; earlier
+    // builds "<exited with exit code 2>".
+    constexpr std::string_view shellPrefix = "<shellId: ";
+    constexpr std::string_view completed = " completed with exit code ";
+    auto after = last.find(completed);
+    if (last.starts_with(shellPrefix) && after != std::string_view::npos) {
+        return namesFailedExit(last.substr(after), completed, ">");
+    }
     return namesFailedExit(last, "<exited with exit code ", ">");
 }
 
