@@ -52,7 +52,9 @@ std::string linkInRepository(const std::string& root, const std::string& relativ
     while (start < relative.size()) {
         auto slash = relative.find('/', start);
         bool last = slash == std::string::npos;
-        path += "/" + relative.substr(start, last ? std::string::npos : slash - start);
+        // Appended piece by piece: GCC 12 at -O3 sees an overlap in `"/" + substr(...)`.
+        path += '/';
+        path.append(relative, start, last ? std::string::npos : slash - start);
         start = last ? relative.size() : slash + 1;
         if (!isLink(path)) {
             continue;
