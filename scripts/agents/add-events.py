@@ -20,6 +20,8 @@ settings = json.load(open(path))
 hooks = settings["hooks"]
 template = next(iter(hooks.values()))[-1]
 for event in EXTRA[agent]:
+    if event in hooks:
+        continue  # installed already: a second entry would run the hook twice (Codex runs both)
     entry = copy.deepcopy(template)
     if agent == "copilot-cli":
         entry["bash"] = entry["bash"].replace(entry["bash"].split("--event ")[1].split()[0], event)
