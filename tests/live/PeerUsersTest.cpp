@@ -1,6 +1,7 @@
 // Which users a saver hears on its socket: its own, and root (a rootful container's hooks);
 // any other user is refused and counted.
 #include "FloodmarkSaver/live/LiveBus.h"
+#include "support/NobodyPlace.h"
 #include "support/RunFloodmark.h"
 #include "support/StatusCount.h"
 #include "support/TempDirectory.h"
@@ -31,13 +32,7 @@ TEST(PeerUsers, RootIsHeardAndAnotherUserIsRefusedAndCounted) {
         GTEST_SKIP() << "acts as three users, which needs root";
     }
     TempDirectory place;
-    chmod(place.path().c_str(), 0755);
-    mkdir(place.file("bin").c_str(), 0755);
-    mkdir(place.file("home").c_str(), 0700);
-    ASSERT_EQ(std::system(("cp " + std::string(FLOODMARK_BINARY) + " " + FLOODMARK_BINARY +
-                           "-saver " + place.file("bin"))
-                              .c_str()),
-              0);
+    ASSERT_TRUE(fixtures::layOutForNobody(place));
     // The socket's folder is the user's, as a container's bind mount finds it.
     mkdir(place.file("home/.tolvera").c_str(), 0700);
     ASSERT_EQ(std::system(("chown -R 65534:65534 " + place.file("home")).c_str()), 0);

@@ -3,6 +3,7 @@
 
 #include "platform/kit/InternetTime.h"
 #include "platform/kit/Time.h"
+#include "support/NobodyPlace.h"
 #include "support/RunFloodmark.h"
 #include "support/TempDirectory.h"
 #include "support/WaitUntil.h"
@@ -170,14 +171,7 @@ TEST(SaverCommand, RunsAsXScreenSaversHack) {
     XServer server("800x600x24");
     ASSERT_TRUE(server.running());
     TempDirectory place;
-    chmod(place.path().c_str(), 0755);
-    mkdir(place.file("bin").c_str(), 0755);
-    mkdir(place.file("home").c_str(), 0700);
-    // `floodmark` hands drawing to floodmark-saver beside it.
-    ASSERT_EQ(std::system(("cp " + std::string(FLOODMARK_BINARY) + " " + FLOODMARK_BINARY +
-                           "-saver " + place.file("bin"))
-                              .c_str()),
-              0);
+    ASSERT_TRUE(fixtures::layOutForNobody(place));
     fixtures::writeFile(place.file("home/.xscreensaver"),
                         "mode: one\nselected: 0\nlock: False\nfade: False\nunfade: False\n"
                         "splash: False\nprograms: floodmark --root\n");
