@@ -62,7 +62,7 @@ void BM_PublishReading(benchmark::State& state) {
     SharedReading shared;
     shared.reading = {.y = 0.62, .x = 0.41, .awaiting = 3};
     shared.impulseSerial = 12;
-    shared.impulse = "failure";
+    shared.impulse = ImpulseKind::failure;
     for (auto _ : state) {
         shared.at = currentTime();
         benchmark::DoNotOptimize(shared.write(path));

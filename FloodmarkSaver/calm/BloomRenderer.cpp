@@ -2,7 +2,7 @@
 
 #include "FloodmarkSaver/calm/CalmClock.h"
 #include "FloodmarkSaver/calm/CalmPalette.h"
-#include "FloodmarkSaver/scene/FloodmarkPalette.h"
+#include "FloodmarkSaver/frame/FloodmarkPalette.h"
 
 #include <algorithm>
 #include <cmath>

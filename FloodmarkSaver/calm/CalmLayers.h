@@ -1,6 +1,6 @@
 #pragma once
 
-#include "FloodmarkSaver/feed/FloodmarkFrame.h"
+#include "FloodmarkSaver/frame/FloodmarkFrame.h"
 #include "platform/draw/DrawingContext.h"
 
 namespace floodmark {

@@ -3,7 +3,7 @@
 #include "FloodmarkSaver/calm/CalmClock.h"
 #include "FloodmarkSaver/calm/CalmPalette.h"
 #include "FloodmarkSaver/calm/FiveFold.h"
-#include "FloodmarkSaver/scene/FloodmarkPalette.h"
+#include "FloodmarkSaver/frame/FloodmarkPalette.h"
 
 #include <algorithm>
 #include <cmath>

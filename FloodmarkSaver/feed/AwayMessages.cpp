@@ -1,6 +1,6 @@
 #include "FloodmarkSaver/feed/AwayMessages.h"
 
-#include "FloodmarkSaver/scene/FloodmarkRendererLevels.h"
+#include "FloodmarkSaver/frame/FloodmarkRendererLevels.h"
 
 #include <cmath>
 

@@ -4,7 +4,7 @@
 #include "FloodmarkSaver/feed/Easing.h"
 #include "FloodmarkSaver/feed/Pace.h"
 #include "FloodmarkSaver/live/LiveBus.h"
-#include "FloodmarkSaver/scene/FloodmarkRendererLevels.h"
+#include "FloodmarkSaver/frame/FloodmarkRendererLevels.h"
 #include "FloodmarkSaver/status/SaverStatus.h"
 #include "platform/kit/ShortTimeText.h"
 #include "platform/system/ApplicationDirectory.h"

@@ -1,11 +1,11 @@
 #pragma once
 
 #include "FloodmarkSaver/feed/CalibrationKeeper.h"
-#include "FloodmarkSaver/feed/FeedMode.h"
-#include "FloodmarkSaver/feed/FloodmarkFrame.h"
-#include "FloodmarkSaver/feed/ImpulseKind.h"
+#include "FloodmarkSaver/frame/FeedMode.h"
+#include "FloodmarkSaver/frame/FloodmarkFrame.h"
+#include "FloodmarkSaver/frame/ImpulseKind.h"
 #include "FloodmarkSaver/feed/LiveConnection.h"
-#include "FloodmarkSaver/feed/SaverStyle.h"
+#include "FloodmarkSaver/frame/SaverStyle.h"
 #include "FloodmarkSaver/live/LiveDemandAggregator.h"
 #include "FloodmarkSaver/paired/PairedState.h"
 #include "platform/kit/Time.h"
@@ -48,7 +48,6 @@ public:
     static constexpr double rippleLife = 1.4;
     static constexpr double popLife = 0.9;
     static constexpr double chromeYieldTau = 0.08;
-    static constexpr double chromeInvisibleBelow = 0.01;
     // Least times between two arbitrations, aggregator ticks, away-state reads and binds.
     static constexpr double arbitrationInterval = 1;
     static constexpr double aggregatorTickInterval = 0.25;

@@ -179,7 +179,7 @@ std::optional<ImpulseKind> LiveConnection::tickAggregator(double now) {
     lastTick_ = now;
     lastReading_ = aggregator_->tick(now, elapsed);
     publishReading(now);
-    return lastReading_.impulse ? ImpulseKind::fromRawValue(*lastReading_.impulse) : std::nullopt;
+    return lastReading_.impulse;
 }
 
 void LiveConnection::publishReading(double now) {
@@ -222,7 +222,7 @@ std::optional<ImpulseKind> LiveConnection::followOwner(double now) {
     std::optional<ImpulseKind> impulse;
     if (seenImpulseSerial_ && shared->impulseSerial != *seenImpulseSerial_ && shared->impulse &&
         now - shared->impulseAt <= FloodmarkFeed::impulseFreshness) {
-        impulse = ImpulseKind::fromRawValue(*shared->impulse);
+        impulse = shared->impulse;
     }
     seenImpulseSerial_ = shared->impulseSerial;
     return impulse;

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "FloodmarkSaver/feed/BoundedHandOff.h"
-#include "FloodmarkSaver/feed/ImpulseKind.h"
+#include "FloodmarkSaver/frame/ImpulseKind.h"
 #include "FloodmarkSaver/live/LiveDemandAggregator.h"
 #include "FloodmarkSaver/live/SharedReading.h"
 #include "platform/kit/Time.h"

@@ -2,7 +2,7 @@
 
 #include "FloodmarkSaver/feed/ChromeFade.h"
 #include "FloodmarkSaver/feed/FloodmarkFeed.h"
-#include "FloodmarkSaver/feed/FloodmarkFrame.h"
+#include "FloodmarkSaver/frame/FloodmarkFrame.h"
 
 #include <functional>
 #include <memory>

@@ -1,7 +1,7 @@
 #include "FloodmarkSaver/gpu/FloodmarkGpuRenderer.h"
 
 #include "FloodmarkSaver/gpu/FloodmarkShader.h"
-#include "FloodmarkSaver/scene/FloodmarkPalette.h"
+#include "FloodmarkSaver/frame/FloodmarkPalette.h"
 #include "FloodmarkSaver/scene/FloodmarkRenderer.h"
 #include "FloodmarkSaver/scene/PopRenderer.h"
 #include "platform/gl/GlProgram.h"

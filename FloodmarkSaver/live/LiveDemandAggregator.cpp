@@ -81,12 +81,12 @@ void LiveDemandAggregator::ingest(const LiveSignal& signal, double now) {
         case LiveEvent::compaction:
             session.settling = false;
             session.level = std::min(session.level + 0.12, 1.0);
-            pendingImpulse_ = "compaction";
+            pendingImpulse_ = ImpulseKind::compaction;
             break;
         case LiveEvent::toolFailure:
             session.settling = false;
             session.level = std::min(session.level + 0.06, 1.0);
-            pendingImpulse_ = "failure";
+            pendingImpulse_ = ImpulseKind::failure;
             break;
         case LiveEvent::stop:
             if (signal.leftBackgroundWork()) {
@@ -94,7 +94,7 @@ void LiveDemandAggregator::ingest(const LiveSignal& signal, double now) {
                 session.backgroundUntil = now + LiveSignal::backgroundTrust;
             } else {
                 session.settling = true;
-                pendingImpulse_ = "session_end";
+                pendingImpulse_ = ImpulseKind::sessionEnd;
             }
             break;
         case LiveEvent::awaiting:
@@ -139,7 +139,7 @@ void LiveDemandAggregator::ingestHalted(const LiveSignal& signal, double now) {
     } else {
         stoppedShort_.erase(key);
     }
-    pendingImpulse_ = "session_end";
+    pendingImpulse_ = ImpulseKind::sessionEnd;
 }
 
 LiveDemandReading LiveDemandAggregator::tick(double now, double elapsed) {

@@ -61,7 +61,7 @@ private:
 
     std::shared_ptr<LiveDemandCalibration> calibration_;
     std::unordered_map<std::string, Envelope> sessions_;
-    std::optional<std::string> pendingImpulse_;
+    std::optional<ImpulseKind> pendingImpulse_;
     std::unordered_map<std::string, StoppedShort> stoppedShort_;
     long long evictedSessions_ = 0;
 };

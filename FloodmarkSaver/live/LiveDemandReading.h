@@ -1,5 +1,7 @@
 #pragma once
 
+#include "FloodmarkSaver/frame/ImpulseKind.h"
+
 #include <optional>
 #include <string>
 
@@ -9,7 +11,7 @@ namespace floodmark {
 struct LiveDemandReading {
     double y = 0;                        // normalised load, 0…0.95
     double x = 0;                        // normalised concurrency, 0…0.9
-    std::optional<std::string> impulse;  // an ImpulseKind wire string, at most one per reading
+    std::optional<ImpulseKind> impulse;  // at most one per reading
     long long awaiting = 0;              // sessions waiting for the user
     std::optional<std::string> stopped;  // a StoppedKind while a stopped-short hold lasts
 

@@ -3,7 +3,7 @@
 #include "FloodmarkSaver/common/JsonText.h"
 #include "FloodmarkSaver/common/JsonValue.h"
 #include "FloodmarkSaver/common/WholeNumber.h"
-#include "FloodmarkSaver/feed/ImpulseKind.h"
+#include "FloodmarkSaver/frame/ImpulseKind.h"
 #include "FloodmarkSaver/live/LiveEvent.h"
 #include "platform/system/AtomicWrite.h"
 #include "platform/system/Files.h"
@@ -70,7 +70,7 @@ bool SharedReading::write(const std::string& path) const {
         {"impulseAt", impulseAt},
     };
     if (impulse) {
-        object["impulse"] = *impulse;
+        object["impulse"] = impulse->rawValue();
     }
     if (reading.stopped) {
         object["stopped"] = *reading.stopped;
@@ -106,10 +106,10 @@ std::optional<SharedReading> SharedReading::read(const std::string& path, double
     if (auto serial = finiteNumber(member(object, "impulseSerial")); serial && *serial >= 0) {
         shared.impulseSerial = wholePart<std::int64_t>(*serial);
     }
-    auto kind = textOf(member(object, "impulse"));
+    auto kind = ImpulseKind::from(member(object, "impulse"));
     auto impulseAt = finiteNumber(member(object, "impulseAt"));
-    if (kind && ImpulseKind::fromRawValue(*kind) && impulseAt) {
-        shared.impulse = std::string(*kind);
+    if (kind && impulseAt) {
+        shared.impulse = *kind;
         shared.impulseAt = *impulseAt;
     }
     return shared;

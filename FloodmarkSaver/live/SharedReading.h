@@ -16,7 +16,7 @@ struct SharedReading {
     LiveDemandReading reading;           // its `impulse` is not carried: see below
     double at = 0;                       // when the owner computed it
     std::int64_t impulseSerial = 0;      // how many impulses the owner has had
-    std::optional<std::string> impulse;  // the latest of them, an ImpulseKind wire string
+    std::optional<ImpulseKind> impulse;  // the latest of them
     double impulseAt = 0;
 
     static constexpr int schema = 1;

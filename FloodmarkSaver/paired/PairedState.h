@@ -1,8 +1,8 @@
 #pragma once
 
-#include "FloodmarkSaver/feed/FloodmarkFrame.h"
-#include "FloodmarkSaver/feed/ImpulseKind.h"
-#include "FloodmarkSaver/feed/SaverStyle.h"
+#include "FloodmarkSaver/frame/FloodmarkFrame.h"
+#include "FloodmarkSaver/frame/ImpulseKind.h"
+#include "FloodmarkSaver/frame/SaverStyle.h"
 
 #include <optional>
 #include <string>

@@ -2,8 +2,7 @@
 
 #include "FloodmarkSaver/calm/CalmLayers.h"
 #include "FloodmarkSaver/calm/CalmPalette.h"
-#include "FloodmarkSaver/feed/FloodmarkFeed.h"
-#include "FloodmarkSaver/scene/FloodmarkPalette.h"
+#include "FloodmarkSaver/frame/FloodmarkPalette.h"
 #include "FloodmarkSaver/scene/PopRenderer.h"
 
 #include <algorithm>
@@ -174,7 +173,7 @@ void drawChrome(const FloodmarkFrame& frame, DrawingContext& context, Size size)
     bool hidden =
         frame.style == SaverStyle::still || frame.style.isCalm() || !(frame.chromeAlpha > 0);
     double alpha = hidden ? 0 : std::min(frame.chromeAlpha, 1.0);
-    bool visible = alpha > FloodmarkFeed::chromeInvisibleBelow;
+    bool visible = alpha > FloodmarkFrame::chromeInvisibleBelow;
 
     if (visible && !frame.clock.empty()) {
         drawLine(context, frame.clock, "IBMPlexMono-Regular", m * 0.11,

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "FloodmarkSaver/feed/FloodmarkFrame.h"
-#include "FloodmarkSaver/scene/FloodmarkRendererLevels.h"
+#include "FloodmarkSaver/frame/FloodmarkFrame.h"
+#include "FloodmarkSaver/frame/FloodmarkRendererLevels.h"
 #include "platform/draw/DrawingContext.h"
 
 #include <string_view>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "FloodmarkSaver/feed/FeedMode.h"
+#include "FloodmarkSaver/frame/FeedMode.h"
 #include "FloodmarkSaver/gpu/DrawMiss.h"
 #include "platform/kit/Time.h"
 

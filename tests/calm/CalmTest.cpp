@@ -8,7 +8,7 @@
 #include "FloodmarkSaver/calm/SplinterRenderer.h"
 #include "FloodmarkSaver/calm/TriangleStrata.h"
 #include "FloodmarkSaver/calm/UnfoldRenderer.h"
-#include "FloodmarkSaver/scene/FloodmarkPalette.h"
+#include "FloodmarkSaver/frame/FloodmarkPalette.h"
 #include "FloodmarkSaver/scene/FloodmarkRenderer.h"
 #include "platform/draw/CairoCanvas.h"
 #include "support/Golden.h"

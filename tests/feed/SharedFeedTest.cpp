@@ -125,10 +125,10 @@ TEST(ChromeFade, FirstStepSnapsThenEasesWithItsTimeConstant) {
 TEST(ChromeFade, HidingFromFullViewFallsBelowInvisibleAfterAboutASecondThird) {
     ChromeFade fade;
     fade.step(true, t0);
-    EXPECT_GE(fade.step(false, t0 + 0.36), FloodmarkFeed::chromeInvisibleBelow);
+    EXPECT_GE(fade.step(false, t0 + 0.36), FloodmarkFrame::chromeInvisibleBelow);
     ChromeFade again;
     again.step(true, t0);
-    EXPECT_LT(again.step(false, t0 + 0.37), FloodmarkFeed::chromeInvisibleBelow);
+    EXPECT_LT(again.step(false, t0 + 0.37), FloodmarkFrame::chromeInvisibleBelow);
 }
 
 TEST(ChromeFade, AClockThatMovedBackHoldsTheAlpha) {

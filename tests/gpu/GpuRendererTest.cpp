@@ -1,6 +1,6 @@
 #include "FloodmarkSaver/gpu/FloodmarkGpuRenderer.h"
 #include "FloodmarkSaver/gpu/GpuPicture.h"
-#include "FloodmarkSaver/scene/FloodmarkPalette.h"
+#include "FloodmarkSaver/frame/FloodmarkPalette.h"
 #include "FloodmarkSaver/scene/FloodmarkRenderer.h"
 #include "support/Golden.h"
 

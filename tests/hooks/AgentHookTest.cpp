@@ -284,7 +284,7 @@ TEST(AgentHook, ASessionEndKeepsWhatTheSessionStoppedOn) {
         }
         auto reading = saver.tick(now, 0.25);
         EXPECT_EQ(reading.stopped, run.stopped);
-        EXPECT_EQ(reading.impulse, std::optional<std::string>("session_end"));
+        EXPECT_EQ(reading.impulse, ImpulseKind::sessionEnd);
     }
 }
 

@@ -70,7 +70,7 @@ TEST(LiveDemandAggregator, OnlyTheLastImpulseSinceTheTickIsReported) {
     LiveDemandAggregator aggregator;
     aggregator.ingest(signal(LiveEvent::compaction), t0);
     aggregator.ingest(signal(LiveEvent::toolFailure), t0);
-    EXPECT_EQ(aggregator.tick(t0, 0.25).impulse, "failure");
+    EXPECT_EQ(aggregator.tick(t0, 0.25).impulse, ImpulseKind::failure);
     EXPECT_EQ(aggregator.tick(t0 + 0.25, 0.25).impulse, std::nullopt);
 }
 
@@ -105,7 +105,7 @@ TEST(LiveDemandAggregator, AStopWithoutBackgroundWorkSettlesAndEnds) {
     LiveDemandAggregator aggregator;
     aggregator.ingest(signal(LiveEvent::promptSubmitted), t0);
     aggregator.ingest(signal(LiveEvent::stop), t0);
-    EXPECT_EQ(aggregator.tick(t0, 0).impulse, "session_end");
+    EXPECT_EQ(aggregator.tick(t0, 0).impulse, ImpulseKind::sessionEnd);
     // A settling session decays with 4 s: 0.55 falls below 0.01 after about 16 s.
     double now = t0;
     while (aggregator.activeSessionCount() > 0 && now < t0 + 60) {
@@ -123,7 +123,7 @@ TEST(LiveDemandAggregator, ARateLimitedHaltIsShownUntilTheLimitEnds) {
     halt.resumesAt = t0 + 7200;
     aggregator.ingest(halt, t0);
     auto first = aggregator.tick(t0, 0);
-    EXPECT_EQ(first.impulse, "session_end");
+    EXPECT_EQ(first.impulse, ImpulseKind::sessionEnd);
     EXPECT_EQ(first.stopped, "rate_limit");
     EXPECT_EQ(aggregator.tick(t0 + 7379, 7379).stopped, "rate_limit");
     EXPECT_EQ(aggregator.tick(t0 + 7380, 1).stopped, std::nullopt);

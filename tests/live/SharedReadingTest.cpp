@@ -16,7 +16,7 @@ TEST(SharedReading, AFreshReadingOfThisUserIsReadBackAsWritten) {
     written.reading = {.y = 0.5, .x = 0.25, .awaiting = 2, .stopped = "rate_limit"};
     written.at = t0;
     written.impulseSerial = 7;
-    written.impulse = "failure";
+    written.impulse = ImpulseKind::failure;
     written.impulseAt = t0 - 0.5;
     ASSERT_TRUE(written.write(path));
 
@@ -25,7 +25,7 @@ TEST(SharedReading, AFreshReadingOfThisUserIsReadBackAsWritten) {
     EXPECT_EQ(read->reading, written.reading);
     EXPECT_EQ(read->at, t0);
     EXPECT_EQ(read->impulseSerial, 7);
-    EXPECT_EQ(read->impulse, "failure");
+    EXPECT_EQ(read->impulse, ImpulseKind::failure);
     EXPECT_EQ(read->impulseAt, t0 - 0.5);
     // Older than two seconds: not followed.
     EXPECT_FALSE(SharedReading::read(path, t0 + 2.01));

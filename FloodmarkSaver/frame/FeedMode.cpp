@@ -1,4 +1,4 @@
-#include "FloodmarkSaver/feed/FeedMode.h"
+#include "FloodmarkSaver/frame/FeedMode.h"
 
 #include "FloodmarkSaver/common/RawNames.h"
 

@@ -1,6 +1,6 @@
-#include "FloodmarkSaver/feed/FloodmarkFrame.h"
+#include "FloodmarkSaver/frame/FloodmarkFrame.h"
 
-#include "FloodmarkSaver/scene/FloodmarkRendererLevels.h"
+#include "FloodmarkSaver/frame/FloodmarkRendererLevels.h"
 
 namespace floodmark {
 

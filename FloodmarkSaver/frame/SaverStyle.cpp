@@ -1,4 +1,4 @@
-#include "FloodmarkSaver/feed/SaverStyle.h"
+#include "FloodmarkSaver/frame/SaverStyle.h"
 
 #include "FloodmarkSaver/common/JsonValue.h"
 #include "FloodmarkSaver/common/RawNames.h"

@@ -1,4 +1,4 @@
-#include "FloodmarkSaver/feed/ImpulseKind.h"
+#include "FloodmarkSaver/frame/ImpulseKind.h"
 
 #include "FloodmarkSaver/common/JsonValue.h"
 #include "FloodmarkSaver/common/RawNames.h"

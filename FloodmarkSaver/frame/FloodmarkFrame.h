@@ -1,6 +1,6 @@
 #pragma once
 
-#include "FloodmarkSaver/feed/SaverStyle.h"
+#include "FloodmarkSaver/frame/SaverStyle.h"
 
 #include <optional>
 #include <string>
@@ -33,10 +33,12 @@ struct FloodmarkFrame {
     std::vector<SurfaceMark> pops{};
     std::string clock{};
     std::optional<std::string> message{};
-    double chromeAlpha = 1;
+    double chromeAlpha = 1;  // the overlay is not drawn at or below chromeInvisibleBelow
     bool reduceMotion = false;
     double depth = 0;
     SustainSeries sustain = absentSustain();
+
+    static constexpr double chromeInvisibleBelow = 0.01;
 
     // The water at rest, with nothing on its surface.
     static FloodmarkFrame resting();
