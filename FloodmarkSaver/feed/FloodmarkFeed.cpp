@@ -63,8 +63,7 @@ void FloodmarkFeed::stop() {
     live_.stop();
     calibration_.keepIfLearned(*aggregator_->calibration(), settings_.clock());
     if (owned && !settings_.preview && settings_.status) {
-        settings_.status->ownsBus = false;
-        settings_.status->write(settings_.clock());
+        settings_.status->busReleased(settings_.clock());
     }
 }
 
@@ -114,9 +113,7 @@ void FloodmarkFeed::report(double now) {
         return;
     }
     if (!settings_.preview) {
-        status->mode = mode_;
-        status->ownsBus = live_.ownsBus();
-        status->following = live_.isFollowing();
+        status->feedArbitrated(mode_, live_.ownsBus(), live_.isFollowing());
     }
     live_.reportDropped(*status);
     status->heartbeat(now);

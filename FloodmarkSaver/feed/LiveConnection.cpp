@@ -79,9 +79,7 @@ void LiveConnection::attemptBind(double now) {
                 double arrived = clock();
                 aggregator->ingest(signal, arrived);
                 if (status) {
-                    ++status->signals;
-                    status->lastSignalAt = arrived;
-                    status->lastSignalEvent = std::string(signal.event.rawValue());
+                    status->signalReceived(signal.event.rawValue(), arrived);
                 }
             });
         }
@@ -97,12 +95,9 @@ void LiveConnection::attemptBind(double now) {
                 return;  // the feed is gone
             }
             if (session) {
-                double arrived = clock();
-                status->lastPingAt = arrived;
-                status->lastPingSession = *session;
-                status->writeSoon(arrived);
+                status->pingReceived(*session, clock());
             } else {
-                ++status->unknownEvents;
+                status->unknownEventReceived();
             }
         });
     };
@@ -116,17 +111,12 @@ void LiveConnection::attemptBind(double now) {
         lastTick_ = distantPast;
         long long replayed = replayHeld(now);
         if (const auto& status = settings_.status) {
-            status->ownsBus = true;
-            status->mode = FeedMode::live;
-            status->socketPath = settings_.socketPath;
-            status->boundAt = now;
-            status->replayed = replayed;
-            status->write(now);
+            status->boundSocket(settings_.socketPath, replayed, now);
         }
         return;
     }
     if (settings_.status && exists(settings_.socketPath)) {
-        settings_.status->bindRefusedAt = now;
+        settings_.status->bindRefused(now);
     }
 }
 
@@ -150,7 +140,7 @@ void LiveConnection::replayAgain(double now) {
     double from = lastTick_ == distantPast ? held.front().at : lastTick_;
     lastTick_ = HeldSignals::replayInto(*aggregator_, held, from, replayTickStep);
     if (const auto& status = settings_.status) {
-        status->replayed += static_cast<std::int64_t>(held.size());
+        status->heldSignalsReplayed(static_cast<std::int64_t>(held.size()));
     }
 }
 
@@ -165,12 +155,13 @@ std::optional<ImpulseKind> LiveConnection::advance(double now) {
 }
 
 void LiveConnection::reportDropped(SaverStatus& status) {
-    status.droppedLines += handOff_->takeDropped();
+    SaverStatus::Dropped dropped{.lines = handOff_->takeDropped(),
+                                 .evictedSessions = aggregator_->takeEvictedSessions()};
     if (bus_) {
-        status.closedClients += bus_->takeEvictedClients();
-        status.refusedPeers += bus_->takeRefusedPeers();
+        dropped.closedClients = bus_->takeEvictedClients();
+        dropped.refusedPeers = bus_->takeRefusedPeers();
     }
-    status.evictedSessions += aggregator_->takeEvictedSessions();
+    status.inputDropped(dropped);
 }
 
 std::optional<ImpulseKind> LiveConnection::tickAggregator(double now) {

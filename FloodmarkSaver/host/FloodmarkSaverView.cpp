@@ -40,8 +40,8 @@ FloodmarkSaverView::FloodmarkSaverView(Size size, bool isPreview)
         addSubview(gpuView_);
     } else {
         std::string reason = GpuDevice::unavailableReason();
-        SaverStatus::shared()->cairoReason =
-            reason.empty() ? "the GPU renderer cannot be made" : reason;
+        SaverStatus::shared()->drawsWithCairo(reason.empty() ? "the GPU renderer cannot be made"
+                                                             : reason);
     }
     addSubview(chromeView_);
 }
@@ -117,9 +117,11 @@ void FloodmarkSaverView::stop() {
 
 void FloodmarkSaverView::countView(int change) {
     SaverStatus& status = *SaverStatus::shared();
-    std::int64_t& count = isPreview() ? status.previewViews : status.saverViews;
-    count = std::max<std::int64_t>(count + change, 0);
-    status.write(services().now());
+    if (change > 0) {
+        status.viewOpened(isPreview(), services().now());
+    } else {
+        status.viewClosed(isPreview(), services().now());
+    }
 }
 
 void FloodmarkSaverView::followWindow() {
@@ -265,7 +267,9 @@ void FloodmarkSaverView::drawOnGpu(const FloodmarkFrame& frame, double scale, do
         motionGate_.invalidate();
         redrawWhole();
         auto miss = gpuRenderer_->lastMiss().value_or(DrawMiss::skipped);
-        status.cairoReason = "the GPU presented nothing for 2 s: " + std::string(miss.rawValue());
+        std::string reason = "the GPU presented nothing for 2 s: ";
+        reason += miss.rawValue();
+        status.drawsWithCairo(std::move(reason));
         status.recordFallback(now);
     }
 }

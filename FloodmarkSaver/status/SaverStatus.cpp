@@ -7,6 +7,8 @@
 #include "platform/system/AtomicWrite.h"
 #include "platform/system/PrivateDirectory.h"
 
+#include <algorithm>
+
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -130,15 +132,81 @@ void SaverStatus::prune(int folder, double now) {
     closedir(listing);
 }
 
+void SaverStatus::viewOpened(bool preview, double now) {
+    ++(preview ? record_.previewViews : record_.saverViews);
+    write(now);
+}
+
+void SaverStatus::viewClosed(bool preview, double now) {
+    std::int64_t& count = preview ? record_.previewViews : record_.saverViews;
+    count = std::max<std::int64_t>(count - 1, 0);
+    write(now);
+}
+
+void SaverStatus::feedArbitrated(FeedMode mode, bool ownsBus, bool following) {
+    record_.mode = mode;
+    record_.ownsBus = ownsBus;
+    record_.following = following;
+}
+
+void SaverStatus::busReleased(double now) {
+    record_.ownsBus = false;
+    write(now);
+}
+
+void SaverStatus::boundSocket(const std::string& path, std::int64_t replayed, double now) {
+    record_.ownsBus = true;
+    record_.mode = FeedMode::live;
+    record_.socketPath = path;
+    record_.boundAt = now;
+    record_.replayed = replayed;
+    write(now);
+}
+
+void SaverStatus::bindRefused(double now) {
+    record_.bindRefusedAt = now;
+}
+
+void SaverStatus::heldSignalsReplayed(std::int64_t count) {
+    record_.replayed += count;
+}
+
+void SaverStatus::signalReceived(std::string_view event, double at) {
+    ++record_.signals;
+    record_.lastSignalAt = at;
+    record_.lastSignalEvent = std::string(event);
+}
+
+void SaverStatus::pingReceived(std::string_view session, double at) {
+    record_.lastPingAt = at;
+    record_.lastPingSession = std::string(session.substr(0, maxClientTextBytes));
+    writeSoon(at);
+}
+
+void SaverStatus::unknownEventReceived() {
+    ++record_.unknownEvents;
+}
+
+void SaverStatus::inputDropped(const Dropped& dropped) {
+    record_.droppedLines += dropped.lines;
+    record_.closedClients += dropped.closedClients;
+    record_.evictedSessions += dropped.evictedSessions;
+    record_.refusedPeers += dropped.refusedPeers;
+}
+
+void SaverStatus::drawsWithCairo(std::string reason) {
+    record_.cairoReason = std::move(reason);
+}
+
 void SaverStatus::recordDrawMiss(std::optional<DrawMiss> miss, double now) {
-    ++drawMisses;
-    lastDrawMiss = miss;
-    lastDrawMissAt = now;
+    ++record_.drawMisses;
+    record_.lastDrawMiss = miss;
+    record_.lastDrawMissAt = now;
 }
 
 void SaverStatus::recordFallback(double now) {
-    ++metalFallbacks;
-    lastFallbackAt = now;
+    ++record_.metalFallbacks;
+    record_.lastFallbackAt = now;
     write(now);
 }
 
@@ -147,40 +215,38 @@ nlohmann::json SaverStatus::toJson(double now) const {
         {"schema", schema},
         {"pid", pid_},
         {"updatedAt", stamp(now)},
-        {"previewViews", previewViews},
-        {"saverViews", saverViews},
-        {"ownsBus", ownsBus},
-        {"following", following},
-        {"signals", signals},
-        {"unknownEvents", unknownEvents},
-        {"replayed", replayed},
-        {"drawMisses", drawMisses},
-        {"metalFallbacks", metalFallbacks},
-        {"caughtExceptions", caughtExceptions},
-        {"droppedLines", droppedLines},
-        {"closedClients", closedClients},
-        {"evictedSessions", evictedSessions},
-        {"refusedPeers", refusedPeers},
+        {"previewViews", record_.previewViews},
+        {"saverViews", record_.saverViews},
+        {"ownsBus", record_.ownsBus},
+        {"following", record_.following},
+        {"signals", record_.signals},
+        {"unknownEvents", record_.unknownEvents},
+        {"replayed", record_.replayed},
+        {"drawMisses", record_.drawMisses},
+        {"metalFallbacks", record_.metalFallbacks},
+        {"caughtExceptions", record_.caughtExceptions},
+        {"droppedLines", record_.droppedLines},
+        {"closedClients", record_.closedClients},
+        {"evictedSessions", record_.evictedSessions},
+        {"refusedPeers", record_.refusedPeers},
         {"version", FLOODMARK_VERSION},
     };
-    putStampIfPresent(object, "bindRefusedAt", bindRefusedAt);
-    putIfPresent(object, "cairoReason", cairoReason);
-    putStampIfPresent(object, "boundAt", boundAt);
-    if (lastDrawMiss) {
-        object["lastDrawMiss"] = lastDrawMiss->rawValue();
+    putStampIfPresent(object, "bindRefusedAt", record_.bindRefusedAt);
+    putIfPresent(object, "cairoReason", record_.cairoReason);
+    putStampIfPresent(object, "boundAt", record_.boundAt);
+    if (record_.lastDrawMiss) {
+        object["lastDrawMiss"] = record_.lastDrawMiss->rawValue();
     }
-    putStampIfPresent(object, "lastDrawMissAt", lastDrawMissAt);
-    putStampIfPresent(object, "lastFallbackAt", lastFallbackAt);
-    putStampIfPresent(object, "lastPingAt", lastPingAt);
-    if (lastPingSession) {
-        object["lastPingSession"] = lastPingSession->substr(0, maxClientTextBytes);
+    putStampIfPresent(object, "lastDrawMissAt", record_.lastDrawMissAt);
+    putStampIfPresent(object, "lastFallbackAt", record_.lastFallbackAt);
+    putStampIfPresent(object, "lastPingAt", record_.lastPingAt);
+    putIfPresent(object, "lastPingSession", record_.lastPingSession);
+    putStampIfPresent(object, "lastSignalAt", record_.lastSignalAt);
+    putIfPresent(object, "lastSignalEvent", record_.lastSignalEvent);
+    if (record_.mode) {
+        object["mode"] = record_.mode->rawValue();
     }
-    putStampIfPresent(object, "lastSignalAt", lastSignalAt);
-    putIfPresent(object, "lastSignalEvent", lastSignalEvent);
-    if (mode) {
-        object["mode"] = mode->rawValue();
-    }
-    putIfPresent(object, "socketPath", socketPath);
+    putIfPresent(object, "socketPath", record_.socketPath);
     return object;
 }
 

@@ -65,8 +65,8 @@ TEST_F(FeedEngineTest, SignalsMoveTheWaterAndShowInTheStatusFile) {
     SocketClient agent(settings().socketPath);
     agent.write(R"({"event":"prompt_submitted","tool":"agent","session":"s1"})"
                 "\n");
-    ASSERT_TRUE(deliveredUntil([&] { return status->signals == 1; }));
-    EXPECT_EQ(status->lastSignalEvent, "prompt_submitted");
+    ASSERT_TRUE(deliveredUntil([&] { return status->record().signals == 1; }));
+    EXPECT_EQ(status->record().lastSignalEvent, "prompt_submitted");
 
     double y = 0;
     for (double now = t0 + 0.25; now < t0 + 3; now += 0.25) {
@@ -87,9 +87,9 @@ TEST_F(FeedEngineTest, SignalsAreStampedWithTheFeedsOwnClock) {
     SocketClient agent(settings.socketPath);
     agent.write(R"({"event":"prompt_submitted","tool":"agent","session":"s1"})"
                 "\n");
-    ASSERT_TRUE(deliveredUntil([&] { return status->signals == 1; }));
-    EXPECT_EQ(status->lastSignalAt, simulated);
-    EXPECT_EQ(status->boundAt, simulated);
+    ASSERT_TRUE(deliveredUntil([&] { return status->record().signals == 1; }));
+    EXPECT_EQ(status->record().lastSignalAt, simulated);
+    EXPECT_EQ(status->record().boundAt, simulated);
 }
 
 TEST_F(FeedEngineTest, TicksAndArbitrationKeepTheirPace) {
@@ -99,7 +99,7 @@ TEST_F(FeedEngineTest, TicksAndArbitrationKeepTheirPace) {
     SocketClient agent(settings().socketPath);
     agent.write(R"({"event":"tool_failure","tool":"agent","session":"s1"})"
                 "\n");
-    ASSERT_TRUE(deliveredUntil([&] { return status->signals == 1; }));
+    ASSERT_TRUE(deliveredUntil([&] { return status->record().signals == 1; }));
     // The failure's ripple comes with the next aggregator tick, a quarter second on.
     EXPECT_TRUE(feed->step(t0 + 0.2, false).ripples.empty());
     EXPECT_EQ(feed->step(t0 + 0.25, false).ripples.size(), 1u);
@@ -126,7 +126,7 @@ TEST_F(FeedEngineTest, LiveWaterRestsWhenQuietButDrainsUnderAnAgentThatWaits) {
                 "\n"
                 R"({"event":"awaiting","tool":"agent","session":"s1"})"
                 "\n");
-    ASSERT_TRUE(deliveredUntil([&] { return status->signals == 2; }));
+    ASSERT_TRUE(deliveredUntil([&] { return status->record().signals == 2; }));
     // A waiting agent decays in 8 s but still counts: not quiet, so the water may fall
     // below its resting line.
     for (double now = t0 + 30; now < t0 + 150; now += 0.5) {
@@ -148,7 +148,7 @@ TEST_F(FeedEngineTest, AFeedKeptFromTheSocketFollowsTheOwnersWaterUntilItTakesOv
     SocketClient agent(settings().socketPath);
     agent.write(R"({"event":"prompt_submitted","tool":"agent","session":"s1","sizeBucket":"l"})"
                 "\n");
-    ASSERT_TRUE(deliveredUntil([&] { return status->signals == 1; }));
+    ASSERT_TRUE(deliveredUntil([&] { return status->record().signals == 1; }));
     FloodmarkFrame led;
     FloodmarkFrame followed;
     for (double now = t0; now < t0 + 4; now += 0.25) {
@@ -166,7 +166,7 @@ TEST_F(FeedEngineTest, AFeedKeptFromTheSocketFollowsTheOwnersWaterUntilItTakesOv
     // The owner's failure makes a ripple on both.
     agent.write(R"({"event":"tool_failure","tool":"agent","session":"s1"})"
                 "\n");
-    ASSERT_TRUE(deliveredUntil([&] { return status->signals == 2; }));
+    ASSERT_TRUE(deliveredUntil([&] { return status->record().signals == 2; }));
     EXPECT_EQ(owner->step(t0 + 4.25, false).ripples.size(), 1u);
     EXPECT_EQ(follower->step(t0 + 4.25, false).ripples.size(), 1u);
     EXPECT_EQ(follower->step(t0 + 4.5, false).ripples.size(), 1u);  // once, not again
@@ -193,8 +193,8 @@ TEST_F(FeedEngineTest, PingsAreWrittenWithinAQuarterSecondAndUnknownEventsOnlyCo
                 "\n"
                 R"({"event":"ping","session":"s7"})"
                 "\n");
-    ASSERT_TRUE(deliveredUntil([&] { return status->lastPingSession.has_value(); }));
-    EXPECT_EQ(status->unknownEvents, 1);
+    ASSERT_TRUE(deliveredUntil([&] { return status->record().lastPingSession.has_value(); }));
+    EXPECT_EQ(status->record().unknownEvents, 1);
     feed->step(currentTime() + SaverStatus::minWriteInterval, false);
     EXPECT_EQ(statusFile()["lastPingSession"], "s7");
 }
@@ -245,7 +245,7 @@ TEST_F(FeedEngineTest, AClockSetBackStillArbitratesAndTicks) {
     SocketClient agent(settings().socketPath);
     agent.write(R"({"event":"prompt_submitted","tool":"agent","session":"s1"})"
                 "\n");
-    ASSERT_TRUE(deliveredUntil([&] { return status->signals == 1; }));
+    ASSERT_TRUE(deliveredUntil([&] { return status->record().signals == 1; }));
     double y = 0;
     for (double now = t0 - 3598; now < t0 - 3595; now += 0.25) {
         y = feed->step(now, false).y;
@@ -271,14 +271,14 @@ TEST_F(FeedEngineTest, ASecondFeedIsRefusedAndRetriesEveryFifteenSeconds) {
         fixtures::isolatedSettings(directory, false, otherStatus), t0);
     second->start();
     EXPECT_FALSE(second->ownsBus());
-    EXPECT_TRUE(otherStatus->bindRefusedAt.has_value());
-    double refusedAt = *otherStatus->bindRefusedAt;
+    EXPECT_TRUE(otherStatus->record().bindRefusedAt.has_value());
+    double refusedAt = *otherStatus->record().bindRefusedAt;
 
     second->step(refusedAt + 1, false);
     EXPECT_EQ(second->mode(), FeedMode::ambient);
-    EXPECT_EQ(otherStatus->bindRefusedAt, refusedAt);  // no new attempt yet
+    EXPECT_EQ(otherStatus->record().bindRefusedAt, refusedAt);  // no new attempt yet
     second->step(refusedAt + 15, false);
-    EXPECT_EQ(otherStatus->bindRefusedAt, refusedAt + 15);
+    EXPECT_EQ(otherStatus->record().bindRefusedAt, refusedAt + 15);
 
     first->stop();
     second->step(refusedAt + 30, false);
@@ -312,7 +312,7 @@ TEST_F(FeedEngineTest, HeldSignalsAreReplayedAtTheirOwnTimes) {
     auto feed = makeFeed();
     feed->start();
     EXPECT_FALSE(fileExists(replay));
-    EXPECT_EQ(status->replayed, 2);
+    EXPECT_EQ(status->record().replayed, 2);
     EXPECT_EQ(statusFile()["replayed"], 2);
     EXPECT_EQ(feed->aggregator().activeSessionCount(), 1u);
 
@@ -345,7 +345,7 @@ TEST_F(FeedEngineTest, TheCalibrationSurvivesAStopAndANewFeed) {
     SocketClient agent(settings().socketPath);
     agent.write(R"({"event":"prompt_submitted","tool":"agent","session":"s1"})"
                 "\n");
-    ASSERT_TRUE(deliveredUntil([&] { return status->signals == 1; }));
+    ASSERT_TRUE(deliveredUntil([&] { return status->record().signals == 1; }));
     for (double now = t0; now < t0 + 2; now += 0.25) {
         feed->step(now, false);
     }
@@ -385,7 +385,7 @@ TEST_F(FeedEngineTest, OnlyAFeedThatOwnedTheSocketWritesTheCalibrationAndItSaves
     SocketClient agent(settings().socketPath);
     agent.write(R"({"event":"prompt_submitted","tool":"agent","session":"s1"})"
                 "\n");
-    ASSERT_TRUE(deliveredUntil([&] { return status->signals == 1; }));
+    ASSERT_TRUE(deliveredUntil([&] { return status->record().signals == 1; }));
     owner->step(t0 + 300, false);
     EXPECT_EQ(readCalibration(), kept);
     owner->step(t0 + 601, false);
@@ -429,7 +429,7 @@ TEST_F(FeedEngineTest, APreviewFeedShowsItsNoteUnlessPaired) {
     auto preview = makeFeed(true);
     EXPECT_EQ(preview->step(t0, false).message,
               "Preview only. The water goes live when the saver runs.");
-    EXPECT_FALSE(status->mode.has_value());  // a preview never reports its mode
+    EXPECT_FALSE(status->record().mode.has_value());  // a preview never reports its mode
     writeAwayState(t0 + 2);
     FloodmarkFrame paired = preview->step(t0 + 2, false);
     EXPECT_EQ(preview->mode(), FeedMode::paired);

@@ -26,7 +26,7 @@ protected:
     FloodmarkSaverView& saver(std::size_t index) {
         return static_cast<FloodmarkSaverView&>(host.view(index));
     }
-    const SaverStatus& status() { return *SaverStatus::shared(); }
+    const SaverStatus::Record& status() { return SaverStatus::shared()->record(); }
 
     HeadlessHost host;
 };
@@ -242,8 +242,8 @@ TEST(SaverViewShield, AnExceptionInAHostCallIsCountedAndNeverReachesTheHost) {
     EXPECT_NO_THROW(view->animateOneFrame());
     EXPECT_NO_THROW(view->animateOneFrame());
     EXPECT_NO_THROW(view->stopAnimation());
-    EXPECT_GE(status->caughtExceptions, 3);
-    EXPECT_EQ(status->toJson(0)["caughtExceptions"], status->caughtExceptions);
+    EXPECT_GE(status->record().caughtExceptions, 3);
+    EXPECT_EQ(status->toJson(0)["caughtExceptions"], status->record().caughtExceptions);
 }
 
 }  // namespace

@@ -332,7 +332,7 @@ TEST(HeldSignals, TheOwnerReplaysWhatWasHeldOnceASecond) {
     feed->step(t0 + 2.1, false);
     EXPECT_FALSE(HeldSignals::waiting(replay));
     EXPECT_EQ(feed->aggregator().activeSessionCount(), 1u);
-    EXPECT_EQ(status->replayed, 1);
+    EXPECT_EQ(status->record().replayed, 1);
 
     ASSERT_TRUE(HeldSignals::hold(replay, signalOf("s2"), t0 + 2.2));
     feed->step(t0 + 2.5, false);  // looked for at most once a second
@@ -340,7 +340,7 @@ TEST(HeldSignals, TheOwnerReplaysWhatWasHeldOnceASecond) {
     feed->step(t0 + 3.2, false);
     EXPECT_FALSE(HeldSignals::waiting(replay));
     EXPECT_EQ(feed->aggregator().activeSessionCount(), 2u);
-    EXPECT_EQ(status->replayed, 2);
+    EXPECT_EQ(status->record().replayed, 2);
     feed->stop();
 }
 

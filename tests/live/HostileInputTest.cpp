@@ -201,7 +201,7 @@ TEST(HostileInput, APingFloodRewritesTheStatusFileAtMostFourTimesASecond) {
         }
     }
     close(watch);
-    EXPECT_GE(status->lastPingSession.has_value(), true);
+    EXPECT_GE(status->record().lastPingSession.has_value(), true);
     EXPECT_LE(writes, static_cast<int>(elapsed * 4) + 2) << "in " << elapsed << " s";
     feed->stop();
 }
@@ -287,7 +287,7 @@ TEST(HostileInput, ALargeReplayIsLinear) {
     feed->start();
     EXPECT_LT(secondsSince(start),
               5.0 * slowdown);  // 17.5 s (optimised) when every entry ticked every session
-    EXPECT_EQ(status->replayed, 50000);
+    EXPECT_EQ(status->record().replayed, 50000);
     EXPECT_GT(feed->step(currentTime(), false).y, 0.0);
     feed->stop();
 }

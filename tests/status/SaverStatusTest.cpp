@@ -63,10 +63,8 @@ TEST_F(SaverStatusTest, WritesASortedCompactFileWithTheAlwaysKeys) {
 }
 
 TEST_F(SaverStatusTest, OptionalFieldsAppearWhenSet) {
-    status.mode = FeedMode::live;
-    status.socketPath = "/tmp/live.sock";
-    status.boundAt = now;
-    status.lastPingSession = "s1";
+    status.boundSocket("/tmp/live.sock", 0, now);
+    status.pingReceived("s1", now);
     status.write(now);
     auto file = written();
     EXPECT_EQ(file["mode"], "live");
@@ -78,12 +76,12 @@ TEST_F(SaverStatusTest, OptionalFieldsAppearWhenSet) {
 TEST_F(SaverStatusTest, HeartbeatsEveryTwoSecondsOrWhenTheClockWentBack) {
     status.heartbeat(now);
     EXPECT_TRUE(fileExists(status.filePath()));
-    status.signals = 1;
+    status.signalReceived("prompt_submitted", now);
     status.heartbeat(now + 1.9);
     EXPECT_EQ(written()["signals"], 0);
     status.heartbeat(now + 2.0);
     EXPECT_EQ(written()["signals"], 1);
-    status.signals = 2;
+    status.signalReceived("prompt_submitted", now);
     status.heartbeat(now - 60);
     EXPECT_EQ(written()["signals"], 2);
 }

@@ -160,7 +160,7 @@ TEST(X11Host, FullScreenGivesEveryMonitorAViewOfOneFeedAndFollowsMonitorsThatCom
     std::optional<long long> ticksAtUnplug;
     auto watch = MainLoop::main().every(0.05, [&] {
         if (!ticksAtUnplug && host->stats(0).pictures > 0 && host->stats(1).pictures > 0) {
-            viewsCounted = SaverStatus::shared()->saverViews;
+            viewsCounted = SaverStatus::shared()->record().saverViews;
             ticksAtUnplug = host->stats(0).ticks;
             monitors.pop_back();
             host->followMonitors();
@@ -175,7 +175,7 @@ TEST(X11Host, FullScreenGivesEveryMonitorAViewOfOneFeedAndFollowsMonitorsThatCom
     EXPECT_EQ(host->view(0).bounds(), (Size{640, 480}));
     expectRestingWater(server, host->windowId(0), 640, 480);
     // The monitor that went took its window along; the feed ends with the last view.
-    EXPECT_EQ(SaverStatus::shared()->saverViews, 0);
+    EXPECT_EQ(SaverStatus::shared()->record().saverViews, 0);
 }
 
 }  // namespace
