@@ -1,7 +1,7 @@
 #include "app/CommandLine.h"
 #include "app/Commands.h"
 
-#include "FloodmarkSaver/hooks/XScreenSaverSettings.h"
+#include "FloodmarkSaver/idle/XScreenSaverSettings.h"
 #include "platform/system/AtomicWrite.h"
 #include "platform/system/HomeDirectory.h"
 #include "platform/system/ReadFile.h"

@@ -1,4 +1,4 @@
-#include "FloodmarkSaver/host/FloodmarkSaverView.h"
+#include "FloodmarkSaver/view/FloodmarkSaverView.h"
 #include "app/CommandLine.h"
 #include "app/Commands.h"
 #include "app/GpuChoice.h"

@@ -1,4 +1,4 @@
-#include "FloodmarkSaver/host/FloodmarkSaverView.h"
+#include "FloodmarkSaver/view/FloodmarkSaverView.h"
 #include "platform/headless/HeadlessHost.h"
 #include "platform/kit/Time.h"
 

@@ -1,4 +1,4 @@
-#include "FloodmarkSaver/host/FloodmarkSaverView.h"
+#include "FloodmarkSaver/view/FloodmarkSaverView.h"
 #include "platform/gl/GpuDevice.h"
 #include "platform/kit/MainLoop.h"
 #include "platform/x11/X11Host.h"

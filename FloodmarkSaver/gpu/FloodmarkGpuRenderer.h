@@ -1,7 +1,7 @@
 #pragma once
 
 #include "FloodmarkSaver/frame/FloodmarkFrame.h"
-#include "FloodmarkSaver/gpu/DrawMiss.h"
+#include "FloodmarkSaver/frame/DrawMiss.h"
 #include "platform/draw/Geometry.h"
 #include "platform/gl/GpuView.h"
 

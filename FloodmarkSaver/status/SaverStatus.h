@@ -1,7 +1,7 @@
 #pragma once
 
 #include "FloodmarkSaver/frame/FeedMode.h"
-#include "FloodmarkSaver/gpu/DrawMiss.h"
+#include "FloodmarkSaver/frame/DrawMiss.h"
 #include "platform/kit/Time.h"
 
 #include <nlohmann/json_fwd.hpp>

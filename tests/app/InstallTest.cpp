@@ -1,4 +1,4 @@
-#include "FloodmarkSaver/hooks/XScreenSaverSettings.h"
+#include "FloodmarkSaver/idle/XScreenSaverSettings.h"
 #include "support/RunFloodmark.h"
 #include "support/TempDirectory.h"
 

@@ -1,4 +1,4 @@
-#include "FloodmarkSaver/gpu/DrawMiss.h"
+#include "FloodmarkSaver/frame/DrawMiss.h"
 #include "FloodmarkSaver/gpu/FloodmarkMotionGate.h"
 #include "FloodmarkSaver/gpu/GpuWatch.h"
 

@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-#include "FloodmarkSaver/host/FloodmarkSaverView.h"
+#include "FloodmarkSaver/view/FloodmarkSaverView.h"
 #include "FloodmarkSaver/scene/FloodmarkRenderer.h"
 #include "FloodmarkSaver/status/SaverStatus.h"
 #include "platform/gl/GpuDevice.h"

@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "FloodmarkSaver/feed/FloodmarkFeed.h"
-#include "FloodmarkSaver/host/FloodmarkSaverView.h"
+#include "FloodmarkSaver/view/FloodmarkSaverView.h"
 #include "FloodmarkSaver/live/LiveBus.h"
 #include "FloodmarkSaver/status/SaverStatus.h"
 #include "platform/gl/GpuDevice.h"

@@ -1,4 +1,4 @@
-#include "FloodmarkSaver/gpu/DrawMiss.h"
+#include "FloodmarkSaver/frame/DrawMiss.h"
 
 #include "FloodmarkSaver/common/RawNames.h"
 

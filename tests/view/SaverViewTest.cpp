@@ -1,6 +1,6 @@
-#include "FloodmarkSaver/FloodmarkChromeView.h"
+#include "FloodmarkSaver/view/FloodmarkChromeView.h"
 #include "FloodmarkSaver/feed/AwayMessages.h"
-#include "FloodmarkSaver/host/FloodmarkSaverView.h"
+#include "FloodmarkSaver/view/FloodmarkSaverView.h"
 #include "FloodmarkSaver/status/SaverStatus.h"
 #include "platform/headless/HeadlessHost.h"
 #include "platform/kit/ViewServices.h"

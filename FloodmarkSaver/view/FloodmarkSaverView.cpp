@@ -1,4 +1,4 @@
-#include "FloodmarkSaver/host/FloodmarkSaverView.h"
+#include "FloodmarkSaver/view/FloodmarkSaverView.h"
 
 #include "FloodmarkSaver/scene/FloodmarkRenderer.h"
 #include "FloodmarkSaver/scene/SceneDamage.h"

@@ -1,14 +1,14 @@
 #pragma once
 
-#include "FloodmarkSaver/FloodmarkChromeView.h"
+#include "FloodmarkSaver/view/FloodmarkChromeView.h"
 #include "FloodmarkSaver/feed/SharedFloodmarkFeed.h"
 #include "FloodmarkSaver/gpu/FloodmarkGpuRenderer.h"
 #include "FloodmarkSaver/gpu/FloodmarkMotionGate.h"
 #include "FloodmarkSaver/gpu/GpuWatch.h"
-#include "FloodmarkSaver/host/ChromeGate.h"
-#include "FloodmarkSaver/host/DetachGate.h"
-#include "FloodmarkSaver/host/ReattachWatch.h"
-#include "FloodmarkSaver/host/SessionLockCache.h"
+#include "FloodmarkSaver/view/ChromeGate.h"
+#include "FloodmarkSaver/view/DetachGate.h"
+#include "FloodmarkSaver/view/ReattachWatch.h"
+#include "FloodmarkSaver/view/SessionLockCache.h"
 #include "platform/kit/ScreenSaverView.h"
 
 #include <memory>

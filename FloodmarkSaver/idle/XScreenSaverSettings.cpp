@@ -1,4 +1,4 @@
-#include "FloodmarkSaver/hooks/XScreenSaverSettings.h"
+#include "FloodmarkSaver/idle/XScreenSaverSettings.h"
 
 namespace floodmark::XScreenSaverSettings {
 

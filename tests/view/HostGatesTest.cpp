@@ -1,7 +1,7 @@
-#include "FloodmarkSaver/host/ChromeGate.h"
-#include "FloodmarkSaver/host/DetachGate.h"
-#include "FloodmarkSaver/host/ReattachWatch.h"
-#include "FloodmarkSaver/host/SessionLockCache.h"
+#include "FloodmarkSaver/view/ChromeGate.h"
+#include "FloodmarkSaver/view/DetachGate.h"
+#include "FloodmarkSaver/view/ReattachWatch.h"
+#include "FloodmarkSaver/view/SessionLockCache.h"
 
 #include <gtest/gtest.h>
 

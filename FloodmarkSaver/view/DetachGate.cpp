@@ -1,4 +1,4 @@
-#include "FloodmarkSaver/host/DetachGate.h"
+#include "FloodmarkSaver/view/DetachGate.h"
 
 namespace floodmark {
 

@@ -1,4 +1,4 @@
-#include "FloodmarkSaver/host/ReattachWatch.h"
+#include "FloodmarkSaver/view/ReattachWatch.h"
 
 namespace floodmark {
 

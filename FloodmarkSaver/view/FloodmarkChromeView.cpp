@@ -1,4 +1,4 @@
-#include "FloodmarkSaver/FloodmarkChromeView.h"
+#include "FloodmarkSaver/view/FloodmarkChromeView.h"
 
 #include "FloodmarkSaver/scene/FloodmarkRenderer.h"
 #include "FloodmarkSaver/scene/SceneDamage.h"

@@ -1,4 +1,4 @@
-#include "FloodmarkSaver/host/ChromeGate.h"
+#include "FloodmarkSaver/view/ChromeGate.h"
 
 namespace floodmark {
 

@@ -1,4 +1,4 @@
-#include "FloodmarkSaver/host/SessionLockCache.h"
+#include "FloodmarkSaver/view/SessionLockCache.h"
 
 namespace floodmark {
 
