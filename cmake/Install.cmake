@@ -53,14 +53,16 @@ install(FILES resources/hosts/floodmark.xml DESTINATION ${CMAKE_INSTALL_DATADIR}
 configure_file(resources/hosts/floodmark.desktop.in ${CMAKE_BINARY_DIR}/floodmark.desktop @ONLY)
 install(FILES ${CMAKE_BINARY_DIR}/floodmark.desktop
   DESTINATION ${CMAKE_INSTALL_DATADIR}/applications/screensavers)
-# The menu entry and the systemd user unit name the installed floodmark, so they are written at
+# The menu entry and the systemd user unit name the installed programs, so they are written at
 # install time for the prefix installed to (`cmake --install --prefix`, the package's /usr), not
-# the one configured.
+# the one configured. The menu entry names the options sheet's own program, which is in the
+# same package as the entry (floodmark itself is floodmark-tools').
 function(floodmark_install_naming_program template destination)
   get_filename_component(name ${template} NAME_WLE)
   set(path "\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${destination}/${name}")
   install(CODE "
     set(FLOODMARK_BIN \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/floodmark\")
+    set(FLOODMARK_HELPERS \"\${CMAKE_INSTALL_PREFIX}/${FLOODMARK_HELPER_DIR}\")
     message(STATUS \"Installing: ${path}\")
     configure_file(\"${PROJECT_SOURCE_DIR}/${template}\" \"${path}\" @ONLY)
     list(APPEND CMAKE_INSTALL_MANIFEST_FILES \"${path}\")")
