@@ -20,6 +20,9 @@ int main(int argc, char** argv) {
     if (command == "snapshot") {
         return floodmark::app::snapshotCommand(words.subspan(2));
     }
+    if (command == "install-hack") {
+        return floodmark::app::installHackCommand(words.subspan(2));
+    }
     std::cerr << "floodmark: unknown command '" << command << "'\n" << floodmark::app::usage;
     return 2;
 }

@@ -4,6 +4,7 @@
 
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstring>
 #include <iostream>
 #include <span>
@@ -11,53 +12,73 @@
 
 namespace {
 
-using Command = int (*)(std::span<char* const>);
-
-struct Tool {
+// A command runs in this process, or in the helper program that has what it needs: the options
+// sheet is GTK's, the idle watcher has a small program of its own, and floodmark-saver has
+// everything that draws (the saver itself: no command, or its options alone). The helpers come
+// with the saver's build; without them (the tools alone, as the floodmark-tools package) their
+// commands say so.
+struct Command {
     std::string_view name;
-    Command run;
+    int (*run)(std::span<char* const>);
+    const char* helper;
 };
 
-constexpr Tool tools[] = {
-    {"hook", floodmark::app::hookCommand},     {"signal", floodmark::app::signalCommand},
-    {"status", floodmark::app::statusCommand}, {"away", floodmark::app::awayCommand},
-    {"demo", floodmark::app::demoCommand},     {"install-hack", floodmark::app::installHackCommand},
+constexpr Command commands[] = {
+    {"hook", floodmark::app::hookCommand, nullptr},
+    {"signal", floodmark::app::signalCommand, nullptr},
+    {"status", floodmark::app::statusCommand, nullptr},
+    {"away", floodmark::app::awayCommand, nullptr},
+    {"demo", floodmark::app::demoCommand, nullptr},
+    {"options", nullptr, "floodmark-options"},
+    {"idle", nullptr, "floodmark-idle"},
+    {"install-hack", nullptr, "floodmark-saver"},
+    {"frames", nullptr, "floodmark-saver"},
+    {"render", nullptr, "floodmark-saver"},
+    {"snapshot", nullptr, "floodmark-saver"},
 };
+constexpr Command saver{"the saver", nullptr, "floodmark-saver"};
 
-}  // namespace
+constexpr std::string_view toolsAlone =
+    "only the small tools (hook, signal, status, away, demo) are in this build; the saver and "
+    "its other commands come with a full build (Debian: the floodmark package)";
 
-int main(int argc, char** argv) {
-    std::span<char* const> words(argv, static_cast<std::size_t>(argc));
-    if (words.size() >= 2) {
-        std::string_view first = words[1];
-        for (const auto& tool : tools) {
-            if (first == tool.name) {
-                return tool.run(words.subspan(2));
-            }
-        }
-        if (first == "--help" || first == "-h" || first == "help") {
-            std::cout << floodmark::app::usage;
-            return 0;
-        }
-        if (first == "--version") {
-            std::cout << "floodmark " << FLOODMARK_VERSION << "\n";
-            return 0;
-        }
-    }
-    // The options sheet is GTK's, the idle watcher has its own small program, everything else
-    // draws: hand over to the program that has what it needs, in this same process, so that a
-    // saver host's signals still reach it.
-    std::string_view command = words.size() >= 2 ? words[1] : "";
-    std::string helper = command == "options" ? "floodmark-options"
-                         : command == "idle"  ? "floodmark-idle"
-                                              : "floodmark-saver";
-    auto program = floodmark::app::helperProgramPath(helper);
+// In this same process, so that a saver host's signals still reach the helper.
+int handOver(const Command& command, char** argv) {
+    auto program = floodmark::app::helperProgramPath(command.helper);
     if (!program) {
-        std::cerr << "floodmark: " << helper
-                  << " is missing beside this program and in its helpers' folder\n";
+        std::cerr << "floodmark: " << command.name << " is not in this build (no " << command.helper
+                  << " beside this program or in its helpers' folder): " << toolsAlone << "\n";
         return 1;
     }
     execv(program->c_str(), argv);
     std::cerr << "floodmark: cannot run " << *program << ": " << std::strerror(errno) << "\n";
     return 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::span<char* const> words(argv, static_cast<std::size_t>(argc));
+    std::string_view first = words.size() >= 2 ? words[1] : "";
+    if (first == "--help" || first == "-h" || first == "help") {
+        std::cout << floodmark::app::usage;
+        if (!floodmark::app::helperProgramPath(saver.helper)) {
+            std::cout << "Note: " << toolsAlone << ".\n";
+        }
+        return 0;
+    }
+    if (first == "--version") {
+        std::cout << "floodmark " << FLOODMARK_VERSION << "\n";
+        return 0;
+    }
+    if (first.empty() || first.starts_with('-')) {
+        return handOver(saver, argv);
+    }
+    for (const auto& command : commands) {
+        if (first == command.name) {
+            return command.run ? command.run(words.subspan(2)) : handOver(command, argv);
+        }
+    }
+    std::cerr << "floodmark: unknown command '" << first << "'\n" << floodmark::app::usage;
+    return 2;
 }

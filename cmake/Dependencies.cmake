@@ -1,9 +1,5 @@
 # Every library is looked for when the build is configured, and one that is missing is named
 # with the Debian package that holds it (scripts/install-packages installs them all).
-find_package(PkgConfig)
-if(NOT PkgConfig_FOUND)
-  message(FATAL_ERROR "pkg-config is not installed (Debian: pkg-config)")
-endif()
 
 # pkg_check_modules(PREFIX IMPORTED_TARGET GLOBAL MODULES...) or stop, naming PACKAGES.
 macro(floodmark_require_modules prefix packages)
@@ -31,12 +27,21 @@ function(floodmark_require_headers name header packages)
   target_include_directories(${name} SYSTEM INTERFACE ${${name}_INCLUDE_DIR})
 endfunction()
 
+# The small tools need these alone; a build of the tools alone looks for nothing else.
 floodmark_require_package(Threads libc6-dev)
 floodmark_require_package(nlohmann_json nlohmann-json3-dev 3.10)
-floodmark_require_package(ICU libicu-dev COMPONENTS uc i18n)
 floodmark_require_package(CLI11 libcli11-dev)
 floodmark_require_headers(floodmark_asio asio.hpp libasio-dev)
 floodmark_require_headers(floodmark_date date/date.h libhowardhinnant-date-dev)
+if(FLOODMARK_TOOLS_ONLY)
+  return()
+endif()
+
+find_package(PkgConfig)
+if(NOT PkgConfig_FOUND)
+  message(FATAL_ERROR "pkg-config is not installed (Debian: pkg-config)")
+endif()
+floodmark_require_package(ICU libicu-dev COMPONENTS uc i18n)
 floodmark_require_modules(DRAWING "libcairo2-dev libfreetype-dev libharfbuzz-dev libfontconfig-dev"
   cairo cairo-ft freetype2 harfbuzz fontconfig)
 floodmark_require_modules(SYSTEMD libsystemd-dev libsystemd)
@@ -50,6 +55,8 @@ floodmark_require_modules(IDLE_WAYLAND libwayland-dev wayland-client)
 if(NOT FLOODMARK_FUZZERS)
   floodmark_require_modules(GTK libgtk-4-dev gtk4)
 endif()
+
+include(cmake/WaylandProtocol.cmake)
 
 # The test-only libraries, wanted only where the tests are built.
 if(BUILD_TESTING AND NOT FLOODMARK_FUZZERS)

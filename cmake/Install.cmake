@@ -1,16 +1,34 @@
-# What `cmake --install` lays out (the folders from cmake/InstallLayout.cmake), and the Debian
-# package made from the same layout.
+# What `cmake --install` lays out (the folders from cmake/InstallLayout.cmake), which the Debian
+# packages are made from (cmake/DebianPackage.cmake).
 # Installing (and packaging) builds nothing, so that it never builds the tests and benchmarks:
 # build the target `programs` (below) or everything first.
 set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
 
-set(FLOODMARK_HELPERS floodmark-saver floodmark-options floodmark-idle)
-install(TARGETS floodmark RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-# floodmark finds them, and each program the fonts, by the ways InstallLayout.cmake worked out.
-install(TARGETS ${FLOODMARK_HELPERS} RUNTIME DESTINATION ${FLOODMARK_HELPER_DIR})
+# The manual page (and the package's changelog) compressed as Debian's policy asks,
+# reproducibly: no name or time stamp in the gzip header.
+function(floodmark_gzip source output)
+  add_custom_command(OUTPUT ${output} COMMAND gzip -9nc ${source} > ${output}
+    DEPENDS ${source} VERBATIM)
+endfunction()
+
+# The small tools' part, all that a build of the tools alone installs (the package
+# floodmark-tools): floodmark itself and its manual page. The rest is the saver's.
+install(TARGETS floodmark RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT tools)
+floodmark_gzip(${PROJECT_SOURCE_DIR}/docs/floodmark.1 ${CMAKE_BINARY_DIR}/floodmark.1.gz)
+install(FILES ${CMAKE_BINARY_DIR}/floodmark.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1
+  COMPONENT tools)
 # What is installed and nothing else, for the package.
 add_custom_target(programs)
-add_dependencies(programs floodmark ${FLOODMARK_HELPERS})
+add_dependencies(programs floodmark)
+if(FLOODMARK_TOOLS_ONLY)
+  return()
+endif()
+set(CMAKE_INSTALL_DEFAULT_COMPONENT_NAME saver)
+
+set(FLOODMARK_HELPERS floodmark-saver floodmark-options floodmark-idle)
+# floodmark finds them, and each program the fonts, by the ways InstallLayout.cmake worked out.
+install(TARGETS ${FLOODMARK_HELPERS} RUNTIME DESTINATION ${FLOODMARK_HELPER_DIR})
+add_dependencies(programs ${FLOODMARK_HELPERS})
 install(FILES
   resources/fonts/IBMPlexMono-Regular.ttf
   resources/fonts/IBMPlexSans-Medium.ttf
@@ -35,14 +53,16 @@ install(FILES resources/hosts/floodmark.xml DESTINATION ${CMAKE_INSTALL_DATADIR}
 configure_file(resources/hosts/floodmark.desktop.in ${CMAKE_BINARY_DIR}/floodmark.desktop @ONLY)
 install(FILES ${CMAKE_BINARY_DIR}/floodmark.desktop
   DESTINATION ${CMAKE_INSTALL_DATADIR}/applications/screensavers)
-# The menu entry and the systemd user unit name the installed floodmark, so they are written at
+# The menu entry and the systemd user unit name the installed programs, so they are written at
 # install time for the prefix installed to (`cmake --install --prefix`, the package's /usr), not
-# the one configured.
+# the one configured. The menu entry names the options sheet's own program, which is in the
+# same package as the entry (floodmark itself is floodmark-tools').
 function(floodmark_install_naming_program template destination)
   get_filename_component(name ${template} NAME_WLE)
   set(path "\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${destination}/${name}")
   install(CODE "
     set(FLOODMARK_BIN \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/floodmark\")
+    set(FLOODMARK_HELPERS \"\${CMAKE_INSTALL_PREFIX}/${FLOODMARK_HELPER_DIR}\")
     message(STATUS \"Installing: ${path}\")
     configure_file(\"${PROJECT_SOURCE_DIR}/${template}\" \"${path}\" @ONLY)
     list(APPEND CMAKE_INSTALL_MANIFEST_FILES \"${path}\")")
@@ -56,19 +76,9 @@ floodmark_install_naming_program(resources/hosts/floodmark-idle.service.in ${FLO
 set(FLOODMARK_BIN ${CMAKE_INSTALL_FULL_BINDIR}/floodmark)
 configure_file(resources/hosts/floodmark-idle.service.in
   ${CMAKE_BINARY_DIR}/lib/systemd/user/floodmark-idle.service @ONLY)
-# The manual page (and the package's changelog) compressed as Debian's policy asks,
-# reproducibly: no name or time stamp in the gzip header.
-function(floodmark_gzip source output)
-  add_custom_command(OUTPUT ${output} COMMAND gzip -9nc ${source} > ${output}
-    DEPENDS ${source} VERBATIM)
-endfunction()
-floodmark_gzip(${PROJECT_SOURCE_DIR}/docs/floodmark.1 ${CMAKE_BINARY_DIR}/floodmark.1.gz)
-install(FILES ${CMAKE_BINARY_DIR}/floodmark.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(CODE "
   if(NOT \${CMAKE_INSTALL_PREFIX} STREQUAL /usr)
     message(STATUS \"For xfce4-/mate-screensaver and XScreenSaver's settings (see README):
   ln -s \${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/floodmark ${FLOODMARK_HOST_HACK}
   ln -s \${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_DATADIR}/xscreensaver/config/floodmark.xml /usr/share/xscreensaver/config/\")
   endif()")
-
-include(cmake/DebianPackage.cmake)

@@ -119,9 +119,9 @@ TEST(Install, LaysOutEveryFileAndTheInstalledProgramFindsItsFonts) {
         {local.file("usr/local/lib/systemd/user/floodmark-idle.service"),
          "\nExecStart=/usr/local/bin/floodmark idle\n"},
         {root.file("usr/share/applications/floodmark-options.desktop"),
-         "\nExec=/usr/bin/floodmark options\n"},
+         "\nExec=/usr/libexec/floodmark/floodmark-options\n"},
         {local.file("usr/local/share/applications/floodmark-options.desktop"),
-         "\nExec=/usr/local/bin/floodmark options\n"},
+         "\nExec=/usr/local/libexec/floodmark/floodmark-options\n"},
     };
     for (const auto& [file, line] : namings) {
         EXPECT_NE(contentOf(file).find(line), std::string::npos) << file;
@@ -141,7 +141,9 @@ TEST(Install, LaysOutEveryFileAndTheInstalledProgramFindsItsFonts) {
 }
 
 // The Debian package holds the same layout under /usr, its unit naming /usr/bin/floodmark even from
-// a build configured for /usr/local, and depends on the libraries of the X11 and Wayland hosts.
+// a build configured for /usr/local, but not floodmark itself or its manual page: they are
+// floodmark-tools', of the same version, which it depends on beside the libraries of the X11 and
+// Wayland hosts.
 TEST(Install, TheDebianPackageHoldsTheLayoutAndItsDependencies) {
     TempDirectory directory;
     ASSERT_EQ(run("cd " + directory.path() +
@@ -151,14 +153,18 @@ TEST(Install, TheDebianPackageHoldsTheLayoutAndItsDependencies) {
     std::string deb = directory.file("floodmark_0.1.0_amd64.deb");
     ASSERT_TRUE(fixtures::fileExists(deb));
     ASSERT_EQ(run("dpkg-deb -x " + deb + " " + directory.file("unpacked")), 0);
-    EXPECT_TRUE(fixtures::fileExists(directory.file("unpacked/usr/bin/floodmark")));
+    EXPECT_TRUE(
+        fixtures::fileExists(directory.file("unpacked/usr/libexec/floodmark/floodmark-saver")));
+    for (const char* tools : {"usr/bin/floodmark", "usr/share/man/man1/floodmark.1.gz"}) {
+        EXPECT_FALSE(fixtures::fileExists(directory.file("unpacked/") + tools)) << tools;
+    }
     EXPECT_NE(contentOf(directory.file("unpacked/usr/lib/systemd/user/floodmark-idle.service"))
                   .find("\nExecStart=/usr/bin/floodmark idle\n"),
               std::string::npos);
     ASSERT_EQ(run("dpkg-deb -f " + deb + " Depends > " + directory.file("depends.txt")), 0);
     std::string depends = contentOf(directory.file("depends.txt"));
-    for (const char* library : {"libcairo2", "libx11-6", "libxss1", "libwayland-client0",
-                                "libwayland-egl1", "libegl1", "libgtk-4-1"}) {
+    for (const char* library : {"floodmark-tools (= 0.1.0)", "libcairo2", "libx11-6", "libxss1",
+                                "libwayland-client0", "libwayland-egl1", "libegl1", "libgtk-4-1"}) {
         EXPECT_NE(depends.find(library), std::string::npos) << library << " in " << depends;
     }
 }
