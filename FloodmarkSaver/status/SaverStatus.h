@@ -1,7 +1,7 @@
 #pragma once
 
-#include "FloodmarkSaver/frame/FeedMode.h"
 #include "FloodmarkSaver/frame/DrawMiss.h"
+#include "FloodmarkSaver/frame/FeedMode.h"
 #include "platform/kit/Time.h"
 
 #include <nlohmann/json_fwd.hpp>
@@ -48,7 +48,7 @@ public:
     void viewClosed(bool preview, double now);  // writes
     // Where the water comes from, as the saver's feed arbitrated it (a preview's never counts).
     void feedArbitrated(FeedMode mode, bool ownsBus, bool following);
-    void busReleased(double now);  // writes
+    void busReleased(double now);                                                  // writes
     void boundSocket(const std::string& path, std::int64_t replayed, double now);  // writes
     void bindRefused(double now);
     void heldSignalsReplayed(std::int64_t count);

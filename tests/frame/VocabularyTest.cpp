@@ -42,8 +42,8 @@ TEST(Vocabulary, EachCaseHasExactlyItsWireName) {
 }
 
 TEST(Vocabulary, LooseJsonStylesFallBackToStandardAndLooseImpulsesToNone) {
-    json values = {{"bloom", "bloom"}, {"capital", "Bloom"}, {"number", 3},
-                   {"list", {"still"}}, {"null", nullptr},   {"end", "session_end"}};
+    json values = {{"bloom", "bloom"},  {"capital", "Bloom"}, {"number", 3},
+                   {"list", {"still"}}, {"null", nullptr},    {"end", "session_end"}};
     EXPECT_EQ(SaverStyle::from(&values["bloom"]), SaverStyle::bloom);
     EXPECT_EQ(ImpulseKind::from(&values["end"]), ImpulseKind::sessionEnd);
     for (const char* key : {"capital", "number", "list", "null"}) {

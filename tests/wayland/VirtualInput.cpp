@@ -1,7 +1,8 @@
 // Gives a headless compositor's seat a pointer and a keyboard, as plugging them in would:
 // headless sway has no input device, so its seat offers clients neither, `swaymsg seat seat0
 // cursor move` would reach no one and nothing could type. Creates the file named by its argument
-// once both exist; then each SIGUSR1 presses and releases the A key, until it is killed.
+// once both exist; then each SIGUSR1 presses and releases a key, until it is killed: the A key,
+// or the key whose evdev code the signal carries (sigqueue).
 #include "virtual-keyboard-unstable-v1-client-protocol.h"
 #include "wlr-virtual-pointer-unstable-v1-client-protocol.h"
 
@@ -104,9 +105,11 @@ int main(int argc, char** argv) {
         if ((watched[1].revents & POLLIN) != 0) {
             signalfd_siginfo received;
             if (read(signals, &received, sizeof received) == sizeof received) {
-                zwp_virtual_keyboard_v1_key(keyboard, milliseconds += 10, keyA,
+                uint32_t key =
+                    received.ssi_int > 0 ? static_cast<uint32_t>(received.ssi_int) : keyA;
+                zwp_virtual_keyboard_v1_key(keyboard, milliseconds += 10, key,
                                             WL_KEYBOARD_KEY_STATE_PRESSED);
-                zwp_virtual_keyboard_v1_key(keyboard, milliseconds += 10, keyA,
+                zwp_virtual_keyboard_v1_key(keyboard, milliseconds += 10, key,
                                             WL_KEYBOARD_KEY_STATE_RELEASED);
                 wl_display_flush(display);
             }
