@@ -215,8 +215,9 @@ TEST(IdleWatch, ASaverThatEndsByItselfWaitsForActivityAndThreeCrashesGiveUp) {
     watch.stop(SIGTERM);
 }
 
-// A program of this name that sleeps a minute, started as this user or as nobody.
-pid_t runProgramNamed(const TempDirectory& place, const std::string& name, bool asNobody) {
+// A program of this name that sleeps a while, started as this user or as nobody.
+pid_t runProgramNamed(const TempDirectory& place, const std::string& name, bool asNobody,
+                      const char* seconds = "60") {
     chmod(place.path().c_str(), 0755);
     std::string copy = place.file(name);
     std::filesystem::copy_file("/bin/sleep", copy);
@@ -225,17 +226,26 @@ pid_t runProgramNamed(const TempDirectory& place, const std::string& name, bool 
     if (pid == 0) {
         if (asNobody) {
             execl("/usr/bin/setpriv", "setpriv", "--reuid=65534", "--regid=65534", "--clear-groups",
-                  copy.c_str(), "60", nullptr);
+                  copy.c_str(), seconds, nullptr);
         }
-        execl(copy.c_str(), name.c_str(), "60", nullptr);
+        execl(copy.c_str(), name.c_str(), seconds, nullptr);
         _exit(127);
     }
     return pid;
 }
 
+// The state letter of /proc/PID/stat: 'Z' for a zombie.
+char processState(pid_t pid) {
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string line;
+    std::getline(stat, line);
+    auto end = line.rfind(')');
+    return end == std::string::npos || end + 2 >= line.size() ? '?' : line[end + 2];
+}
+
 // swaylock and its kin own the screen through ext-session-lock or a grab without telling logind:
-// a locker of this user holds the saver off; another user's, or a program merely named alike,
-// does not.
+// a locker of this user holds the saver off; another user's, one that exited but was never
+// reaped, or a program merely named alike, does not.
 TEST(IdleWatch, AScreenLockerOfThisUserHoldsTheSaverOff) {
     XServer server;
     ASSERT_TRUE(server.running());
@@ -244,6 +254,8 @@ TEST(IdleWatch, AScreenLockerOfThisUserHoldsTheSaverOff) {
     StandInSaver saver(home);
     pid_t othersLocker = runProgramNamed(lockers, "i3lock", true);
     pid_t lookAlike = runProgramNamed(lockers, "swaylockd", false);
+    pid_t zombie = runProgramNamed(lockers, "xsecurelock", false, "0");
+    ASSERT_TRUE(waitUntil([&] { return processState(zombie) == 'Z'; }));
     movePointer(server, 10);
     auto watch = startWatch(server, home, saver);
     ASSERT_TRUE(waitUntil([&] { return saver.starts().size() == 1; }));
@@ -261,6 +273,7 @@ TEST(IdleWatch, AScreenLockerOfThisUserHoldsTheSaverOff) {
     EXPECT_EQ(watch.stop(SIGTERM), 0);
     fixtures::endProcess(othersLocker);
     fixtures::endProcess(lookAlike);
+    waitpid(zombie, nullptr, 0);
 }
 
 // A player or a desktop on the test's session bus; its ready file's lines.
