@@ -238,8 +238,9 @@ std::string staleLine(const std::vector<const StatusReport::Process*>& stale, do
             newest = process->updatedAt;
         }
     }
-    std::string out = std::to_string(stale.size()) + " stale (process gone: " +
-                      std::to_string(gone) + ", no heartbeat: " + std::to_string(silent.size());
+    std::string out = std::to_string(stale.size()) +
+                      " stale (process gone: " + std::to_string(gone) +
+                      ", no heartbeat: " + std::to_string(silent.size());
     for (std::size_t index = 0; index < silent.size() && index < namedAtMost; ++index) {
         out += (index == 0 ? ", pid " : " ") + std::to_string(silent[index]);
     }

@@ -111,6 +111,26 @@ TEST(IdleWatch, AWatcherKilledOutrightTakesItsSaverWithIt) {
 
 // One enabled as a service and one started by hand: the second says so and ends with 0, so that
 // systemd's Restart= does not start it again; the first keeps its saver and its status file.
+// The exit status of a shell command whose standard error is a pipe already closed at its
+// other end; -1 when a signal ended it.
+int exitStatusWithoutReader(const std::string& command) {
+    pid_t child = fork();
+    if (child == 0) {
+        int ends[2];
+        if (pipe(ends) != 0) {
+            _exit(126);
+        }
+        close(ends[0]);
+        dup2(ends[1], STDERR_FILENO);
+        signal(SIGPIPE, SIG_DFL);
+        execl("/bin/sh", "sh", "-c", ("exec " + command).c_str(), nullptr);
+        _exit(127);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
 TEST(IdleWatch, ASecondWatcherOfTheSessionSaysSoAndEnds) {
     XServer server;
     ASSERT_TRUE(server.running());
@@ -125,9 +145,15 @@ TEST(IdleWatch, ASecondWatcherOfTheSessionSaysSoAndEnds) {
                                          "timeout 300 env DISPLAY=" + server.name() + " '" +
                                              saver.environment() + "' " + noSessionBus);
     EXPECT_EQ(second.status, 0);
-    EXPECT_EQ(second.lines, std::vector<std::string>{"floodmark idle: watcher " +
-                                                     std::to_string(first.pid()) +
-                                                     " already watches this session; this one ends"});
+    EXPECT_EQ(second.lines,
+              std::vector<std::string>{"floodmark idle: watcher " + std::to_string(first.pid()) +
+                                       " already watches this session; this one ends"});
+    // A journal that went away leaves standard error a pipe nobody reads: still status 0.
+    EXPECT_EQ(exitStatusWithoutReader("env HOME='" + home.path() +
+                                      "' XDG_STATE_HOME= timeout 300 env DISPLAY=" + server.name() +
+                                      " '" + saver.environment() + "' " + noSessionBus + " " +
+                                      FLOODMARK_BINARY + " idle --x11 --after 0.02"),
+              0);
     auto status = watcherStatus(home);
     ASSERT_TRUE(status);
     EXPECT_EQ(status->pid, first.pid());

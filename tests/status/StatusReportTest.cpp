@@ -31,12 +31,10 @@ TEST(StatusReport, JudgesEachProcessFile) {
     auto write = [&](pid_t pid, const std::string& content) {
         fixtures::writeFile(directory.file(std::to_string(pid) + ".json"), content);
     };
-    write(
-        live,
-        R"({"mode":"live","ownsBus":true,"socketPath":"/h/.tolvera/live.sock",)"
-        R"("saverViews":2,"previewViews":0,"signals":12,"lastSignalEvent":"tool_call",)"
-        R"("replayed":3,"unknownEvents":1,"metalFallbacks":0,"refusedPeers":2,)"
-        R"("updatedAt":"2026-12-09T22:59:58.500Z"})");
+    write(live, R"({"mode":"live","ownsBus":true,"socketPath":"/h/.tolvera/live.sock",)"
+                R"("saverViews":2,"previewViews":0,"signals":12,"lastSignalEvent":"tool_call",)"
+                R"("replayed":3,"unknownEvents":1,"metalFallbacks":0,"refusedPeers":2,)"
+                R"("updatedAt":"2026-12-09T22:59:58.500Z"})");
     write(silent, R"({"mode":"ambient","ownsBus":false,"updatedAt":"2026-12-09T22:59:55.000Z"})");
     write(gone, R"({"mode":"live","ownsBus":true,"updatedAt":"2026-12-09T22:59:59.000Z"})");
     write(1, "{not json");
