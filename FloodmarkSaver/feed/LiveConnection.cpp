@@ -169,6 +169,7 @@ void LiveConnection::reportDropped(SaverStatus& status) {
     if (bus_) {
         status.closedClients += bus_->takeEvictedClients();
         status.refusedPeers += bus_->takeRefusedPeers();
+        status.droppedLines += bus_->takeOverlongLines();
     }
     status.evictedSessions += aggregator_->takeEvictedSessions();
 }
