@@ -15,10 +15,11 @@ namespace floodmark {
 
 namespace {
 
-// The kernel keeps 15 bytes of a program's name: "swaylock-plugin" fits exactly.
-constexpr std::array<std::string_view, 9> lockerNames{
+// The kernel keeps 15 bytes of a program's name: "swaylock-plugin" fits exactly, and KDE's
+// greeter, "kscreenlocker_greet", which runs only while Plasma is locked, is cut.
+constexpr std::array<std::string_view, 10> lockerNames{
     "swaylock", "swaylock-plugin", "hyprlock", "gtklock", "waylock",
-    "i3lock",   "xsecurelock",     "slock",    "xlock",
+    "i3lock",   "xsecurelock",     "slock",    "xlock",   "kscreenlocker_g",
 };
 
 bool isProcessDirectory(const char* name) {
