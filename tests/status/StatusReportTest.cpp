@@ -1,3 +1,4 @@
+#include "FloodmarkSaver/live/SignalPathProblems.h"
 #include "FloodmarkSaver/status/StatusReport.h"
 #include "support/TempDirectory.h"
 
@@ -5,6 +6,7 @@
 
 #include <algorithm>
 
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -169,6 +171,30 @@ TEST(StatusReport, PrintsOnlyPrintableText) {
     EXPECT_NE(text.find("(last " + mark + "31mstop \xC3\xA9)"), std::string::npos) << text;
     EXPECT_EQ(text.find('\x1b'), std::string::npos);
     EXPECT_EQ(text.find('\x07'), std::string::npos);
+}
+
+// Where signals can reach no saver, the status says why rather than only "ambient".
+TEST(StatusReport, SaysWhySignalsGoNowhere) {
+    TempDirectory home;
+    const std::string folder = home.file(".tolvera");
+    mkdir(folder.c_str(), 0700);
+    EXPECT_EQ(signalPathProblems(folder + "/live.sock"), std::vector<std::string>{});
+
+    mkdir((folder + "/l.replay.json").c_str(), 0700);
+    fixtures::writeFile(home.file("plain"), "a file where the folder should be");
+    const std::string deep = home.path() + "/" + std::string(119 - home.path().size(), 'd');
+    const std::pair<std::string, std::vector<std::string>> cases[] = {
+        {folder + "/live.sock",
+         {folder + "/l.replay.json is not a file: signals sent while no saver listens are lost"}},
+        {home.file("plain/live.sock"), {home.file("plain") + " is not a folder"}},
+        {deep + "/live.sock",
+         {"the socket path is 130 bytes, and a Unix socket's may be 107 at most: no saver can "
+          "bind " +
+          deep + "/live.sock"}},
+    };
+    for (const auto& [socket, problems] : cases) {
+        EXPECT_EQ(signalPathProblems(socket), problems) << socket;
+    }
 }
 
 }  // namespace
