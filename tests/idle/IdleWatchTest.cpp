@@ -388,6 +388,19 @@ TEST(IdleWatch, OnABareWindowManagerItServesInhibitorsThatEndWithUnInhibitOrThei
     crashing.signal(SIGKILL);
     EXPECT_TRUE(waitUntil([&] { return statusSays(home, &WatcherStatus::saverRunning); }))
         << "a player that left the bus holds nothing";
+
+    // A session bus that restarts finds the watcher serving again.
+    ASSERT_TRUE(bus.restart());
+    std::vector<std::string> reply;
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            reply = fixtures::runCommand("DBUS_SESSION_BUS_ADDRESS='" + bus.address() + "' " +
+                                         call + "Inhibit --object-path /ScreenSaver x y 2>&1")
+                        .lines;
+            return reply == std::vector<std::string>{"(uint32 1,)"};
+        },
+        20s))
+        << (reply.empty() ? "" : reply[0]);
     EXPECT_EQ(watch.stop(SIGTERM), 0);
 }
 
