@@ -10,6 +10,7 @@
 #include "support/XServer.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -192,6 +193,33 @@ TEST(IdleWatch, TheRealSaverCoversTheScreenWhileIdleAndGoesAtInput) {
     movePointer(server, 300);
     EXPECT_TRUE(waitUntil([&] { return !processAlive(saver); }, 3s));
     EXPECT_EQ(watch.stop(SIGTERM), 0);
+}
+
+// A saver that floods its standard error reaches the watcher's (the journal) only up to the
+// cap, with a note that the rest was left out.
+TEST(IdleWatch, PassesOnASaversMessagesOnlyUpToACap) {
+    XServer server;
+    ASSERT_TRUE(server.running());
+    TempDirectory home;
+    StandInSaver saver(home, "head -c 4000000 /dev/zero | tr '\\0' x >&2\necho > '" +
+                                 home.file("flooded") + "'\nexec sleep 60");
+    movePointer(server, 10);
+    const std::string log = home.file("watcher.log");
+    int output = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    pid_t watch = fixtures::spawnProcess(
+        {"sh", "-c", "exec \"$0\" idle --x11 --after 0.02 2>&1", FLOODMARK_BINARY},
+        {"HOME=" + home.path(), "XDG_STATE_HOME=", "DISPLAY=" + server.name(), saver.environment(),
+         noSessionBus},
+        output);
+    close(output);
+    EXPECT_TRUE(waitUntil([&] { return fixtures::fileExists(home.file("flooded")); }, 60s));
+    fixtures::endProcess(watch);
+    std::ifstream file(log);
+    std::string text(std::istreambuf_iterator<char>(file), {});
+    EXPECT_LE(text.size(), (64u << 10) + 200);
+    EXPECT_NE(text.find("\nfloodmark idle: the saver's messages pass at most 64 KiB every 60 s; "
+                        "the rest is left out\n"),
+              std::string::npos);
 }
 
 TEST(IdleWatch, KillsASaverThatIgnoresTermAfterItsGrace) {
