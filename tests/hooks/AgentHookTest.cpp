@@ -13,6 +13,13 @@
 namespace floodmark {
 namespace {
 
+std::string repeated(const std::string& unit, int count) {
+    std::string text;
+    for (int index = 0; index < count; ++index)
+        text += unit;
+    return text;
+}
+
 nlohmann::json payload(const std::string& name) {
     std::ifstream file(std::string(FLOODMARK_HOOK_PAYLOADS) + "/" + name);
     std::stringstream text;
@@ -307,12 +314,6 @@ TEST(AgentHook, ASessionNamedByThePayloadKeysItsStream) {
               "claude-code/c0ffee-1");
     // A name longer than the saver takes keeps its head and a digest (FNV-1a) of the whole;
     // the head is cut between UTF-8 characters.
-    auto repeated = [](const std::string& unit, int count) {
-        std::string text;
-        for (int index = 0; index < count; ++index)
-            text += unit;
-        return text;
-    };
     const std::string euro = "\xE2\x82\xAC";
     const std::pair<std::string, std::string> longNames[] = {
         {repeated("s", 299) + "a", "claude-code/" + repeated("s", 200) + "#57133b16fc7885cb"},
@@ -329,12 +330,6 @@ TEST(AgentHook, ASessionNamedByThePayloadKeysItsStream) {
 
 // Code points after trimming, not bytes: 199 two-byte letters are still a short prompt.
 TEST(AgentHook, SizeBucketsCountTrimmedCodePoints) {
-    auto repeated = [](const std::string& unit, int count) {
-        std::string text;
-        for (int index = 0; index < count; ++index)
-            text += unit;
-        return text;
-    };
     const std::pair<std::string, const char*> cases[] = {
         {"", "s"},
         {repeated("é", 199), "s"},
