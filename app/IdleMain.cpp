@@ -9,6 +9,7 @@
 #include "platform/idle/X11IdleSource.h"
 
 #include <cmath>
+#include <csignal>
 #include <cstdlib>
 #include <iostream>
 #include <memory>
@@ -30,6 +31,9 @@ std::string environment(const char* name) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Standard error is the journal or a terminal that may go away; a write there that fails
+    // must not end the watcher. The saver starts with default signals again.
+    std::signal(SIGPIPE, SIG_IGN);
     std::span<char* const> words(argv, static_cast<std::size_t>(argc));
     // `floodmark idle ...` hands over its whole command line, its name included.
     std::size_t skip = words.size() >= 2 && std::string_view(words[1]) == "idle" ? 2 : 1;

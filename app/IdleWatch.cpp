@@ -4,6 +4,7 @@
 #include "FloodmarkSaver/idle/WatcherStatus.h"
 #include "platform/kit/Time.h"
 #include "platform/system/AtomicWrite.h"
+#include "platform/system/CappedRelay.h"
 #include "platform/system/ChildProcess.h"
 #include "platform/system/InstanceLock.h"
 #include "platform/system/LockerProgram.h"
@@ -25,6 +26,10 @@ constexpr auto pollInterval = std::chrono::milliseconds(100);
 // Lock and inhibitors are asked for, not told: once a second.
 constexpr double lockReadInterval = 1;
 constexpr double statusHeartbeat = 2;
+// What of the saver's standard error reaches ours (the journal): a saver that writes without
+// end once wrote 3 GB in 6 s.
+constexpr std::size_t saverMessageBudget = 64 << 10;
+constexpr double saverMessageWindow = 60;
 
 volatile std::sig_atomic_t stopRequested = 0;
 
@@ -59,6 +64,7 @@ public:
         for (IdleChange change : source_.poll()) {
             act(change == IdleChange::idled ? launcher_.idled(now) : launcher_.resumed(now), now);
         }
+        saverMessages_.drain(now);
         if (auto end = saver_.reap()) {
             act(launcher_.saverEnded(end->failed, now), now);
         }
@@ -82,6 +88,7 @@ public:
                 saver_.signal(SIGKILL);
                 killed = true;
             }
+            saverMessages_.drain(monotonicSeconds());
             std::this_thread::sleep_for(pollInterval);
         }
         unlink((settings_.statusDirectory + "/" + WatcherStatus::fileName).c_str());
@@ -93,7 +100,8 @@ private:
             case SaverLauncher::Action::none:
                 break;
             case SaverLauncher::Action::start:
-                if (!saver_.start(settings_.saverProgram, settings_.saverArguments)) {
+                if (!saver_.start(settings_.saverProgram, settings_.saverArguments,
+                                  saverMessages_.childEnd())) {
                     std::cerr << "floodmark idle: cannot start " << settings_.saverProgram << "\n";
                     act(launcher_.saverEnded(true, now), now);
                 }
@@ -134,6 +142,7 @@ private:
     const IdleWatchSettings& settings_;
     SaverLauncher launcher_;
     ChildProcess saver_;
+    CappedRelay saverMessages_{saverMessageBudget, saverMessageWindow};
     double lockReadAt_ = -lockReadInterval;
     bool saidGaveUp_ = false;
     WatcherStatus written_;

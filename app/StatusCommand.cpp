@@ -2,6 +2,8 @@
 #include "app/Commands.h"
 
 #include "FloodmarkSaver/idle/WatcherStatus.h"
+#include "FloodmarkSaver/live/LiveBus.h"
+#include "FloodmarkSaver/live/SignalPathProblems.h"
 #include "FloodmarkSaver/status/SaverStatus.h"
 #include "FloodmarkSaver/status/StatusReport.h"
 #include "platform/kit/Time.h"
@@ -25,15 +27,20 @@ int statusCommand(std::span<char* const> words) {
     const std::string& directory = SaverStatus::defaultDirectory();
     auto report = StatusReport::read(directory, now);
     auto watcher = WatcherStatus::read(directory + "/" + WatcherStatus::fileName);
+    auto problems = signalPathProblems(LiveBus::defaultPath());
     if (asJson) {
         // A home directory's name may be any bytes: those that are not UTF-8 show as U+FFFD.
         auto json = report.toJson();
         json["idleWatcher"] =
             watcher ? nlohmann::json::parse(watcher->toJsonText()) : nlohmann::json();
+        json["signalProblems"] = problems;
         std::cout << json.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
     } else {
-        std::cout << report.toText(now)
-                  << (watcher ? watcher->toText(now) : "idle watcher: not running\n");
+        std::cout << report.toText(now);
+        for (const auto& problem : problems) {
+            std::cout << "signals go nowhere: " << problem << "\n";
+        }
+        std::cout << (watcher ? watcher->toText(now) : "idle watcher: not running\n");
     }
     return 0;
 }

@@ -23,7 +23,7 @@ std::shared_ptr<LiveDemandCalibration> CalibrationKeeper::restore() const {
     }
     auto content = readSmallFile(path_, FloodmarkFeed::maxCalibrationBytes);
     auto object = content ? parseJsonText(*content) : nlohmann::json();
-    if (object.is_object()) {
+    if (object.is_object() && LiveDemandCalibration::isOfThisSchema(object)) {
         return std::make_shared<LiveDemandCalibration>(&object);
     }
     std::rename(path_.c_str(), (path_ + ".bad").c_str());

@@ -16,8 +16,8 @@ public:
     explicit CalibrationKeeper(std::string path);
 
     // The week in the file. A file that is there but cannot be read whole (unreadable, too
-    // large, not JSON) is kept aside as NAME.bad, replacing an older one, rather than
-    // overwritten with a fresh week later.
+    // large, not JSON, another schema: a newer or older Floodmark's) is kept aside as NAME.bad,
+    // replacing an older one, rather than overwritten with a fresh week later.
     std::shared_ptr<LiveDemandCalibration> restore() const;
     // The socket was bound at `now`: from here on the calibration learns.
     void learningFrom(double now);

@@ -160,6 +160,7 @@ void LiveConnection::reportDropped(SaverStatus& status) {
     if (bus_) {
         dropped.closedClients = bus_->takeEvictedClients();
         dropped.refusedPeers = bus_->takeRefusedPeers();
+        dropped.lines += bus_->takeOverlongLines();
     }
     status.inputDropped(dropped);
 }

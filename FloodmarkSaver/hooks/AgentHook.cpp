@@ -1,6 +1,9 @@
 #include "FloodmarkSaver/hooks/AgentHook.h"
 
 #include "FloodmarkSaver/hooks/AgentEvents.h"
+#include "FloodmarkSaver/live/LiveSignal.h"
+
+#include <cstdio>
 
 namespace floodmark::AgentHook {
 
@@ -25,6 +28,26 @@ std::optional<std::string> namedSession(const Call& call) {
         default:
             return textAt(payload, "session_id");
     }
+}
+
+// The saver takes no session name over LiveSignal::maxTextBytes: a longer one keeps a readable
+// head, cut between UTF-8 characters, and a 64-bit FNV-1a digest of the whole, so that each
+// still keys a stream of its own.
+std::string boundedSession(std::string session) {
+    if (session.size() <= LiveSignal::maxTextBytes) {
+        return session;
+    }
+    std::uint64_t digest = 14695981039346656037ull;
+    for (unsigned char byte : session) {
+        digest = (digest ^ byte) * 1099511628211ull;
+    }
+    std::size_t head = 200;
+    while (head > 0 && (static_cast<unsigned char>(session[head]) & 0xC0) == 0x80) {
+        --head;
+    }
+    char tail[24];
+    std::snprintf(tail, sizeof tail, "#%016llx", static_cast<unsigned long long>(digest));
+    return session.substr(0, head) + tail;
 }
 
 }  // namespace
@@ -99,7 +122,7 @@ std::optional<nlohmann::json> lineFor(const Call& call) {
     if (!meaning || !session || session->empty()) {
         return std::nullopt;
     }
-    nlohmann::json line{{"event", meaning->event}, {"session", *session}};
+    nlohmann::json line{{"event", meaning->event}, {"session", boundedSession(*session)}};
     if (meaning->event != "ping") {
         line["tool"] = idOf(call.agent);
         if (pid)

@@ -92,9 +92,16 @@ std::string WatcherStatus::toText(double now) const {
     std::string state = !alive                         ? "stopped (process gone)"
                         : now - updatedAt > staleAfter ? "stale (no heartbeat)"
                                                        : "running";
+    // Only GNOME's session manager and org.freedesktop.ScreenSaver say who inhibits; a Wayland
+    // idle protocol only leaves out the idle event while a client inhibits.
+    bool compositorDecides = source == "ext-idle-notify" || source == "kde-idle";
+    std::string inhibitedText =
+        compositorDecides
+            ? "unknown (the compositor holds idleness off for its idle inhibitors without telling)"
+            : yesNo(inhibited);
     return "idle watcher " + std::to_string(pid) + ": " + state +
            "\n  source: " + printableText(source) + "\n  timeout: " + timeout +
-           "\n  inhibited: " + yesNo(inhibited) + "\n  locked: " + yesNo(locked) +
+           "\n  inhibited: " + inhibitedText + "\n  locked: " + yesNo(locked) +
            "\n  saver running: " + yesNo(saverRunning) +
            (gaveUp ? "\n  gave up: the saver crashed 3 times in 10 minutes" : "") + "\n";
 }

@@ -89,6 +89,10 @@ long long LiveBus::takeRefusedPeers() {
     return core_->refusedPeers.exchange(0);
 }
 
+long long LiveBus::takeOverlongLines() {
+    return core_->overlongLines.exchange(0);
+}
+
 bool LiveBus::somethingListens(const std::string& path) {
     if (!Core::addressOf(path)) {
         return false;

@@ -11,8 +11,8 @@
 namespace floodmark {
 
 // The local server on which agent hooks deliver signal lines: one Unix-domain stream socket,
-// any number of clients of this user or root, one line per JSON object. The bus runs on a thread of its
-// own, its serial queue: every callback is made there, in line order.
+// any number of clients of this user or root, one line per JSON object. The bus runs on a thread of
+// its own, its serial queue: every callback is made there, in line order.
 class LiveBus {
 public:
     using SignalHandler = std::function<void(const LiveSignal&)>;
@@ -54,6 +54,8 @@ public:
     long long takeEvictedClients();
     // Peers of other users closed unheard since the last call; any thread.
     long long takeRefusedPeers();
+    // Signals dropped for names past LiveSignal::maxTextBytes since the last call; any thread.
+    long long takeOverlongLines();
 
     static bool somethingListens(const std::string& path);
     // Queue threads this process has started, for diagnostics and tests.

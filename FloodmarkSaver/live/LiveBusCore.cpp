@@ -244,6 +244,9 @@ void LiveBus::Core::deliver(std::string_view line) {
                 onOther(std::nullopt);
             }
             break;
+        case LiveLine::Kind::overlong:
+            ++overlongLines;
+            break;
         case LiveLine::Kind::ignored:
             break;
     }

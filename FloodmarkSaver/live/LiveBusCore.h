@@ -67,6 +67,7 @@ struct LiveBus::Core : std::enable_shared_from_this<LiveBus::Core> {
     std::size_t unfinishedBytes = 0;       // of every client's unfinished line together
     std::atomic<long long> evictedClients{0};
     std::atomic<long long> refusedPeers{0};
+    std::atomic<long long> overlongLines{0};
     // Each stop begins a new generation; completions of an older one do nothing.
     std::uint64_t generation = 0;
     struct stat socketFile {};

@@ -64,10 +64,14 @@ void raise(std::map<std::string, double>& table, const std::string& day, double 
 
 }  // namespace
 
+bool LiveDemandCalibration::isOfThisSchema(const nlohmann::json& restored) {
+    const auto* version = member(restored, "schema");
+    return version != nullptr && version->is_number() &&
+           std::trunc(version->get<double>()) == schema;
+}
+
 LiveDemandCalibration::LiveDemandCalibration(const nlohmann::json* restored) {
-    const auto* version = restored ? member(*restored, "schema") : nullptr;
-    if (version == nullptr || !version->is_number() ||
-        std::trunc(version->get<double>()) != schema) {
+    if (restored == nullptr || !isOfThisSchema(*restored)) {
         return;
     }
     restoreTable(member(*restored, "y"), dailySustainedY_);

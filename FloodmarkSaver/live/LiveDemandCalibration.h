@@ -21,6 +21,8 @@ public:
 
     // From the calibration file's object; none, or one that does not match, starts empty.
     explicit LiveDemandCalibration(const nlohmann::json* restored = nullptr);
+    // Whether a file's object is of the schema this calibration reads.
+    static bool isOfThisSchema(const nlohmann::json& restored);
 
     void observe(double rawY, double rawX, double now, double elapsed);
 

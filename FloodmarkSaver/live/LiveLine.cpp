@@ -20,6 +20,9 @@ LiveLine LiveLine::classify(std::string_view line) {
     if (LiveSignal::namesUnknownEventIn(object)) {
         return {.kind = Kind::unknownEvent};
     }
+    if (LiveSignal::namesOverlongTextIn(object)) {
+        return {.kind = Kind::overlong};
+    }
     return {};
 }
 

@@ -8,10 +8,10 @@
 
 namespace floodmark {
 
-// What one line on the socket is: a signal, a ping (with its session), an unknown event, or
-// nothing. The line is parsed once.
+// What one line on the socket is: a signal, a ping (with its session), an unknown event, a
+// signal whose names are longer than the saver takes, or nothing. The line is parsed once.
 struct LiveLine {
-    enum class Kind { ignored, signal, ping, unknownEvent };
+    enum class Kind { ignored, signal, ping, unknownEvent, overlong };
 
     Kind kind = Kind::ignored;
     std::optional<LiveSignal> signal;    // for `signal`

@@ -119,6 +119,14 @@ bool LiveSignal::namesUnknownEventIn(const json& object) {
     return event && *event != "ping" && !LiveEvent::fromRawValue(*event);
 }
 
+bool LiveSignal::namesOverlongTextIn(const json& object) {
+    auto event = textOf(member(object, "event"));
+    auto tool = nonEmptyText(member(object, "tool"));
+    auto session = nonEmptyText(member(object, "session"));
+    return event && LiveEvent::fromRawValue(*event) && tool && session &&
+           (tool->size() > maxTextBytes || session->size() > maxTextBytes);
+}
+
 std::optional<LiveSignal> LiveSignal::tryParse(std::string_view line) {
     return fromJson(parseLine(line));
 }

@@ -38,6 +38,8 @@ struct LiveSignal {
     static std::optional<LiveSignal> fromJson(const nlohmann::json& object);
     static std::optional<std::string> pingSessionOf(const nlohmann::json& object);
     static bool namesUnknownEventIn(const nlohmann::json& object);
+    // A signal of a known event but a tool or session past maxTextBytes: dropped, and counted.
+    static bool namesOverlongTextIn(const nlohmann::json& object);
 
     // The aggregator's session key: one agent process of a tool shares one, whatever its
     // session strings say.

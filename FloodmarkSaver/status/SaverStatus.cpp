@@ -115,7 +115,7 @@ void SaverStatus::prune(int folder, double now) {
     const std::string ownName = std::to_string(pid_) + ".json";
     while (const dirent* entry = readdir(listing)) {
         std::string name = entry->d_name;
-        if (!name.ends_with(".json") || name == ownName) {
+        if (name == ownName) {
             continue;
         }
         struct stat status {};
@@ -123,9 +123,10 @@ void SaverStatus::prune(int folder, double now) {
             !S_ISREG(status.st_mode)) {
             continue;
         }
-        double modified = static_cast<double>(status.st_mtim.tv_sec) +
-                          static_cast<double>(status.st_mtim.tv_nsec) / 1e9;
-        if (now - modified > pruneAfter) {
+        double age = now - (static_cast<double>(status.st_mtim.tv_sec) +
+                            static_cast<double>(status.st_mtim.tv_nsec) / 1e9);
+        // A process killed mid-write leaves its temporary: nobody else would ever sweep it.
+        if ((name.ends_with(".json") && age > pruneAfter) || isAbandonedTemporary(name, age)) {
             unlinkat(folder, name.c_str(), 0);
         }
     }

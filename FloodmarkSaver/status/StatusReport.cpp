@@ -181,45 +181,107 @@ nlohmann::json StatusReport::toJson() const {
     return {{"directory", directory}, {"processes", processList}, {"unlisted", unlisted}};
 }
 
+namespace {
+
+// One process's lines: its state, mode, socket, views and counts.
+std::string processText(const StatusReport::Process& process,
+                        const std::vector<StatusReport::Process>& processes, double now) {
+    std::string out = "pid " + std::to_string(process.pid) + ": ";
+    if (!process.status) {
+        return out + "unreadable status file " + printableText(process.file) + " (" +
+               process.unreadable.value_or("") + ")\n";
+    }
+    const auto& status = *process.status;
+    out += process.stale ? "stale (" + *process.stale + ")" : std::string("running");
+    if (process.updatedAt) {
+        out += ", updated " + ago(now, *process.updatedAt);
+    }
+    out += "\n  mode " + text(status, "mode", "none");
+    if (flag(status, "ownsBus")) {
+        out += ", owns the socket " + text(status, "socketPath", "");
+    } else if (flag(status, "following")) {
+        out += ", " + followedWater(processes);
+    } else {
+        out += ", does not own the socket";
+    }
+    out += "\n  views: " + std::to_string(count(status, "saverViews")) + " saver, " +
+           std::to_string(count(status, "previewViews")) + " preview";
+    out += "\n  signals " + std::to_string(count(status, "signals"));
+    if (auto event = textOf(member(status, "lastSignalEvent"))) {
+        out += " (last " + printableText(*event) + ")";
+    }
+    out += ", replayed " + std::to_string(count(status, "replayed")) + ", unknown events " +
+           std::to_string(count(status, "unknownEvents")) + ", GPU fall-backs " +
+           std::to_string(count(status, "metalFallbacks")) + "\n";
+    // Hooks of another user (a container's, mapped to some other id) raise no water.
+    if (auto refused = count(status, "refusedPeers"); refused > 0) {
+        out += "  refused connections of other users: " + std::to_string(refused) +
+               " (only this user's and root's hooks are heard)\n";
+    }
+    return out;
+}
+
+// Every past saver leaves a file for a day: one line counts them. A process that is still
+// there but silent may be hung, so those pids are named.
+std::string staleLine(const std::vector<const StatusReport::Process*>& stale, double now) {
+    constexpr std::size_t namedAtMost = 5;
+    std::size_t gone = 0;
+    std::vector<std::int64_t> silent;
+    std::optional<double> newest;
+    for (const auto* process : stale) {
+        if (process->stale == "process gone") {
+            ++gone;
+        } else {
+            silent.push_back(process->pid);
+        }
+        if (process->updatedAt && (!newest || *process->updatedAt > *newest)) {
+            newest = process->updatedAt;
+        }
+    }
+    std::string out = std::to_string(stale.size()) +
+                      " stale (process gone: " + std::to_string(gone) +
+                      ", no heartbeat: " + std::to_string(silent.size());
+    for (std::size_t index = 0; index < silent.size() && index < namedAtMost; ++index) {
+        out += (index == 0 ? ", pid " : " ") + std::to_string(silent[index]);
+    }
+    if (silent.size() > namedAtMost) {
+        out += " and " + std::to_string(silent.size() - namedAtMost) + " more";
+    }
+    out += ")";
+    if (newest) {
+        out += ", the newest updated " + ago(now, *newest);
+    }
+    return out + "; --json lists each\n";
+}
+
+}  // namespace
+
 std::string StatusReport::toText(double now) const {
     if (processes.empty()) {
         return "No saver has run here: no status files in " + printableText(directory) + "\n";
     }
     std::string out;
+    std::vector<const Process*> stale;
     for (const auto& process : processes) {
-        out += "pid " + std::to_string(process.pid) + ": ";
         if (!process.status) {
-            out += "unreadable status file " + printableText(process.file) + " (" +
-                   process.unreadable.value_or("") + ")\n";
             continue;
         }
-        const auto& status = *process.status;
-        out += process.stale ? "stale (" + *process.stale + ")" : std::string("running");
-        if (process.updatedAt) {
-            out += ", updated " + ago(now, *process.updatedAt);
-        }
-        out += "\n  mode " + text(status, "mode", "none");
-        if (flag(status, "ownsBus")) {
-            out += ", owns the socket " + text(status, "socketPath", "");
-        } else if (flag(status, "following")) {
-            out += ", " + followedWater(processes);
+        if (process.stale) {
+            stale.push_back(&process);
         } else {
-            out += ", does not own the socket";
+            out += processText(process, processes, now);
         }
-        out += "\n  views: " + std::to_string(count(status, "saverViews")) + " saver, " +
-               std::to_string(count(status, "previewViews")) + " preview";
-        out += "\n  signals " + std::to_string(count(status, "signals"));
-        if (auto event = textOf(member(status, "lastSignalEvent"))) {
-            out += " (last " + printableText(*event) + ")";
+    }
+    if (out.empty()) {
+        out = "no saver running\n";
+    }
+    for (const auto& process : processes) {
+        if (!process.status) {
+            out += processText(process, processes, now);
         }
-        out += ", replayed " + std::to_string(count(status, "replayed")) + ", unknown events " +
-               std::to_string(count(status, "unknownEvents")) + ", GPU fall-backs " +
-               std::to_string(count(status, "metalFallbacks")) + "\n";
-        // Hooks of another user (a container's, mapped to some other id) raise no water.
-        if (auto refused = count(status, "refusedPeers"); refused > 0) {
-            out += "  refused connections of other users: " + std::to_string(refused) +
-                   " (only this user's and root's hooks are heard)\n";
-        }
+    }
+    if (!stale.empty()) {
+        out += staleLine(stale, now);
     }
     if (unlisted > 0) {
         out += std::to_string(unlisted) + " more status files not shown\n";

@@ -28,6 +28,8 @@ public:
     void serve();
     // Whether something holds idleness off; absent when nobody can say.
     std::optional<bool> read();
+    // The bus connection is gone (the session bus restarted): open anew to serve again.
+    bool lost() const { return lost_; }
 
     // Where the bus's messages land.
     int inhibit(sd_bus_message* call);

@@ -12,6 +12,7 @@ std::unique_ptr<X11IdleSource> X11IdleSource::open(const std::string& display, d
         return nullptr;
     }
     source->inhibitors_ = ScreenSaverInhibitors::open();
+    source->busSoughtAt_ = std::chrono::steady_clock::now();
     return source;
 }
 
@@ -34,6 +35,14 @@ std::vector<IdleChange> X11IdleSource::poll() {
 }
 
 std::optional<bool> X11IdleSource::readInhibited() {
+    // A session bus that restarted (or came late) is looked for every few seconds, so that
+    // players' Inhibit calls reach the watcher again.
+    constexpr auto retryInterval = std::chrono::seconds(3);
+    auto now = std::chrono::steady_clock::now();
+    if ((!inhibitors_ || inhibitors_->lost()) && now - busSoughtAt_ >= retryInterval) {
+        busSoughtAt_ = now;
+        inhibitors_ = ScreenSaverInhibitors::open();
+    }
     return inhibitors_ ? inhibitors_->read() : std::nullopt;
 }
 

@@ -5,6 +5,7 @@
 #include "platform/x11/XConnection.h"
 #include "platform/x11/XIdleTime.h"
 
+#include <chrono>
 #include <memory>
 #include <string>
 
@@ -30,6 +31,8 @@ private:
     double timeout_;
     bool idle_ = false;
     std::unique_ptr<ScreenSaverInhibitors> inhibitors_;
+    // When the session bus was last looked for, after it was missing or went away.
+    std::chrono::steady_clock::time_point busSoughtAt_;
 };
 
 }  // namespace floodmark

@@ -100,6 +100,19 @@ bool isStaleTemporaryOf(std::string_view entry, std::string_view name, double ag
     return isLegacyTemporaryOf(entry, name) && age > legacyTemporaryAge;
 }
 
+}  // namespace
+
+bool isAbandonedTemporary(std::string_view entry, double age) {
+    auto marker = entry.find(temporaryMarker);
+    if (marker == std::string_view::npos || marker == 0) {
+        return false;
+    }
+    auto writer = writerOfTemporary(entry, entry.substr(0, marker));
+    return writer && age > staleTemporaryAge && processIsGone(*writer);
+}
+
+namespace {
+
 // Once per directory and name in a process: a crash of an earlier process is all that leaves
 // temporaries, and a listing on every write would cost more than they do.
 void removeStaleTemporariesOnce(int directory, const std::string& name) {

@@ -24,6 +24,9 @@ bool writeFileAtomicallyAt(int directory, const std::string& name, std::string_v
 inline constexpr double staleTemporaryAge = 60;
 // The same sweep for a file that is mostly changed in place, and rarely replaced.
 void removeStaleTemporaries(const std::string& path);
+// Whether `entry`, last changed `age` seconds ago, is such a temporary of any name whose
+// writer is gone: for a folder where every process writes a file of its own.
+bool isAbandonedTemporary(std::string_view entry, double age);
 // Earlier versions' temporaries ("NAME.XXXXXX") name no writer: they wait an hour.
 inline constexpr double legacyTemporaryAge = 3600;
 

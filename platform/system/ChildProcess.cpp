@@ -16,9 +16,9 @@ namespace {
 // default signal handling and nothing blocked, whatever ours are, and is sent SIGTERM when this
 // process ends, even by SIGKILL: a saver that outlived its watcher would cover the screen with
 // nobody left to stop it. An exec that fails reports its errno through `report`.
-[[noreturn]] void becomeProgram(pid_t parent, int report, char* const* words) {
+[[noreturn]] void becomeProgram(pid_t parent, int report, int errors, char* const* words) {
     prctl(PR_SET_PDEATHSIG, SIGTERM);
-    if (getppid() != parent) {
+    if (getppid() != parent || (errors >= 0 && dup2(errors, STDERR_FILENO) < 0)) {
         _exit(127);
     }
     struct sigaction defaults = {};
@@ -38,7 +38,8 @@ namespace {
 
 }  // namespace
 
-bool ChildProcess::start(const std::string& program, const std::vector<std::string>& arguments) {
+bool ChildProcess::start(const std::string& program, const std::vector<std::string>& arguments,
+                         int errors) {
     if (running()) {
         return false;
     }
@@ -55,7 +56,7 @@ bool ChildProcess::start(const std::string& program, const std::vector<std::stri
     pid_t parent = getpid();
     pid_t pid = fork();
     if (pid == 0) {
-        becomeProgram(parent, report[1], words.data());
+        becomeProgram(parent, report[1], errors, words.data());
     }
     close(report[1]);
     if (pid < 0) {

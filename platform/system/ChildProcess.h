@@ -22,8 +22,10 @@ public:
     ChildProcess& operator=(const ChildProcess&) = delete;
 
     // Starts `program` (a path, or a name looked up in PATH) with `arguments` (not counting the
-    // program's own name). False when it is already running or could not be started.
-    bool start(const std::string& program, const std::vector<std::string>& arguments);
+    // program's own name), its standard error `errors` when that is given. False when it is
+    // already running or could not be started.
+    bool start(const std::string& program, const std::vector<std::string>& arguments,
+               int errors = -1);
     bool running() const { return pid_ > 0; }
     pid_t pid() const { return pid_; }
     void signal(int number) const;

@@ -15,10 +15,11 @@ namespace floodmark {
 
 namespace {
 
-// The kernel keeps 15 bytes of a program's name: "swaylock-plugin" fits exactly.
-constexpr std::array<std::string_view, 9> lockerNames{
+// The kernel keeps 15 bytes of a program's name: "swaylock-plugin" fits exactly, and KDE's
+// greeter, "kscreenlocker_greet", which runs only while Plasma is locked, is cut.
+constexpr std::array<std::string_view, 10> lockerNames{
     "swaylock", "swaylock-plugin", "hyprlock", "gtklock", "waylock",
-    "i3lock",   "xsecurelock",     "slock",    "xlock",
+    "i3lock",   "xsecurelock",     "slock",    "xlock",   "kscreenlocker_g",
 };
 
 bool isProcessDirectory(const char* name) {
@@ -32,22 +33,32 @@ bool ownedByMe(int processes, const char* name) {
     return fstatat(processes, name, &status, 0) == 0 && status.st_uid == getuid();
 }
 
+// The name and state of /proc/PID/stat: "PID (NAME) S ...", where NAME may hold ")" itself.
 bool runsLocker(int processes, const char* name) {
-    std::string path = std::string(name) + "/comm";
+    std::string path = std::string(name) + "/stat";
     int file = openat(processes, path.c_str(), O_RDONLY | O_CLOEXEC);
     if (file < 0) {
         return false;
     }
-    char comm[32] = {};
-    ssize_t length = read(file, comm, sizeof comm - 1);
+    char stat[64] = {};
+    ssize_t length = read(file, stat, sizeof stat - 1);
     close(file);
     if (length <= 0) {
         return false;
     }
-    std::string_view program(comm, static_cast<std::size_t>(length));
-    if (program.back() == '\n') {
-        program.remove_suffix(1);
+    std::string_view line(stat, static_cast<std::size_t>(length));
+    auto open = line.find('(');
+    auto end = line.rfind(')');
+    if (open == std::string_view::npos || end == std::string_view::npos || end < open ||
+        end + 2 >= line.size()) {
+        return false;
     }
+    // A locker that has exited but is not yet reaped (its parent hung) owns no screen.
+    char state = line[end + 2];
+    if (state == 'Z' || state == 'X') {
+        return false;
+    }
+    auto program = line.substr(open + 1, end - open - 1);
     return std::find(lockerNames.begin(), lockerNames.end(), program) != lockerNames.end();
 }
 

@@ -1,6 +1,6 @@
 #include "FloodmarkSaver/feed/FloodmarkFeed.h"
-#include "FloodmarkSaver/live/LiveBus.h"
 #include "FloodmarkSaver/live/HeldSignals.h"
+#include "FloodmarkSaver/live/LiveBus.h"
 #include "FloodmarkSaver/status/SaverStatus.h"
 #include "platform/kit/InternetTime.h"
 #include "platform/kit/MainLoop.h"
@@ -395,6 +395,7 @@ TEST_F(FeedEngineTest, OnlyAFeedThatOwnedTheSocketWritesTheCalibrationAndItSaves
     EXPECT_EQ(saved["x"].begin().value(), 1);
 }
 
+// Nor is one of another schema (a newer Floodmark's) overwritten.
 TEST_F(FeedEngineTest, ACalibrationFileThatCannotBeReadWholeIsKeptAsideNotOverwritten) {
     std::filesystem::create_directories(directory.file("state"));
     auto read = [](const std::string& path) {
@@ -405,7 +406,10 @@ TEST_F(FeedEngineTest, ACalibrationFileThatCannotBeReadWholeIsKeptAsideNotOverwr
     for (const std::string& content :
          {std::string("{\"schema\":3,\"y\":{\"2025-03-01\":1"),
           std::string("{\"schema\":3,\"y\":{\"2025-03-01\":1}}\0garbage", 40),
-          R"({"schema":3,"y":{"2025-03-01":1}})" + std::string(2 << 20, ' ')}) {
+          R"({"schema":3,"y":{"2025-03-01":1}})" + std::string(2 << 20, ' '),
+          std::string(R"({"schema":4,"y":{"2025-03-01":1}})"),
+          std::string(R"({"schema":2,"y":{"2025-03-01":1}})"),
+          std::string(R"({"schema":"3","y":{"2025-03-01":1}})"), std::string("[]")}) {
         fixtures::writeFile(settings().calibrationPath, content);
         auto feed = makeFeed();
         EXPECT_EQ(feed->aggregator().calibration()->dailySustainedY().size(), 0u);

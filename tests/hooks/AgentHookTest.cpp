@@ -13,6 +13,13 @@
 namespace floodmark {
 namespace {
 
+std::string repeated(const std::string& unit, int count) {
+    std::string text;
+    for (int index = 0; index < count; ++index)
+        text += unit;
+    return text;
+}
+
 nlohmann::json payload(const std::string& name) {
     std::ifstream file(std::string(FLOODMARK_HOOK_PAYLOADS) + "/" + name);
     std::stringstream text;
@@ -305,16 +312,24 @@ TEST(AgentHook, ASessionNamedByThePayloadKeysItsStream) {
               "claude-code/c0ffee-1");
     EXPECT_EQ(keyOf(Agent::claudeCode, payload("claude-code-session-end.json"), 977),
               "claude-code/c0ffee-1");
+    // A name longer than the saver takes keeps its head and a digest (FNV-1a) of the whole;
+    // the head is cut between UTF-8 characters.
+    const std::string euro = "\xE2\x82\xAC";
+    const std::pair<std::string, std::string> longNames[] = {
+        {repeated("s", 299) + "a", "claude-code/" + repeated("s", 200) + "#57133b16fc7885cb"},
+        {repeated("s", 299) + "b", "claude-code/" + repeated("s", 200) + "#57133c16fc78877e"},
+        {repeated(euro, 100), "claude-code/" + repeated(euro, 66) + "#ee6c505d87b196e5"},
+        {repeated("s", 256), "claude-code/" + repeated("s", 256)},
+    };
+    for (const auto& [name, key] : longNames) {
+        auto body = payload("claude-code-prompt-m.json");
+        body["session_id"] = name;
+        EXPECT_EQ(keyOf(Agent::claudeCode, body, 4242), key);
+    }
 }
 
 // Code points after trimming, not bytes: 199 two-byte letters are still a short prompt.
 TEST(AgentHook, SizeBucketsCountTrimmedCodePoints) {
-    auto repeated = [](const std::string& unit, int count) {
-        std::string text;
-        for (int index = 0; index < count; ++index)
-            text += unit;
-        return text;
-    };
     const std::pair<std::string, const char*> cases[] = {
         {"", "s"},
         {repeated("é", 199), "s"},

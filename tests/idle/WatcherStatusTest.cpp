@@ -52,6 +52,15 @@ TEST(WatcherStatus, SaysWhetherTheWatcherRunsAndWhatItSees) {
                                        "  inhibited: no\n  locked: no\n  saver running: yes\n");
     EXPECT_EQ(status.toText(1011).substr(0, 40).find("stale (no heartbeat)") != std::string::npos,
               true);
+    // A Wayland compositor keeps its idle inhibitors to itself: it just sends no idle event.
+    for (const char* source : {"ext-idle-notify", "kde-idle"}) {
+        status.source = source;
+        EXPECT_NE(status.toText(1005).find(
+                      "\n  inhibited: unknown (the compositor holds idleness off for its idle "
+                      "inhibitors without telling)\n"),
+                  std::string::npos)
+            << source;
+    }
     status.gaveUp = true;
     EXPECT_NE(status.toText(1005).find("\n  gave up: the saver crashed 3 times in 10 minutes\n"),
               std::string::npos);

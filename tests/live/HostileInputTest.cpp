@@ -86,6 +86,19 @@ TEST(HostileInput, LongNamesMakeNoSignal) {
     EXPECT_FALSE(parse("agent", tooLong, "s").has_value());
     ASSERT_TRUE(parse("agent", "s1", tooLong).has_value());
     EXPECT_FALSE(parse("agent", "s1", tooLong)->sizeBucket.has_value());
+
+    // Dropped, but counted where the status file's droppedLines learns of it.
+    TempDirectory directory;
+    std::atomic<int> signals{0};
+    LiveBus bus(directory.file("live.sock"), nullptr, [&](const LiveSignal&) { ++signals; });
+    ASSERT_TRUE(bus.start());
+    SocketClient hook(bus.path());
+    hook.write(R"({"event":"tool_call","tool":"t","session":")" + tooLong + "\"}\n" +
+               R"({"event":"tool_call","tool":")" + tooLong + R"(","session":"s1"})" + "\n" +
+               R"({"event":"tool_call","tool":"t","session":"s1"})" + "\n");
+    ASSERT_TRUE(waitUntil([&] { return signals == 1; }));
+    EXPECT_EQ(bus.takeOverlongLines(), 2);
+    bus.stop();
 }
 
 // A million distinct sessions keep at most 10,000, the newest among them; the lowest go first.

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/time.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <nlohmann/json.hpp>
 
 #include <fstream>
@@ -100,17 +102,29 @@ TEST_F(SaverStatusTest, DrawMissesAndFallbacks) {
     EXPECT_EQ(file["lastFallbackAt"], "2025-03-01T09:30:03.000Z");
 }
 
-TEST_F(SaverStatusTest, PrunesOtherProcessesOldFilesOnceOnly) {
+TEST_F(SaverStatusTest, PrunesOtherProcessesOldFilesAndAbandonedTemporariesOnceOnly) {
     mkdir(directory.file("status").c_str(), 0700);
     std::string dayOld = otherFile("100.json", 86400);
     std::string older = otherFile("101.json", 86401);
     std::string notJson = otherFile("notes.txt", 900000);
     std::string own = otherFile("4242.json", 900000);
+    // What a process killed while writing left goes after a minute; a living writer's stays.
+    pid_t gone = fork();
+    if (gone == 0)
+        _exit(0);
+    waitpid(gone, nullptr, 0);
+    std::string killed = otherFile("103.json.fmtmp-" + std::to_string(gone) + "-aZ09bc", 61);
+    std::string young = otherFile("104.json.fmtmp-" + std::to_string(gone) + "-aZ09bc", 59);
+    std::string writing =
+        otherFile("105.json.fmtmp-" + std::to_string(getpid()) + "-aZ09bc", 900000);
     status.write(now);
     EXPECT_TRUE(fileExists(dayOld));
     EXPECT_FALSE(fileExists(older));
     EXPECT_TRUE(fileExists(notJson));
     EXPECT_TRUE(fileExists(own));
+    EXPECT_FALSE(fileExists(killed));
+    EXPECT_TRUE(fileExists(young));
+    EXPECT_TRUE(fileExists(writing));
 
     std::string later = otherFile("102.json", 90000);
     status.write(now + 10);

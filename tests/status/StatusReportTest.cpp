@@ -1,8 +1,12 @@
+#include "FloodmarkSaver/live/SignalPathProblems.h"
 #include "FloodmarkSaver/status/StatusReport.h"
 #include "support/TempDirectory.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -29,12 +33,10 @@ TEST(StatusReport, JudgesEachProcessFile) {
     auto write = [&](pid_t pid, const std::string& content) {
         fixtures::writeFile(directory.file(std::to_string(pid) + ".json"), content);
     };
-    write(
-        live,
-        R"({"mode":"live","ownsBus":true,"socketPath":"/h/.tolvera/live.sock",)"
-        R"("saverViews":2,"previewViews":0,"signals":12,"lastSignalEvent":"tool_call",)"
-        R"("replayed":3,"unknownEvents":1,"metalFallbacks":0,"refusedPeers":2,)"
-        R"("updatedAt":"2026-12-09T22:59:58.500Z"})");
+    write(live, R"({"mode":"live","ownsBus":true,"socketPath":"/h/.tolvera/live.sock",)"
+                R"("saverViews":2,"previewViews":0,"signals":12,"lastSignalEvent":"tool_call",)"
+                R"("replayed":3,"unknownEvents":1,"metalFallbacks":0,"refusedPeers":2,)"
+                R"("updatedAt":"2026-12-09T22:59:58.500Z"})");
     write(silent, R"({"mode":"ambient","ownsBus":false,"updatedAt":"2026-12-09T22:59:55.000Z"})");
     write(gone, R"({"mode":"live","ownsBus":true,"updatedAt":"2026-12-09T22:59:59.000Z"})");
     write(1, "{not json");
@@ -54,18 +56,25 @@ TEST(StatusReport, JudgesEachProcessFile) {
     EXPECT_EQ(find(gone).stale, "process gone");
     EXPECT_FALSE(find(1).status.has_value());
 
-    std::string text = report.toText(now);
-    EXPECT_NE(text.find("pid " + std::to_string(live) +
-                        ": running, updated 1.5 s ago\n  mode live, owns the socket "
-                        "/h/.tolvera/live.sock\n  views: 2 saver, 0 preview\n  signals 12 (last "
-                        "tool_call), replayed 3, unknown events 1, GPU fall-backs 0\n  refused "
-                        "connections of other users: 2 (only this user's and root's hooks are "
-                        "heard)\n"),
-              std::string::npos)
-        << text;
-    // Only a count above 0 earns the line.
-    EXPECT_EQ(text.find("refused"), text.rfind("refused")) << text;
-    EXPECT_NE(text.find("pid 1: unreadable status file"), std::string::npos) << text;
+    // The running come first; the stale fold into one line that names the silent but present.
+    const std::string liveLines =
+        "pid " + std::to_string(live) +
+        ": running, updated 1.5 s ago\n  mode live, owns the socket /h/.tolvera/live.sock\n"
+        "  views: 2 saver, 0 preview\n  signals 12 (last tool_call), replayed 3, unknown events "
+        "1, GPU fall-backs 0\n  refused connections of other users: 2 (only this user's and "
+        "root's hooks are heard)\n";
+    const std::string otherLines =
+        "pid 1: unreadable status file " + directory.path() +
+        "/1.json (not a status file)\n2 stale (process gone: 1, no heartbeat: 1, pid " +
+        std::to_string(silent) + "), the newest updated 1.0 s ago; --json lists each\n";
+    EXPECT_EQ(report.toText(now), liveLines + otherLines);
+    write(live, R"({"mode":"live","updatedAt":"2026-12-09T22:00:00.000Z"})");
+    EXPECT_EQ(StatusReport::read(directory.path(), now).toText(now),
+              "no saver running\npid 1: unreadable status file " + directory.path() +
+                  "/1.json (not a status file)\n3 stale (process gone: 1, no heartbeat: 2, pid " +
+                  std::to_string(std::min(live, silent)) + " " +
+                  std::to_string(std::max(live, silent)) +
+                  "), the newest updated 1.0 s ago; --json lists each\n");
 
     auto json = report.toJson();
     EXPECT_EQ(json["processes"][0]["pid"], 1);
@@ -152,7 +161,7 @@ TEST(StatusReport, PrintsOnlyPrintableText) {
     fixtures::writeFile(
         directory.file(std::to_string(getpid()) + ".json"),
         R"({"mode":"\u001b[2J\u001b]0;owned\u0007live","ownsBus":true,"socketPath":"a\nb",)"
-        R"("lastSignalEvent":"\u009b31mstop \u00e9"})");
+        R"("lastSignalEvent":"\u009b31mstop \u00e9","updatedAt":"1970-01-01T00:00:00.000Z"})");
     std::string text = StatusReport::read(directory.path(), 0).toText(0);
     const std::string mark = "\xEF\xBF\xBD";
     EXPECT_NE(text.find("mode " + mark + "[2J" + mark + "]0;owned" + mark +
@@ -162,6 +171,30 @@ TEST(StatusReport, PrintsOnlyPrintableText) {
     EXPECT_NE(text.find("(last " + mark + "31mstop \xC3\xA9)"), std::string::npos) << text;
     EXPECT_EQ(text.find('\x1b'), std::string::npos);
     EXPECT_EQ(text.find('\x07'), std::string::npos);
+}
+
+// Where signals can reach no saver, the status says why rather than only "ambient".
+TEST(StatusReport, SaysWhySignalsGoNowhere) {
+    TempDirectory home;
+    const std::string folder = home.file(".tolvera");
+    mkdir(folder.c_str(), 0700);
+    EXPECT_EQ(signalPathProblems(folder + "/live.sock"), std::vector<std::string>{});
+
+    mkdir((folder + "/l.replay.json").c_str(), 0700);
+    fixtures::writeFile(home.file("plain"), "a file where the folder should be");
+    const std::string deep = home.path() + "/" + std::string(119 - home.path().size(), 'd');
+    const std::pair<std::string, std::vector<std::string>> cases[] = {
+        {folder + "/live.sock",
+         {folder + "/l.replay.json is not a file: signals sent while no saver listens are lost"}},
+        {home.file("plain/live.sock"), {home.file("plain") + " is not a folder"}},
+        {deep + "/live.sock",
+         {"the socket path is 130 bytes, and a Unix socket's may be 107 at most: no saver can "
+          "bind " +
+          deep + "/live.sock"}},
+    };
+    for (const auto& [socket, problems] : cases) {
+        EXPECT_EQ(signalPathProblems(socket), problems) << socket;
+    }
 }
 
 }  // namespace

@@ -19,8 +19,12 @@ public:
     std::string variable() const { return "DBUS_SESSION_BUS_ADDRESS=" + address_; }
     const std::string& address() const { return address_; }
     void end() { endProcess(pid_); }
+    // Ends the bus and starts another at the same address, as a session bus that restarts.
+    bool restart();
 
 private:
+    bool launch(const std::string& address);
+
     pid_t pid_ = -1;
     std::string address_;
 };

@@ -34,6 +34,8 @@ TEST(AtomicWrite, ReplacesTheFileAndLeavesNothingElse) {
 // Temporaries a killed writer left go once a minute old, whatever their random letters; a
 // living writer's, a young one and a person's own file stay.
 TEST(AtomicWrite, SweepsTheTemporariesOfGoneWritersOnly) {
+    // A name no other test writes: the sweep runs once per folder and name in a process, and a
+    // new temporary folder may have an earlier one's inode.
     fixtures::TempDirectory directory;
     pid_t gone = fork();
     if (gone == 0)
@@ -43,11 +45,11 @@ TEST(AtomicWrite, SweepsTheTemporariesOfGoneWritersOnly) {
     std::string living = std::to_string(getpid());
     const std::pair<std::string, bool> files[] = {
         // name, swept
-        {"data.json.fmtmp-" + deadWriter + "-abcdef", true},  // all small letters
-        {"data.json.fmtmp-" + deadWriter + "-Q9x0Zk", true},
-        {"data.json.fmtmp-" + living + "-abcdef", false},
-        {"data.json.fmtmp-" + deadWriter + "-young1", false},
-        {"data.json.backup", false},
+        {"swept.json.fmtmp-" + deadWriter + "-abcdef", true},  // all small letters
+        {"swept.json.fmtmp-" + deadWriter + "-Q9x0Zk", true},
+        {"swept.json.fmtmp-" + living + "-abcdef", false},
+        {"swept.json.fmtmp-" + deadWriter + "-young1", false},
+        {"swept.json.backup", false},
         {"other.json.fmtmp-" + deadWriter + "-abcdef", false},
     };
     timespec twoMinutesAgo[2] = {{time(nullptr) - 120, 0}, {time(nullptr) - 120, 0}};
@@ -57,7 +59,7 @@ TEST(AtomicWrite, SweepsTheTemporariesOfGoneWritersOnly) {
             utimensat(AT_FDCWD, directory.file(name).c_str(), twoMinutesAgo, 0);
         }
     }
-    ASSERT_TRUE(writeFileAtomically(directory.file("data.json"), "new"));
+    ASSERT_TRUE(writeFileAtomically(directory.file("swept.json"), "new"));
     for (const auto& [name, swept] : files) {
         EXPECT_EQ(std::filesystem::exists(directory.file(name)), !swept) << name;
     }
