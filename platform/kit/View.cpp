@@ -177,16 +177,17 @@ PixelRect Window::composeInto(CairoCanvas& target, PixelRect owed) {
         }
     }
     const PixelRect whole = target.pixelBounds();
-    PixelRect painted = owed;
+    PixelRect changed;
     for (View* view : visible) {
-        painted = painted.united(view->takeMarks(backingScale_, whole.width, whole.height));
+        changed = changed.united(view->takeMarks(backingScale_, whole.width, whole.height));
     }
-    if (visible != composedViews_ || (!onlyChanges_ && !painted.empty())) {
+    if (visible != composedViews_ || (!onlyChanges_ && !changed.empty())) {
         // A view shown or hidden, or whole pictures asked for: everything is painted again.
-        painted = whole;
+        changed = whole;
         composedViews_ = visible;
     }
-    painted = painted.intersected(whole);
+    changed = changed.intersected(whole);
+    const PixelRect painted = changed.united(owed).intersected(whole);
     if (painted.empty()) {
         return {};
     }
@@ -198,7 +199,7 @@ PixelRect Window::composeInto(CairoCanvas& target, PixelRect owed) {
     for (View* view : visible) {
         view->paintInto(target, painted);
     }
-    damage_ = painted;
+    damage_ = changed;
     return painted;
 }
 

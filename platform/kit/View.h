@@ -119,7 +119,8 @@ public:
     // Paints what the view tree marked, and the pixels of `owed`, straight into `target`: a
     // picture of the window's pixel size that holds the tree's last picture elsewhere (the
     // buffer a host presents). The content view, cleared first unless opaque, then each
-    // visible subview over it, each only over those pixels. The pixels it changed.
+    // visible subview over it, each only over those pixels. The pixels it painted; damage()
+    // then holds those that differ from the tree's last picture.
     PixelRect composeInto(CairoCanvas& target, PixelRect owed);
     // The same into a picture the window keeps, for hosts that copy it out. True when the
     // picture changed.
