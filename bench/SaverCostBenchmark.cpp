@@ -1,3 +1,5 @@
+#include "HackCost.h"
+
 #include "FloodmarkSaver/view/FloodmarkSaverView.h"
 #include "platform/gl/GpuDevice.h"
 #include "platform/kit/MainLoop.h"
@@ -13,42 +15,12 @@
 #include <unistd.h>
 
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
 #include <string>
 
 extern char** environ;
 
 namespace floodmark {
 namespace {
-
-// CPU seconds (user and system) a process has used, from /proc.
-double cpuSeconds(pid_t pid) {
-    std::ifstream file("/proc/" + std::to_string(pid) + "/stat");
-    std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-    // Fields after the command name, which ends with the last ')': state is field 3, utime 14.
-    std::istringstream fields(text.substr(text.rfind(')') + 2));
-    std::string field;
-    double ticks = 0;
-    for (int index = 3; index <= 15 && fields >> field; ++index) {
-        if (index >= 14) {
-            ticks += std::stod(field);
-        }
-    }
-    return ticks / static_cast<double>(sysconf(_SC_CLK_TCK));
-}
-
-// A line of /proc/self/status in megabytes (VmRSS, VmHWM).
-double statusMegabytes(const std::string& key) {
-    std::ifstream file("/proc/self/status");
-    std::string line;
-    while (std::getline(file, line)) {
-        if (line.rfind(key + ":", 0) == 0) {
-            return std::stod(line.substr(key.size() + 1)) / 1024;
-        }
-    }
-    return 0;
-}
 
 pid_t spawnDemo(double seconds) {
     std::string length = std::to_string(static_cast<int>(seconds));
@@ -62,7 +34,9 @@ pid_t spawnDemo(double seconds) {
 // (no hardware GPU here), measured over 20 s after 4 s to settle. Ranges: the screen height
 // (1080: 1920×1080; 2160: 3840×2160); 0 resting, 1 busy (`floodmark demo` driving the
 // socket); 0 whole pictures, 1 only what changed. Run one variant per process
-// (--benchmark_filter), since the feed and its home are the process's.
+// (--benchmark_filter), since the feed and its home are the process's. Where XScreenSaver's
+// hacks are installed, `ripples` (a water hack) and `abstractile` (a calm one) are measured
+// after it in the same run, each on a screen of the same size; else the label says why not.
 void BM_SaverCost(benchmark::State& state) {
     constexpr double settle = 4;
     constexpr double measured = 20;
@@ -93,21 +67,22 @@ void BM_SaverCost(benchmark::State& state) {
         double ownStart = 0, serverStart = 0;
         ViewStats start;
         auto begin = loop.after(settle, [&] {
-            ownStart = cpuSeconds(getpid());
-            serverStart = cpuSeconds(server.pid());
+            ownStart = bench::cpuSeconds(getpid());
+            serverStart = bench::cpuSeconds(server.pid());
             start = host->stats(0);
         });
         auto end = loop.after(settle + measured, [&] {
-            state.counters["process_cpu_pct"] = 100 * (cpuSeconds(getpid()) - ownStart) / measured;
+            state.counters["process_cpu_pct"] =
+                100 * (bench::cpuSeconds(getpid()) - ownStart) / measured;
             state.counters["xvfb_cpu_pct"] =
-                100 * (cpuSeconds(server.pid()) - serverStart) / measured;
+                100 * (bench::cpuSeconds(server.pid()) - serverStart) / measured;
             const auto& stats = host->stats(0);
             state.counters["pictures_per_s"] =
                 static_cast<double>(stats.pictures - start.pictures) / measured;
             state.counters["MB_put_per_s"] =
                 static_cast<double>(stats.bytesPut - start.bytesPut) / measured / 1e6;
-            state.counters["rss_MB"] = statusMegabytes("VmRSS");
-            state.counters["peak_rss_MB"] = statusMegabytes("VmHWM");
+            state.counters["rss_MB"] = bench::statusMegabytes("self", "VmRSS");
+            state.counters["peak_rss_MB"] = bench::statusMegabytes("self", "VmHWM");
             host->stop();
         });
         host->run();
@@ -116,9 +91,24 @@ void BM_SaverCost(benchmark::State& state) {
             waitpid(demo, nullptr, 0);
         }
     }
-    state.SetLabel(std::to_string(width) + "x" + std::to_string(height) +
-                   (busy ? ", busy" : ", resting") +
-                   (onlyChanges ? ", only changes" : ", whole pictures"));
+    std::string label = std::to_string(width) + "x" + std::to_string(height) +
+                        (busy ? ", busy" : ", resting") +
+                        (onlyChanges ? ", only changes" : ", whole pictures");
+    for (const char* hack : {"ripples", "abstractile"}) {
+        auto cost = bench::measureHack(hack, width, height, settle, measured);
+        if (!cost.ran) {
+            label += std::string("; ") + hack + " skipped: " + cost.reason;
+            continue;
+        }
+        const std::string prefix = hack;
+        state.counters[prefix + "_cpu_pct"] = cost.cpuPercent;
+        state.counters[prefix + "_xvfb_cpu_pct"] = cost.serverPercent;
+        state.counters[prefix + "_rss_MB"] = cost.rssMegabytes;
+        if (cost.cpuPercent > 0) {
+            state.counters["times_" + prefix] = state.counters["process_cpu_pct"] / cost.cpuPercent;
+        }
+    }
+    state.SetLabel(label);
 }
 BENCHMARK(BM_SaverCost)
     ->ArgsProduct({{1080, 2160}, {0, 1}, {0, 1}})

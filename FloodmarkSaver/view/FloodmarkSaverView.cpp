@@ -175,9 +175,9 @@ void FloodmarkSaverView::tick() {
 
     FloodmarkFrame frame = FloodmarkFrame::resting();
     if (lease_) {
-        bool visible =
-            chromeGate_.step(services.secondsSinceLastInput(),
-                             sessionLock().locked(now, [&] { return services.readScreenLocked(); }));
+        bool visible = chromeGate_.step(
+            services.secondsSinceLastInput(),
+            sessionLock().locked(now, [&] { return services.readScreenLocked(); }));
         frame = lease_->step(now, services.reduceMotion(), visible);
     }
 
@@ -283,7 +283,8 @@ void FloodmarkSaverView::paint(DrawingContext& context) {
     if (drawsOnGpu()) {
         return;
     }
-    FloodmarkRenderer::drawScene(current_, context, bounds());
+    // What the rest of the picture shows, so that a part painted again matches it.
+    FloodmarkRenderer::drawScene(painted_.value_or(current_), context, bounds());
 }
 
 }  // namespace floodmark

@@ -38,6 +38,8 @@ public:
     void stopAnimation() override;
     void animateOneFrame() override;
     void draw(DrawingContext& context) override;
+    // The scene covers every pixel, except while the GPU view draws it instead.
+    bool isOpaque() const override { return !drawsOnGpu(); }
     void viewDidMoveToWindow() override;
     bool hasConfigureSheet() const override { return true; }
 

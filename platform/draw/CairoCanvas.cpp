@@ -14,24 +14,40 @@ namespace {
 // Reusable layers kept at most; a canvas needs one or two (the standard and the calm ground).
 constexpr std::size_t maxLayers = 4;
 
-int pixels(double points, double scale) {
+}  // namespace
+
+int CairoCanvas::pixelsFor(double points, double scale) {
     double value = std::round(points * scale);
     return static_cast<int>(std::clamp(value, 1.0, 32767.0));
 }
 
-}  // namespace
+ReusableLayers::~ReusableLayers() {
+    clear();
+}
+
+void ReusableLayers::clear() {
+    for (auto& [key, layer] : layers_) {
+        cairo_surface_destroy(layer);
+    }
+    layers_.clear();
+}
 
 CairoCanvas::CairoCanvas(Size size, double scale)
     : size_(size),
       scale_(scale),
-      pixelWidth_(pixels(size.width, scale)),
-      pixelHeight_(pixels(size.height, scale)),
+      pixelWidth_(pixelsFor(size.width, scale)),
+      pixelHeight_(pixelsFor(size.height, scale)),
       surface_(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, pixelWidth_, pixelHeight_)) {}
 
+CairoCanvas::CairoCanvas(Size size, double scale, unsigned char* pixels, int stride)
+    : size_(size),
+      scale_(scale),
+      pixelWidth_(pixelsFor(size.width, scale)),
+      pixelHeight_(pixelsFor(size.height, scale)),
+      surface_(cairo_image_surface_create_for_data(pixels, CAIRO_FORMAT_ARGB32, pixelWidth_,
+                                                   pixelHeight_, stride)) {}
+
 CairoCanvas::~CairoCanvas() {
-    for (auto& [key, layer] : layers_) {
-        cairo_surface_destroy(layer);
-    }
     cairo_surface_destroy(surface_);
 }
 
@@ -75,20 +91,23 @@ PixelRect CairoCanvas::pixelsCovering(Rect rect) const {
 
 cairo_surface_t* CairoCanvas::reusableLayer(const std::string& key,
                                             const std::function<void(DrawingContext&)>& paint) {
-    if (auto found = layers_.find(key); found != layers_.end()) {
+    ReusableLayers& kept = *layers_;
+    if (kept.width_ != pixelWidth_ || kept.height_ != pixelHeight_) {
+        kept.clear();
+        kept.width_ = pixelWidth_;
+        kept.height_ = pixelHeight_;
+    }
+    if (auto found = kept.layers_.find(key); found != kept.layers_.end()) {
         return found->second;
     }
-    if (layers_.size() >= maxLayers) {
-        for (auto& [oldKey, layer] : layers_) {
-            cairo_surface_destroy(layer);
-        }
-        layers_.clear();
+    if (kept.layers_.size() >= maxLayers) {
+        kept.clear();
     }
     cairo_surface_t* layer =
         cairo_image_surface_create(CAIRO_FORMAT_ARGB32, pixelWidth_, pixelHeight_);
     drawWithCairo(*this, layer, std::nullopt, paint);
     cairo_surface_flush(layer);
-    layers_.emplace(key, layer);
+    kept.layers_.emplace(key, layer);
     return layer;
 }
 

@@ -15,11 +15,31 @@
 
 namespace floodmark {
 
+// The layers that drawings marked reusable (the ground), kept for pictures of one pixel size;
+// pictures of another size find none. Shared by the pictures that take turns showing a window.
+class ReusableLayers {
+public:
+    ReusableLayers() = default;
+    ~ReusableLayers();
+    ReusableLayers(const ReusableLayers&) = delete;
+    ReusableLayers& operator=(const ReusableLayers&) = delete;
+
+private:
+    friend class CairoCanvas;
+    int width_ = 0;
+    int height_ = 0;
+    std::map<std::string, cairo_surface_t*> layers_;
+    void clear();
+};
+
 // An ARGB32 picture of a view: `size` points at `scale` pixels a point. Keeps the layers its
-// drawings marked reusable for as long as it lives.
+// drawings marked reusable for as long as it lives, or shares them.
 class CairoCanvas {
 public:
     CairoCanvas(Size size, double scale);
+    // A picture in memory another owns (a buffer a host presents), of the pixel size `size`
+    // and `scale` give, rows `stride` bytes apart; the memory outlives the canvas.
+    CairoCanvas(Size size, double scale, unsigned char* pixels, int stride);
     ~CairoCanvas();
     CairoCanvas(const CairoCanvas&) = delete;
     CairoCanvas& operator=(const CairoCanvas&) = delete;
@@ -35,6 +55,11 @@ public:
     // Puts the pixels of `layer` in place of this picture's, or of `clip` of it: what clearing
     // and composing it gives, in one pass instead of two.
     void replace(const CairoCanvas& layer, std::optional<PixelRect> clip = std::nullopt);
+
+    // The reusable layers of drawings into this picture are kept in `layers` from now on.
+    void useReusableLayers(std::shared_ptr<ReusableLayers> layers) { layers_ = std::move(layers); }
+    // The pixels `points` at `scale` make, as every picture counts them.
+    static int pixelsFor(double points, double scale);
 
     // Every pixel of the picture.
     PixelRect pixelBounds() const { return {0, 0, pixelWidth_, pixelHeight_}; }
@@ -61,7 +86,7 @@ private:
     int pixelWidth_;
     int pixelHeight_;
     cairo_surface_t* surface_;
-    std::map<std::string, cairo_surface_t*> layers_;
+    std::shared_ptr<ReusableLayers> layers_ = std::make_shared<ReusableLayers>();
 };
 
 }  // namespace floodmark

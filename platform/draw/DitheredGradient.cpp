@@ -1,11 +1,13 @@
 #include "platform/draw/DitheredGradient.h"
 
 #include "platform/draw/Dither.h"
+#include "platform/draw/PathRows.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <vector>
 
 namespace floodmark {
 
@@ -41,25 +43,6 @@ PixelBox intersect(PixelBox a, PixelBox b) {
             std::min(a.bottom, b.bottom)};
 }
 
-// Coverage of the fill path over the box, 0…255 a pixel, as Cairo would fill it.
-cairo_surface_t* coverage(cairo_t* cairo, PixelBox box,
-                          const std::function<void(cairo_t*)>& addFillPath) {
-    cairo_surface_t* mask =
-        cairo_image_surface_create(CAIRO_FORMAT_A8, box.right - box.left, box.bottom - box.top);
-    cairo_t* painter = cairo_create(mask);
-    cairo_matrix_t matrix;
-    cairo_get_matrix(cairo, &matrix);
-    matrix.x0 -= box.left;
-    matrix.y0 -= box.top;
-    cairo_set_matrix(painter, &matrix);
-    addFillPath(painter);
-    cairo_set_fill_rule(painter, CAIRO_FILL_RULE_WINDING);
-    cairo_fill(painter);
-    cairo_destroy(painter);
-    cairo_surface_flush(mask);
-    return mask;
-}
-
 // Where along the gradient a user-space point lies: 0 at its start, 1 at its end.
 double place(const GradientSpec& gradient, double x, double y) {
     double dx = x - gradient.start.x;
@@ -71,6 +54,22 @@ double place(const GradientSpec& gradient, double x, double y) {
     double ey = gradient.end.y - gradient.start.y;
     double length = ex * ex + ey * ey;
     return length > 0 ? (dx * ex + dy * ey) / length : 0;
+}
+
+// A premultiplied pixel under a source, each colour rounded with `offset` (65536ths of a
+// level). The source's alpha and levels come with a half added: every sum is non-negative,
+// so shifting after adding a half rounds.
+inline std::uint32_t blendPixel(std::uint32_t pixel, std::int32_t offset, std::int32_t keep,
+                                std::int32_t alphaAndHalf, const std::int32_t levelsAndHalf[3]) {
+    const std::int32_t alphaByte =
+        (static_cast<std::int32_t>(pixel >> 24) * keep + alphaAndHalf) >> 16;
+    auto channel = [&](int shift, std::int32_t level) {
+        std::int32_t sum =
+            static_cast<std::int32_t>((pixel >> shift) & 0xff) * keep + level + offset;
+        return static_cast<std::uint32_t>(std::min(std::max(sum >> 16, 0), alphaByte));
+    };
+    return static_cast<std::uint32_t>(alphaByte) << 24 | channel(16, levelsAndHalf[0]) << 16 |
+           channel(8, levelsAndHalf[1]) << 8 | channel(0, levelsAndHalf[2]);
 }
 
 // The gradient's colour at one place and coverage, premultiplied, in 65536ths of a level,
@@ -110,29 +109,12 @@ struct Source {
     }
 
     // Over a premultiplied pixel, each colour rounded with `offset` (65536ths of a level).
-    std::uint32_t over(std::uint32_t pixel, std::int32_t offset) const;
+    std::uint32_t over(std::uint32_t pixel, std::int32_t offset) const {
+        const std::int32_t levelsAndHalf[3] = {levels[0] + 32768, levels[1] + 32768,
+                                               levels[2] + 32768};
+        return blendPixel(pixel, offset, keep, alpha + 32768, levelsAndHalf);
+    }
 };
-
-// A premultiplied pixel under a source, each colour rounded with `offset` (65536ths of a
-// level). The source's alpha and levels come with a half added: every sum is non-negative,
-// so shifting after adding a half rounds.
-inline std::uint32_t blendPixel(std::uint32_t pixel, std::int32_t offset, std::int32_t keep,
-                                std::int32_t alphaAndHalf, const std::int32_t levelsAndHalf[3]) {
-    const std::int32_t alphaByte =
-        (static_cast<std::int32_t>(pixel >> 24) * keep + alphaAndHalf) >> 16;
-    auto channel = [&](int shift, std::int32_t level) {
-        std::int32_t sum =
-            static_cast<std::int32_t>((pixel >> shift) & 0xff) * keep + level + offset;
-        return static_cast<std::uint32_t>(std::min(std::max(sum >> 16, 0), alphaByte));
-    };
-    return static_cast<std::uint32_t>(alphaByte) << 24 | channel(16, levelsAndHalf[0]) << 16 |
-           channel(8, levelsAndHalf[1]) << 8 | channel(0, levelsAndHalf[2]);
-}
-
-std::uint32_t Source::over(std::uint32_t pixel, std::int32_t offset) const {
-    const std::int32_t levelsAndHalf[3] = {levels[0] + 32768, levels[1] + 32768, levels[2] + 32768};
-    return blendPixel(pixel, offset, keep, alpha + 32768, levelsAndHalf);
-}
 
 // Lays `source` over `count` pixels, the i-th rounded with offsets[i]. Free of branches, so
 // the compiler vectorises it. Written once and compiled twice below.
@@ -243,13 +225,16 @@ void paintDitheredGradient(cairo_t* cairo, const GradientSpec& gradient,
     PixelBox box = intersect(
         deviceBox(cairo, x1, y1, x2, y2),
         {0, 0, cairo_image_surface_get_width(target), cairo_image_surface_get_height(target)});
+    std::vector<RowCover> covers;  // from the first row of the box; none: all whole
     if (addFillPath) {
         cairo_new_path(cairo);
         addFillPath(cairo);
         cairo_fill_extents(cairo, &x1, &y1, &x2, &y2);
-        cairo_new_path(cairo);
         box = intersect(box, deviceBox(cairo, x1, y1, x2, y2));
+        covers = pathRowCovers(cairo, box.left, box.top, box.right, box.bottom);
+        cairo_new_path(cairo);
     }
+    const int coversTop = box.top;
     cairo_matrix_t toUser;
     cairo_get_matrix(cairo, &toUser);
     cairo_matrix_invert(&toUser);
@@ -275,21 +260,16 @@ void paintDitheredGradient(cairo_t* cairo, const GradientSpec& gradient,
     if (box.empty()) {
         return;
     }
-    cairo_surface_t* mask = addFillPath ? coverage(cairo, box, addFillPath) : nullptr;
-    const unsigned char* maskData = mask ? cairo_image_surface_get_data(mask) : nullptr;
-    const int maskStride = mask ? cairo_image_surface_get_stride(mask) : 0;
-
     cairo_surface_flush(target);
     unsigned char* data = cairo_image_surface_get_data(target);
     const int stride = cairo_image_surface_get_stride(target);
     Source source;
-    for (int row = box.top; row < box.bottom; ++row) {
+    auto paintRow = [&](int row, const unsigned char* cover) {
         auto* pixels =
             reinterpret_cast<std::uint32_t*>(data + static_cast<std::ptrdiff_t>(row) * stride);
-        const unsigned char* cover = maskData ? maskData + (row - box.top) * maskStride : nullptr;
         const std::int32_t* offsets = ditherTileRow(row);
         if (transparent(row)) {
-            continue;  // nothing to lay over it: the pixels stay as they are
+            return;  // nothing to lay over it: the pixels stay as they are
         }
         double ends[4];
         rowEnds(row, ends);
@@ -304,7 +284,7 @@ void paintDitheredGradient(cairo_t* cairo, const GradientSpec& gradient,
         if (linear && placeStep == 0) {
             layRow(pixels + box.left, cover, offsets, box.left, box.right - box.left, gradient,
                    rowPlace);
-            continue;
+            return;
         }
         for (int column = box.left; column < box.right; ++column, x += stepX, y += stepY) {
             int coverage = cover ? cover[column - box.left] : 255;
@@ -318,12 +298,35 @@ void paintDitheredGradient(cairo_t* cairo, const GradientSpec& gradient,
             source.update(gradient, std::clamp(s, 0.0, 1.0), coverage);
             pixels[column] = source.over(pixels[column], offsets[column % ditherTile]);
         }
+    };
+    // Only the rows that the path's edges cross are rasterised, a run of them at a time: the
+    // others are covered wholly or not at all.
+    auto coverOf = [&](int row) {
+        return covers.empty() ? RowCover::whole : covers[static_cast<std::size_t>(row - coversTop)];
+    };
+    for (int row = box.top; row < box.bottom;) {
+        if (coverOf(row) != RowCover::partial) {
+            if (coverOf(row) == RowCover::whole) {
+                paintRow(row, nullptr);
+            }
+            ++row;
+            continue;
+        }
+        int end = row;
+        while (end < box.bottom && coverOf(end) == RowCover::partial) {
+            ++end;
+        }
+        cairo_surface_t* mask = pathCoverage(cairo, box.left, row, box.right, end, addFillPath);
+        const unsigned char* maskData = cairo_image_surface_get_data(mask);
+        const int maskStride = cairo_image_surface_get_stride(mask);
+        for (int band = row; band < end; ++band) {
+            paintRow(band, maskData + (band - row) * maskStride);
+        }
+        cairo_surface_destroy(mask);
+        row = end;
     }
     cairo_surface_mark_dirty_rectangle(target, box.left, box.top, box.right - box.left,
                                        box.bottom - box.top);
-    if (mask) {
-        cairo_surface_destroy(mask);
-    }
 }
 
 }  // namespace floodmark

@@ -143,6 +143,10 @@ void GpuView::readBack() {
 
 void GpuView::renderLayer(CairoCanvas& canvas) {
     canvas.clear();
+    paintInto(canvas, canvas.pixelBounds());
+}
+
+void GpuView::paintInto(CairoCanvas& canvas, PixelRect clip) {
     if (pixels_.empty()) {
         return;
     }
@@ -150,14 +154,13 @@ void GpuView::renderLayer(CairoCanvas& canvas) {
     cairo_surface_flush(surface);
     unsigned char* data = cairo_image_surface_get_data(surface);
     int stride = cairo_image_surface_get_stride(surface);
-    int width = std::min(pixelsWidth_, canvas.pixelWidth());
-    int height = std::min(pixelsHeight_, canvas.pixelHeight());
-    for (int row = 0; row < height; ++row) {
+    clip = clip.intersected({0, 0, pixelsWidth_, pixelsHeight_});
+    for (int row = clip.y; row < clip.y + clip.height; ++row) {
         // GL reads the bottom row first; the picture's row 0 is the top.
         const std::uint8_t* source =
             pixels_.data() + static_cast<std::size_t>(pixelsHeight_ - 1 - row) * pixelsWidth_ * 4;
         auto* target = reinterpret_cast<std::uint32_t*>(data + row * stride);
-        for (int column = 0; column < width; ++column) {
+        for (int column = clip.x; column < clip.x + clip.width; ++column) {
             const std::uint8_t* rgba = source + column * 4;
             // The shader writes opaque pixels, so they need no premultiplying.
             target[column] = (std::uint32_t{rgba[3]} << 24) | (std::uint32_t{rgba[0]} << 16) |

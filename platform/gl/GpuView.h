@@ -50,6 +50,8 @@ public:
     long long swaps() const { return swaps_; }
 
     void renderLayer(CairoCanvas& canvas) override;
+    // The pixels read back, which the shader made opaque, copied over the clip.
+    void paintInto(CairoCanvas& canvas, PixelRect clip) override;
     void viewDidMoveToWindow() override;
     bool presentsItself() const override;
     void presentAgain(bool always) override;

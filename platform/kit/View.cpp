@@ -85,6 +85,22 @@ void View::renderLayer(CairoCanvas& canvas) {
     canvas.draw([this](DrawingContext& context) { draw(context); });
 }
 
+void View::paintInto(CairoCanvas& target, PixelRect clip) {
+    target.draw([this](DrawingContext& context) { draw(context); }, clip);
+}
+
+PixelRect View::takeMarks(double scale, int width, int height) {
+    if (!needsDisplay_) {
+        return {};
+    }
+    needsDisplay_ = false;
+    layer_.reset();
+    PixelRect whole{0, 0, width, height};
+    PixelRect marked = dirtyRect_ ? pixelsCovering(*dirtyRect_, scale, width, height) : whole;
+    dirtyRect_.reset();
+    return marked;
+}
+
 void View::moveToWindow(Window* window) {
     if (window_ == window) {
         return;
@@ -148,10 +164,11 @@ View* Window::selfPresentingView() const {
     return nullptr;
 }
 
-bool Window::compose() {
+PixelRect Window::composeInto(CairoCanvas& target, PixelRect owed) {
     damage_ = {};
-    if (!contentView_ || !contentView_->treeNeedsDisplay() || selfPresentingView()) {
-        return false;
+    if (!contentView_ || selfPresentingView() || target.size() != size_ ||
+        target.scale() != backingScale_) {
+        return {};
     }
     std::vector<View*> visible{contentView_.get()};
     for (const auto& subview : contentView_->subviews()) {
@@ -159,36 +176,39 @@ bool Window::compose() {
             visible.push_back(subview.get());
         }
     }
-    // Every layer is brought up to date first, so that all of them are composed over the
-    // union of what they painted.
-    std::vector<const CairoCanvas*> layers;
-    PixelRect painted;
+    const PixelRect whole = target.pixelBounds();
+    PixelRect changed;
     for (View* view : visible) {
-        if (!onlyChanges_ && view->needsDisplay()) {
-            view->setNeedsDisplay();
-        }
-        layers.push_back(&view->layer(backingScale_));
-        painted = painted.united(view->lastPainted());
+        changed = changed.united(view->takeMarks(backingScale_, whole.width, whole.height));
     }
-    if (!picture_ || visible != composedViews_ || (!onlyChanges_ && !painted.empty())) {
-        // A new picture, a view shown or hidden, or whole pictures asked for: everything is
-        // composed again.
-        if (!picture_) {
-            picture_ = std::make_unique<CairoCanvas>(size_, backingScale_);
-        }
-        painted = picture_->pixelBounds();
+    if (visible != composedViews_ || (!onlyChanges_ && !changed.empty())) {
+        // A view shown or hidden, or whole pictures asked for: everything is painted again.
+        changed = whole;
         composedViews_ = visible;
     }
-    damage_ = painted.intersected(picture_->pixelBounds());
-    if (damage_.empty()) {
-        return false;
+    changed = changed.intersected(whole);
+    const PixelRect painted = changed.united(owed).intersected(whole);
+    if (painted.empty()) {
+        return {};
     }
-    // The lowest layer replaces the damaged pixels, the others are laid over it.
-    picture_->replace(*layers.front(), damage_);
-    for (std::size_t i = 1; i < layers.size(); ++i) {
-        picture_->compose(*layers[i], damage_);
+    // The ground and whatever else a view keeps for reuse outlive the buffers it is drawn in.
+    target.useReusableLayers(layers_);
+    if (!contentView_->isOpaque()) {
+        target.clear(painted);
     }
-    return true;
+    for (View* view : visible) {
+        view->paintInto(target, painted);
+    }
+    damage_ = changed;
+    return painted;
+}
+
+bool Window::compose() {
+    if (!picture_) {
+        picture_ = std::make_unique<CairoCanvas>(size_, backingScale_);
+        composedViews_.clear();
+    }
+    return !composeInto(*picture_, {}).empty();
 }
 
 }  // namespace floodmark

@@ -65,6 +65,14 @@ public:
     virtual long long presentations() const { return 0; }
     // Paints the view's picture afresh: by default a cleared canvas with draw() over it.
     virtual void renderLayer(CairoCanvas& canvas);
+    // Lays the view's picture over `clip` of `target`, a picture of its window, with no picture
+    // of its own in between: by default draw() through a context clipped to those pixels.
+    virtual void paintInto(CairoCanvas& target, PixelRect clip);
+    // It paints every pixel of its bounds opaque, so what lies under it need not be cleared.
+    virtual bool isOpaque() const { return false; }
+    // The pixels of a `width` × `height` picture at `scale` that the view is marked in, taking
+    // the marks; a picture of its own kept from layer() goes, since it misses what they mark.
+    PixelRect takeMarks(double scale, int width, int height);
 
 private:
     friend class Window;
@@ -108,8 +116,13 @@ public:
     void setContentView(std::shared_ptr<View> view);
     const std::shared_ptr<View>& contentView() const { return contentView_; }
 
-    // Composes the view tree when any of it is marked: the content view's picture, then each
-    // visible subview's, over the pixels that any of them painted afresh. True when the
+    // Paints what the view tree marked, and the pixels of `owed`, straight into `target`: a
+    // picture of the window's pixel size that holds the tree's last picture elsewhere (the
+    // buffer a host presents). The content view, cleared first unless opaque, then each
+    // visible subview over it, each only over those pixels. The pixels it painted; damage()
+    // then holds those that differ from the tree's last picture.
+    PixelRect composeInto(CairoCanvas& target, PixelRect owed);
+    // The same into a picture the window keeps, for hosts that copy it out. True when the
     // picture changed.
     bool compose();
     const CairoCanvas* picture() const { return picture_.get(); }
@@ -127,6 +140,7 @@ private:
     PixelRect damage_;
     bool onlyChanges_ = true;
     std::vector<View*> composedViews_;  // the visible views of the last picture
+    std::shared_ptr<ReusableLayers> layers_ = std::make_shared<ReusableLayers>();
     NativeWindow nativeWindow_;
 };
 

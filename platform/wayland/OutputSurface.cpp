@@ -219,32 +219,33 @@ void OutputSurface::close() {
     }
 }
 
-bool OutputSurface::present(const CairoCanvas& picture, PixelRect damage, double now) {
+bool OutputSurface::present(Size points, double scale, const ShmBuffers::Painter& paint,
+                            PixelRect& damage, double now) {
     if (!configured_ || frameCallback_ != nullptr) {
         return false;
     }
     // A picture of a size or scale the surface no longer has waits for the next one: a buffer
     // that its scale does not divide is a protocol error, which ends the connection.
-    if (picture.pixelWidth() != std::lround(points_.width * scale_) ||
-        picture.pixelHeight() != std::lround(points_.height * scale_) ||
-        (viewport_ == nullptr &&
-         (picture.pixelWidth() % bufferScale_ != 0 || picture.pixelHeight() % bufferScale_ != 0))) {
+    const int width = CairoCanvas::pixelsFor(points.width, scale);
+    const int height = CairoCanvas::pixelsFor(points.height, scale);
+    if (width != std::lround(points_.width * scale_) ||
+        height != std::lround(points_.height * scale_) ||
+        (viewport_ == nullptr && (width % bufferScale_ != 0 || height % bufferScale_ != 0))) {
         return false;
     }
-    PixelRect whole{0, 0, picture.pixelWidth(), picture.pixelHeight()};
-    if (points_ != presentedPoints_ || scale_ != presentedScale_) {
-        damage = whole;
-    }
-    wl_buffer* buffer = buffers_.fill(picture, damage);
+    wl_buffer* buffer = buffers_.draw(points, scale, paint, damage);
     if (buffer == nullptr) {
         return false;
     }
+    PixelRect told = damage;
+    if (points_ != presentedPoints_ || scale_ != presentedScale_) {
+        told = {0, 0, width, height};
+    }
     presentedPoints_ = points_;
     presentedScale_ = scale_;
-    damage = damage.intersected(whole);
     wl_surface_attach(surface_, buffer, 0, 0);
     setBufferGeometry();
-    wl_surface_damage_buffer(surface_, damage.x, damage.y, damage.width, damage.height);
+    wl_surface_damage_buffer(surface_, told.x, told.y, told.width, told.height);
     requestFrame(now);
     wl_surface_commit(surface_);
     return true;

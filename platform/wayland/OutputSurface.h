@@ -20,8 +20,6 @@ struct zwlr_layer_surface_v1;
 
 namespace floodmark {
 
-class CairoCanvas;
-
 // One surface of the saver's: an overlay layer over one output, a full-screen window on one
 // output, or one ordinary window. It learns its size and scale from the compositor and puts
 // pictures on the screen one at a time: the next only after the compositor has asked for it
@@ -45,11 +43,11 @@ public:
     double scale() const { return scale_; }
 
     // True when a picture went to the compositor: it was configured, the last picture's frame
-    // callback had come back, and a released buffer took the pixels. `damage` is where
-    // `picture` differs from the last picture presented; the compositor is told only that.
-    bool present(const CairoCanvas& picture, PixelRect damage, double now);
-    // The pixels' bytes copied into shared memory so far.
-    long long bytesCopied() const { return buffers_.bytesCopied(); }
+    // callback had come back, the picture is of the surface's size and scale, and `paint`
+    // changed `damage` of a released buffer (see ShmBuffers::draw); the compositor is told
+    // only that.
+    bool present(Size points, double scale, const ShmBuffers::Painter& paint, PixelRect& damage,
+                 double now);
     // How long the last picture's frame callback has been awaited; 0 when none is.
     double frameWait(double now) const;
     bool framePending() const { return frameCallback_ != nullptr; }

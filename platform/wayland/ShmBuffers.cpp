@@ -8,7 +8,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstring>
 
 namespace floodmark {
 
@@ -31,6 +30,7 @@ void ShmBuffers::onRelease(void* data, wl_buffer*) {
 }
 
 void ShmBuffers::destroy(Buffer& buffer) {
+    buffer.picture.reset();
     if (buffer.buffer != nullptr) {
         wl_buffer_destroy(buffer.buffer);
     }
@@ -97,35 +97,28 @@ ShmBuffers::Buffer* ShmBuffers::make(int width, int height) {
     return buffers_.back().get();
 }
 
-wl_buffer* ShmBuffers::fill(const CairoCanvas& picture, PixelRect damage) {
-    int width = picture.pixelWidth();
-    int height = picture.pixelHeight();
-    if (width <= 0 || height <= 0) {
-        return nullptr;
-    }
+wl_buffer* ShmBuffers::draw(Size points, double scale, const Painter& paint, PixelRect& damage) {
+    const int width = CairoCanvas::pixelsFor(points.width, scale);
+    const int height = CairoCanvas::pixelsFor(points.height, scale);
     Buffer* buffer = released(width, height);
     if (buffer == nullptr) {
         return nullptr;
     }
-    PixelRect whole{0, 0, width, height};
+    if (!buffer->picture || buffer->picture->size() != points ||
+        buffer->picture->scale() != scale) {
+        // Cairo's ARGB32 is the compositor's XRGB8888 in memory.
+        buffer->picture = std::make_unique<CairoCanvas>(
+            points, scale, static_cast<unsigned char*>(buffer->pixels), width * 4);
+    }
+    damage = paint(*buffer->picture, buffer->owed).intersected({0, 0, width, height});
+    if (damage.empty()) {
+        return nullptr;
+    }
+    cairo_surface_flush(buffer->picture->surface());
     for (auto& held : buffers_) {
-        held->owed = held->owed.united(damage.intersected(whole));
+        held->owed = held->owed.united(damage);
     }
-    PixelRect copied = buffer->owed.intersected(whole);
     buffer->owed = {};
-    // Cairo's ARGB32 is the compositor's XRGB8888 in memory: the rows copy as they are.
-    cairo_surface_t* surface = picture.surface();
-    cairo_surface_flush(surface);
-    const unsigned char* source = cairo_image_surface_get_data(surface);
-    auto sourceStride = static_cast<std::ptrdiff_t>(cairo_image_surface_get_stride(surface));
-    auto* target = static_cast<unsigned char*>(buffer->pixels);
-    auto targetStride = static_cast<std::ptrdiff_t>(width) * 4;
-    auto rowBytes = static_cast<std::size_t>(copied.width) * 4;
-    for (int row = copied.y; row < copied.y + copied.height; ++row) {
-        std::memcpy(target + targetStride * row + copied.x * 4,
-                    source + sourceStride * row + copied.x * 4, rowBytes);
-    }
-    bytesCopied_ += static_cast<long long>(rowBytes) * copied.height;
     buffer->busy = true;
     return buffer->buffer;
 }

@@ -1,8 +1,10 @@
 #pragma once
 
+#include "platform/draw/CairoCanvas.h"
 #include "platform/draw/PixelRect.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -11,13 +13,11 @@ struct wl_shm;
 
 namespace floodmark {
 
-class CairoCanvas;
-
-// A surface's few shared-memory buffers: a picture is copied into one the compositor has
-// released and handed over; one still held is never written. At most `limit` exist, so a
+// A surface's few shared-memory buffers: a picture is drawn straight into one the compositor
+// has released and handed over; one still held is never written. At most `limit` exist, so a
 // compositor that holds them all makes the host wait rather than allocate. A buffer reused
-// holds an older picture: it is stale by the damage of every picture since it was last
-// filled, so each keeps the union of that damage and only that is copied into it.
+// holds an older picture: it is owed the damage of every picture since it was last drawn, so
+// each keeps the union of that damage and only that is drawn again in it.
 class ShmBuffers {
 public:
     static constexpr std::size_t limit = 3;
@@ -27,12 +27,13 @@ public:
     ShmBuffers(const ShmBuffers&) = delete;
     ShmBuffers& operator=(const ShmBuffers&) = delete;
 
-    // A released buffer holding `picture`'s pixels, marked busy; null when all are held or
-    // none can be made. `damage` is where `picture` differs from the one filled before it.
-    wl_buffer* fill(const CairoCanvas& picture, PixelRect damage);
+    // Draws into a released buffer for a picture of `points` at `scale`: `paint` gets its
+    // pixels and what they are owed, paints at least the owed, and returns where the picture
+    // differs from the one before it. The buffer, marked busy, with that in `damage`; null
+    // when all are held, none can be made, or the picture is the one before.
+    using Painter = std::function<PixelRect(CairoCanvas& picture, PixelRect owed)>;
+    wl_buffer* draw(Size points, double scale, const Painter& paint, PixelRect& damage);
     std::size_t count() const { return buffers_.size(); }
-    // The pixels' bytes copied into buffers so far.
-    long long bytesCopied() const { return bytesCopied_; }
 
 private:
     struct Buffer {
@@ -42,8 +43,9 @@ private:
         int width = 0;
         int height = 0;
         bool busy = false;
-        bool stale = false;  // of an old size: destroyed once released
-        PixelRect owed;      // where the buffer differs from the latest picture
+        bool stale = false;                    // of an old size: destroyed once released
+        PixelRect owed;                        // where the buffer differs from the latest picture
+        std::unique_ptr<CairoCanvas> picture;  // over the pixels
         ShmBuffers* owner = nullptr;
     };
 
@@ -54,7 +56,6 @@ private:
 
     wl_shm* shm_;
     std::vector<std::unique_ptr<Buffer>> buffers_;
-    long long bytesCopied_ = 0;
 };
 
 }  // namespace floodmark

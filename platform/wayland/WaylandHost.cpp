@@ -175,9 +175,9 @@ void WaylandHost::Surface::present(TickedView& ticked, double tickStart) {
         // The GPU swapped in the tick if the water moved; the chrome may still have changed.
         gpu->presentAgain(false);
         noteGpuSwaps(ticked, tickStart);
-    } else if (window.contentView() && window.compose()) {
-        // A picture still waiting is replaced: its damage is owed by the next one handed over.
-        waitingDamage = waitingDamage.united(window.damage());
+    } else if (window.contentView() && !pictureWaiting &&
+               window.contentView()->treeNeedsDisplay()) {
+        // Drawn once the compositor has a buffer for it; what later ticks mark adds up.
         pictureWaiting = true;
         composedAt = tickStart;
     }
@@ -187,13 +187,17 @@ void WaylandHost::Surface::present(TickedView& ticked, double tickStart) {
 
 void WaylandHost::Surface::presentWaiting(TickedView& ticked) {
     // Never more than one picture queued: a later one waits for the frame callback.
-    long long copiedBefore = output.bytesCopied();
+    Window& window = *ticked.window;
     double now = host.ticker_.now();
-    if (pictureWaiting && ticked.window->picture() &&
-        output.present(*ticked.window->picture(), waitingDamage, now)) {
+    PixelRect damage;
+    auto paint = [&](CairoCanvas& picture, PixelRect owed) {
+        window.composeInto(picture, owed);
+        return window.damage();
+    };
+    if (pictureWaiting && window.contentView() && !window.selfPresentingView() &&
+        output.present(window.size(), window.backingScale(), paint, damage, now)) {
         pictureWaiting = false;
-        waitingDamage = {};
-        ticked.stats.bytesPut += output.bytesCopied() - copiedBefore;
+        ticked.stats.bytesPut += static_cast<long long>(damage.width) * damage.height * 4;
         ++ticked.stats.pictures;
         ticked.stats.tickToScreenSeconds += host.ticker_.now() - composedAt;
     }
@@ -218,8 +222,8 @@ void WaylandHost::frameDone(Surface& surface) {
 }
 
 int WaylandHost::run() {
-    compositorWatch_ = MainLoop::main().watchReadable(connection_->descriptor(),
-                                                      [this] { readCompositor(); });
+    compositorWatch_ =
+        MainLoop::main().watchReadable(connection_->descriptor(), [this] { readCompositor(); });
     startedAt_ = ticker_.now();
     int status = ticker_.runViews([this] { connection_->flush(); });
     compositorWatch_.reset();

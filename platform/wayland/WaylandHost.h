@@ -70,10 +70,8 @@ private:
         WaylandHost& host;
         OutputSurface output;
         double composedAt = 0;
-        bool pictureWaiting = false;  // composed, not yet handed to the compositor
+        bool pictureWaiting = false;  // marked, not yet drawn for the compositor
         long long gpuSwaps = 0;       // the GPU's swaps onto the surface, as last seen
-        // What the pictures composed since the last one handed over changed.
-        PixelRect waitingDamage;
     };
     struct PointerAnchor {
         void* surface;

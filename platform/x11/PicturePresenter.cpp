@@ -114,7 +114,47 @@ bool PicturePresenter::ensureSharedImage(int width, int height) {
     return true;
 }
 
+CairoCanvas* PicturePresenter::sharedPicture(Size points, double scale, PixelRect& owed) {
+    const int width = CairoCanvas::pixelsFor(points.width, scale);
+    const int height = CairoCanvas::pixelsFor(points.height, scale);
+    if (!directPixels_ || !shared_) {
+        return nullptr;
+    }
+    if (sharedPicture_ && sharedPicture_->size() == points && sharedPicture_->scale() == scale &&
+        image_ != nullptr && image_->width == width && image_->height == height) {
+        owed = owed_;
+        return sharedPicture_.get();
+    }
+    sharedPicture_.reset();
+    if (!ensureSharedImage(width, height) ||
+        image_->bytes_per_line != cairo_format_stride_for_width(CAIRO_FORMAT_ARGB32, width)) {
+        return nullptr;
+    }
+    sharedPicture_ = std::make_unique<CairoCanvas>(
+        points, scale, reinterpret_cast<unsigned char*>(image_->data), image_->bytes_per_line);
+    owed = owed_ = sharedPicture_->pixelBounds();
+    return sharedPicture_.get();
+}
+
+void PicturePresenter::presentShared(PixelRect region) {
+    if (!sharedPicture_) {
+        return;
+    }
+    region = region.intersected(sharedPicture_->pixelBounds());
+    if (region.empty()) {
+        return;
+    }
+    owed_ = {};
+    cairo_surface_flush(sharedPicture_->surface());
+    XShmPutImage(connection_.display(), window_, gc_, image_, region.x, region.y, region.x,
+                 region.y, static_cast<unsigned>(region.width),
+                 static_cast<unsigned>(region.height), False);
+    // The segment is drawn into again for the next picture only once the server has read it.
+    XSync(connection_.display(), False);
+}
+
 void PicturePresenter::releaseSharedImage() {
+    sharedPicture_.reset();
     if (image_ == nullptr) {
         return;
     }

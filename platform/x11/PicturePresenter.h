@@ -7,6 +7,7 @@
 #include <X11/Xutil.h>
 #include <X11/extensions/XShm.h>
 
+#include <memory>
 #include <optional>
 
 namespace floodmark {
@@ -25,6 +26,11 @@ public:
     // Puts `region` of the picture on the window (the whole picture when none is given).
     void present(const CairoCanvas& picture, std::optional<PixelRect> region = std::nullopt);
     bool sharesMemory() const { return shared_; }
+    // The shared-memory image as a picture to draw a window of `points` at `scale` straight
+    // into, or null without shared memory; `owed` becomes all of it when it holds nothing yet.
+    CairoCanvas* sharedPicture(Size points, double scale, PixelRect& owed);
+    // Puts `region` of the shared picture on the window.
+    void presentShared(PixelRect region);
 
 private:
     bool ensureSharedImage(int width, int height);
@@ -42,6 +48,8 @@ private:
     bool shared_ = false;
     XImage* image_ = nullptr;
     XShmSegmentInfo segment_{};
+    std::unique_ptr<CairoCanvas> sharedPicture_;  // over the image's memory
+    PixelRect owed_;                              // what it holds no picture of yet
 };
 
 }  // namespace floodmark

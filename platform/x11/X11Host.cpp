@@ -83,12 +83,6 @@ const X11Host::Surface& X11Host::surfaceAt(std::size_t index) const {
     return *surfaces_[index];
 }
 
-X11Host::Surface::Surface(X11Host& host, ::Window xWindow, bool foreign)
-    : host(host),
-      xWindow(xWindow),
-      foreign(foreign),
-      presenter(*host.connection_, xWindow, host.settings_.sharedMemory) {}
-
 X11Host::Surface& X11Host::addSurface(::Window xWindow, bool foreign, bool preview) {
     Display* display = connection_->display();
     XWindowAttributes attributes{};
@@ -239,40 +233,11 @@ void X11Host::toggleFullScreen(::Window xWindow) {
     XFlush(connection_->display());
 }
 
-double X11Host::Surface::drawDelay(double) {
-    // Nothing to see while the monitors are off: no tick, no picture, until they are on.
-    return host.services_->monitorsPowered() ? 0 : X11Services::powerPollInterval;
-}
-
-void X11Host::Surface::present(TickedView& ticked, double tickStart) {
-    Window& window = *ticked.window;
-    if (View* gpu = window.selfPresentingView()) {
-        // The GPU presented in the tick if the water moved; the chrome may still have changed.
-        gpu->presentAgain(false);
-    } else if (window.contentView() && window.compose()) {
-        PixelRect damage = window.damage();
-        presenter.present(*window.picture(), damage);
-        ++ticked.stats.pictures;
-        ticked.stats.bytesPut += static_cast<long long>(damage.width) * damage.height * 4;
-        ticked.stats.tickToScreenSeconds += host.ticker_.now() - tickStart;
-    }
-}
-
-void X11Host::Surface::repaint(TickedView& ticked) {
-    if (View* gpu = ticked.window->selfPresentingView()) {
-        gpu->presentAgain(true);
-        ++ticked.stats.repaints;
-    } else if (ticked.window->picture()) {
-        presenter.present(*ticked.window->picture());
-        ++ticked.stats.repaints;
-    }
-}
-
 int X11Host::run() {
     int descriptor = connection_->descriptor();
-    serverWatch_ = descriptor >= 0 ? MainLoop::main().watchReadable(
-                                         descriptor, [this] { processEvents(); })
-                                   : nullptr;
+    serverWatch_ = descriptor >= 0
+                       ? MainLoop::main().watchReadable(descriptor, [this] { processEvents(); })
+                       : nullptr;
     int status = ticker_.runViews([this] { processEvents(); });
     serverWatch_.reset();
     XSync(connection_->display(), False);

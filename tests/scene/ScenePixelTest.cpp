@@ -118,6 +118,58 @@ TEST(ScenePixels, AKeptGroundPaintsTheSamePixels) {
     EXPECT_EQ(difference.meanChannelDifference, 0);
 }
 
+// The body and the glow filled row by row give the pixels the clipped gradients gave: read
+// from pictures drawn before, at floors, in the body, across the surface, in its glow and in
+// the air, within a level a channel (the dither's half level either side).
+TEST(ScenePixels, TheWaterFilledRowByRowKeepsItsPixels) {
+    struct Sample {
+        Size size;
+        double scale;
+        double level;
+        int severity;
+        int column;
+        int row;
+        std::array<int, 3> rgb;
+    };
+    const Sample samples[] = {
+        {{400, 300}, 1, 0.5, 3, 0, 299, {75, 57, 21}},
+        {{400, 300}, 1, 0.5, 3, 200, 230, {60, 50, 26}},
+        {{400, 300}, 1, 0.5, 3, 123, 162, {44, 38, 26}},
+        {{400, 300}, 1, 0.5, 3, 300, 150, {30, 29, 27}},
+        {{400, 300}, 1, 0.5, 3, 390, 20, {22, 23, 25}},
+        {{1920, 1080}, 1, 0.3, 0, 0, 1079, {55, 70, 44}},
+        {{1920, 1080}, 1, 0.3, 0, 960, 900, {46, 56, 41}},
+        {{1920, 1080}, 1, 0.3, 0, 480, 782, {57, 72, 46}},
+        {{1920, 1080}, 1, 0.3, 0, 1500, 760, {32, 35, 33}},
+        {{1920, 1080}, 1, 0.3, 0, 1919, 30, {22, 23, 25}},
+        {{1920, 1080}, 2, 0.75, 4, 0, 2159, {72, 38, 23}},
+        {{1920, 1080}, 2, 0.75, 4, 1920, 1500, {61, 37, 27}},
+        {{1920, 1080}, 2, 0.75, 4, 2000, 670, {73, 38, 23}},
+        {{1920, 1080}, 2, 0.75, 4, 3000, 640, {35, 28, 26}},
+        {{1920, 1080}, 2, 0.75, 4, 3839, 60, {22, 23, 25}},
+    };
+    std::unique_ptr<CairoCanvas> canvas;
+    const Sample* drawn = nullptr;
+    for (const Sample& sample : samples) {
+        // One picture for each run of samples of the same scene.
+        if (!drawn || drawn->scale != sample.scale || drawn->level != sample.level) {
+            FloodmarkFrame frame = frameAt(sample.level, sample.severity);
+            frame.time = 5;
+            canvas = std::make_unique<CairoCanvas>(sample.size, sample.scale);
+            canvas->draw([&](DrawingContext& context) {
+                FloodmarkRenderer::drawScene(frame, context, sample.size);
+            });
+            drawn = &sample;
+        }
+        auto pixel = canvas->pixel(sample.column, sample.row);
+        for (int channel = 0; channel < 3; ++channel) {
+            EXPECT_NEAR(pixel[channel], sample.rgb[channel], 1)
+                << sample.size.width << "@" << sample.scale << " (" << sample.column << ", "
+                << sample.row << ") channel " << channel;
+        }
+    }
+}
+
 TEST(Fonts, RegisteredFacesAreFoundByStemAndOthersFallBack) {
     registerBundledFonts();
     auto mono = fontNamed("IBMPlexMono-Regular");
