@@ -25,12 +25,29 @@ WindowManager::WindowManager(Display* display) {
         execlp("openbox", "openbox", "--sm-disable", static_cast<char*>(nullptr));
         _exit(127);
     }
-    // A window manager announces itself by owning WM_Sn of the screen it manages.
+    // A window manager announces itself by owning WM_Sn of the screen it manages; openbox
+    // redirects the root's windows to itself before it names its check window, and windows
+    // mapped in between would stay unmanaged, without focus.
     Atom selection =
         XInternAtom(display, ("WM_S" + std::to_string(DefaultScreen(display))).c_str(), False);
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    Atom check = XInternAtom(display, "_NET_SUPPORTING_WM_CHECK", False);
+    auto announced = [&] {
+        if (XGetSelectionOwner(display, selection) == None) {
+            return false;
+        }
+        Atom type = None;
+        int format = 0;
+        unsigned long count = 0;
+        unsigned long after = 0;
+        unsigned char* data = nullptr;
+        XGetWindowProperty(display, DefaultRootWindow(display), check, 0, 1, False, AnyPropertyType,
+                           &type, &format, &count, &after, &data);
+        XFree(data);
+        return count == 1;
+    };
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
     while (!running_ && std::chrono::steady_clock::now() < deadline) {
-        running_ = XGetSelectionOwner(display, selection) != None;
+        running_ = announced();
         if (!running_) {
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
         }

@@ -23,6 +23,24 @@ using fixtures::waitUntil;
 using fixtures::WindowManager;
 using fixtures::XServer;
 
+bool isFloodmark(Display* display, ::Window window) {
+    XClassHint hint{};
+    if (!XGetClassHint(display, window, &hint)) {
+        return false;
+    }
+    bool named = std::string(hint.res_name) == "floodmark";
+    XFree(hint.res_name);
+    XFree(hint.res_class);
+    return named;
+}
+
+bool hasFocus(Display* display, ::Window window) {
+    ::Window focused = 0;
+    int revert = 0;
+    XGetInputFocus(display, &focused, &revert);
+    return focused == window;
+}
+
 // The saver's own window, as the window manager lists its clients.
 ::Window floodmarkWindow(Display* display) {
     Atom clients = XInternAtom(display, "_NET_CLIENT_LIST", False);
@@ -37,14 +55,7 @@ using fixtures::XServer;
         data != nullptr) {
         auto* windows = reinterpret_cast<::Window*>(data);
         for (unsigned long index = 0; index < count && found == 0; ++index) {
-            XClassHint hint{};
-            if (XGetClassHint(display, windows[index], &hint)) {
-                if (std::string(hint.res_name) == "floodmark") {
-                    found = windows[index];
-                }
-                XFree(hint.res_name);
-                XFree(hint.res_class);
-            }
+            found = isFloodmark(display, windows[index]) ? windows[index] : 0;
         }
     }
     XFree(data);
@@ -98,7 +109,8 @@ struct OwnWindow {
 
 ::Window awaitWindow(const XServer& server) {
     ::Window window = 0;
-    EXPECT_TRUE(waitUntil([&] { return (window = floodmarkWindow(server.display())) != 0; }));
+    EXPECT_TRUE(waitUntil([&] { return (window = floodmarkWindow(server.display())) != 0; },
+                          std::chrono::seconds(60)));
     return window;
 }
 
@@ -125,12 +137,7 @@ TEST(OwnWindow, EscapeQOrTheCloseButtonEndItAndOtherKeysDoNot) {
             return sizeOf(server.display(), window) == WindowSize{480, 270};
         }));
         // The focus lands once openbox has mapped it; only then do keys reach it.
-        ASSERT_TRUE(waitUntil([&] {
-            ::Window focused = 0;
-            int revert = 0;
-            XGetInputFocus(server.display(), &focused, &revert);
-            return focused == window;
-        }));
+        ASSERT_TRUE(waitUntil([&] { return hasFocus(server.display(), window); }));
         press(server, "a");
         EXPECT_FALSE(own.saver.waitForExit(0.5)) << "a key that is not Escape or q ended it";
         test.act(window);
@@ -147,12 +154,7 @@ TEST(OwnWindow, F11FillsTheScreenAndGivesItBack) {
     ::Window window = awaitWindow(server);
     ASSERT_NE(window, 0u);
     ASSERT_TRUE(waitUntil([&] { return sizeOf(server.display(), window).width == 480; }));
-    ASSERT_TRUE(waitUntil([&] {
-        ::Window focused = 0;
-        int revert = 0;
-        XGetInputFocus(server.display(), &focused, &revert);
-        return focused == window;
-    }));
+    ASSERT_TRUE(waitUntil([&] { return hasFocus(server.display(), window); }));
     press(server, "F11");
     EXPECT_TRUE(waitUntil([&] {
         return sizeOf(server.display(), window) == WindowSize{1280, 720};
@@ -191,14 +193,7 @@ TEST(OwnWindow, XftDpiScalesTheWindow) {
             XQueryTree(server.display(), DefaultRootWindow(server.display()), &root, &parent,
                        &children, &count);
             for (unsigned index = 0; index < count; ++index) {
-                XClassHint hint{};
-                if (XGetClassHint(server.display(), children[index], &hint)) {
-                    if (std::string(hint.res_name) == "floodmark") {
-                        window = children[index];
-                    }
-                    XFree(hint.res_name);
-                    XFree(hint.res_class);
-                }
+                window = isFloodmark(server.display(), children[index]) ? children[index] : window;
             }
             XFree(children);
             return window != 0;
