@@ -1,15 +1,8 @@
-#include "FloodmarkSaver/feed/FloodmarkFeed.h"
+#include "feed/FeedEngineFixture.h"
+
 #include "FloodmarkSaver/live/HeldSignals.h"
 #include "FloodmarkSaver/live/LiveBus.h"
-#include "FloodmarkSaver/status/SaverStatus.h"
-#include "platform/kit/InternetTime.h"
-#include "platform/kit/MainLoop.h"
-#include "support/FeedSettings.h"
 #include "support/SocketClient.h"
-#include "support/WaitUntil.h"
-
-#include <gtest/gtest.h>
-#include <nlohmann/json.hpp>
 
 #include <filesystem>
 #include <fstream>
@@ -19,39 +12,6 @@ namespace {
 
 using fixtures::fileExists;
 using fixtures::SocketClient;
-using fixtures::waitUntil;
-
-// Feeds on real files and a real socket in a temporary directory. Times near the real clock,
-// because start() binds at the current time.
-class FeedEngineTest : public ::testing::Test {
-protected:
-    std::shared_ptr<FloodmarkFeed> makeFeed(bool preview = false) {
-        return std::make_shared<FloodmarkFeed>(
-            fixtures::isolatedSettings(directory, preview, status), t0);
-    }
-    void writeAwayState(double updatedAt, const std::string& extra = "") {
-        fixtures::writeFile(settings().statePath,
-                            R"({"schema":1,"y":0.8,"x":0.5,"severity":3,"updatedAt":")" +
-                                formatInternetTime(updatedAt) + "\"" + extra + "}");
-    }
-    nlohmann::json statusFile() {
-        return nlohmann::json::parse(std::ifstream(status->filePath()), nullptr, false);
-    }
-    // Runs the work the bus posted until `condition` holds.
-    template <typename Condition>
-    bool deliveredUntil(Condition condition) {
-        return waitUntil([&] {
-            MainLoop::main().runUntilIdle();
-            return condition();
-        });
-    }
-    FloodmarkFeed::Settings settings() { return fixtures::isolatedSettings(directory); }
-
-    fixtures::TempDirectory directory;
-    std::shared_ptr<SaverStatus> status =
-        std::make_shared<SaverStatus>(directory.file("status"), 77);
-    double t0 = currentTime();
-};
 
 TEST_F(FeedEngineTest, SignalsMoveTheWaterAndShowInTheStatusFile) {
     auto feed = makeFeed();
@@ -337,96 +297,6 @@ TEST_F(FeedEngineTest, AFeedThatStartsPairedLeavesTheHeldSignalsForTheNextOwner)
     EXPECT_EQ(feed->mode(), FeedMode::paired);
     EXPECT_TRUE(fileExists(replay));
     EXPECT_FALSE(fileExists(settings().socketPath));
-}
-
-TEST_F(FeedEngineTest, TheCalibrationSurvivesAStopAndANewFeed) {
-    auto feed = makeFeed();
-    feed->start();
-    SocketClient agent(settings().socketPath);
-    agent.write(R"({"event":"prompt_submitted","tool":"agent","session":"s1"})"
-                "\n");
-    ASSERT_TRUE(deliveredUntil([&] { return status->record().signals == 1; }));
-    for (double now = t0; now < t0 + 2; now += 0.25) {
-        feed->step(now, false);
-    }
-    auto learned = feed->aggregator().calibration()->toJson();
-    ASSERT_EQ(learned["y"].size(), 1u);
-    feed->stop();
-    EXPECT_FALSE(fileExists(settings().socketPath));
-    EXPECT_EQ(statusFile()["ownsBus"], false);
-
-    auto next = makeFeed();
-    EXPECT_EQ(next->aggregator().calibration()->toJson(), learned);
-}
-
-TEST_F(FeedEngineTest, OnlyAFeedThatOwnedTheSocketWritesTheCalibrationAndItSavesEveryTenMinutes) {
-    std::filesystem::create_directories(directory.file("state"));
-    const std::string kept = R"({"schema":3,"x":{},"y":{"2025-03-01":1}})";
-    fixtures::writeFile(settings().calibrationPath, kept);
-    auto readCalibration = [&] {
-        std::ifstream file(settings().calibrationPath);
-        return std::string(std::istreambuf_iterator<char>(file), {});
-    };
-
-    auto owner = makeFeed();
-    owner->start();
-    ASSERT_TRUE(owner->ownsBus());
-    // A preview, and a feed that found the socket taken, learned nothing: they leave it be.
-    for (bool preview : {true, false}) {
-        auto other = makeFeed(preview);
-        other->start();
-        other->step(t0 + 1, false);
-        EXPECT_FALSE(other->ownsBus());
-        other->stop();
-        EXPECT_EQ(readCalibration(), kept) << "preview " << preview;
-    }
-
-    // The owner keeps what it learned while it runs, not only when it stops.
-    SocketClient agent(settings().socketPath);
-    agent.write(R"({"event":"prompt_submitted","tool":"agent","session":"s1"})"
-                "\n");
-    ASSERT_TRUE(deliveredUntil([&] { return status->record().signals == 1; }));
-    owner->step(t0 + 300, false);
-    EXPECT_EQ(readCalibration(), kept);
-    owner->step(t0 + 601, false);
-    // Today's one agent is in it (the week-old day has aged out).
-    auto saved = nlohmann::json::parse(readCalibration(), nullptr, false);
-    ASSERT_EQ(saved["x"].size(), 1u) << readCalibration();
-    EXPECT_EQ(saved["x"].begin().value(), 1);
-}
-
-// Nor is one of another schema (a newer Floodmark's) overwritten.
-TEST_F(FeedEngineTest, ACalibrationFileThatCannotBeReadWholeIsKeptAsideNotOverwritten) {
-    std::filesystem::create_directories(directory.file("state"));
-    auto read = [](const std::string& path) {
-        std::ifstream file(path);
-        return std::string(std::istreambuf_iterator<char>(file), {});
-    };
-    const std::string bad = settings().calibrationPath + ".bad";
-    for (const std::string& content :
-         {std::string("{\"schema\":3,\"y\":{\"2025-03-01\":1"),
-          std::string("{\"schema\":3,\"y\":{\"2025-03-01\":1}}\0garbage", 40),
-          R"({"schema":3,"y":{"2025-03-01":1}})" + std::string(2 << 20, ' '),
-          std::string(R"({"schema":4,"y":{"2025-03-01":1}})"),
-          std::string(R"({"schema":2,"y":{"2025-03-01":1}})"),
-          std::string(R"({"schema":"3","y":{"2025-03-01":1}})"), std::string("[]")}) {
-        fixtures::writeFile(settings().calibrationPath, content);
-        auto feed = makeFeed();
-        EXPECT_EQ(feed->aggregator().calibration()->dailySustainedY().size(), 0u);
-        EXPECT_EQ(read(bad), content);
-        feed->start();
-        feed->stop();
-        // The fresh week is written beside it; the unreadable one stays for whoever looks.
-        EXPECT_EQ(read(bad), content);
-        EXPECT_TRUE(fileExists(settings().calibrationPath));
-    }
-    // One number too large for a double loses that day, not the week.
-    std::filesystem::remove(bad);
-    fixtures::writeFile(settings().calibrationPath,
-                        R"({"schema":3,"y":{"2025-03-01":1e400,"2025-03-02":0.5}})");
-    auto kept = makeFeed()->aggregator().calibration()->dailySustainedY();
-    EXPECT_EQ(kept, (std::map<std::string, double>{{"2025-03-02", 0.5}}));
-    EXPECT_FALSE(fileExists(bad));
 }
 
 TEST_F(FeedEngineTest, APreviewFeedShowsItsNoteUnlessPaired) {
