@@ -33,16 +33,21 @@ nlohmann::json lineOf(const SignalOptions& options) {
     }
     nlohmann::json line{
         {"event", options.event}, {"tool", options.tool}, {"session", options.session}};
-    if (!options.sizeBucket.empty())
+    if (!options.sizeBucket.empty()) {
         line["sizeBucket"] = options.sizeBucket;
-    if (options.backgroundTasks >= 0)
+    }
+    if (options.backgroundTasks >= 0) {
         line["backgroundTasks"] = options.backgroundTasks;
-    if (!options.errorKind.empty())
+    }
+    if (!options.errorKind.empty()) {
         line["errorKind"] = options.errorKind;
-    if (options.resumesAt > 0)
+    }
+    if (options.resumesAt > 0) {
         line["resumesAt"] = options.resumesAt;
-    if (options.pid > 0)
+    }
+    if (options.pid > 0) {
         line["pid"] = options.pid;
+    }
     return line;
 }
 

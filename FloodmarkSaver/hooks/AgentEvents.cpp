@@ -29,8 +29,9 @@ bool isTrue(const Payload* value) {
 std::optional<double> resetTime(const Payload& payload, double now) {
     for (std::string_view key : {"error_details", "last_assistant_message"}) {
         if (auto text = textOf(member(payload, key))) {
-            if (auto reset = rateLimitResetIn(*text, now))
+            if (auto reset = rateLimitResetIn(*text, now)) {
                 return reset;
+            }
         }
     }
     return std::nullopt;
@@ -61,21 +62,25 @@ bool isTaskNotification(const Payload& payload) {
 
 std::optional<Meaning> claudeCode(std::string_view event, const Payload& payload, double now) {
     if (event == "UserPromptSubmit") {
-        if (isTaskNotification(payload))
+        if (isTaskNotification(payload)) {
             return Meaning{"tool_call"};
+        }
         return prompt(payload, "prompt");
     }
     // A tool call counts when it has run, so that it ends a wait for the user's permission;
     // settings written before PostToolUse was installed tell it by PreToolUse alone.
-    if (event == "PostToolUse" || event == "PreToolUse")
+    if (event == "PostToolUse" || event == "PreToolUse") {
         return Meaning{"tool_call"};
+    }
     if (event == "PostToolUseFailure") {
-        if (isTrue(member(payload, "is_interrupt")))
+        if (isTrue(member(payload, "is_interrupt"))) {
             return std::nullopt;
+        }
         return Meaning{"tool_failure"};
     }
-    if (event == "PreCompact")
+    if (event == "PreCompact") {
         return Meaning{"compaction"};
+    }
     if (event == "Stop") {
         const Payload* tasks = member(payload, "background_tasks");
         Meaning stop{"stop"};
@@ -85,101 +90,125 @@ std::optional<Meaning> claudeCode(std::string_view event, const Payload& payload
         return stop;
     }
     // The user's interrupt ends the turn with Interrupt alone: Stop does not fire for it.
-    if (event == "Interrupt")
+    if (event == "Interrupt") {
         return Meaning{"stop"};
-    if (event == "SessionEnd")
+    }
+    if (event == "SessionEnd") {
         return sessionEnd();
+    }
     if (event == "Notification") {
         if (waitsOnUser(textAt(payload, "notification_type").value_or(""))) {
             return Meaning{"awaiting"};
         }
         return std::nullopt;
     }
-    if (event == "PermissionRequest")
+    if (event == "PermissionRequest") {
         return Meaning{"awaiting"};
+    }
     if (event == "StopFailure") {
         bool rateLimit = textAt(payload, "error") == "rate_limit";
         return Meaning{"halted", std::nullopt, std::nullopt, rateLimit ? "rate_limit" : "error",
                        rateLimit ? resetTime(payload, now) : std::nullopt};
     }
-    if (event == "SessionStart")
+    if (event == "SessionStart") {
         return Meaning{"ping"};
+    }
     return std::nullopt;  // SubagentStart/SubagentStop among others: the parent's process
 }
 
 std::optional<Meaning> codex(std::string_view event, const Payload& payload) {
     // Older builds run a `notify` program with the turn's report instead of hooks.
-    if (event.empty() && textAt(payload, "type") == "agent-turn-complete")
+    if (event.empty() && textAt(payload, "type") == "agent-turn-complete") {
         return Meaning{"stop"};
-    if (event == "UserPromptSubmit")
+    }
+    if (event == "UserPromptSubmit") {
         return prompt(payload, "prompt");
+    }
     // As for Claude Code: PostToolUse ends a wait for approval, older settings run PreToolUse.
-    if (event == "PostToolUse" || event == "PreToolUse")
+    if (event == "PostToolUse" || event == "PreToolUse") {
         return Meaning{"tool_call"};
-    if (event == "PreCompact")
+    }
+    if (event == "PreCompact") {
         return Meaning{"compaction"};
+    }
     // Interrupt fires once when the user stops a turn, in place of Stop.
-    if (event == "Stop" || event == "Interrupt")
+    if (event == "Stop" || event == "Interrupt") {
         return Meaning{"stop"};
-    if (event == "SessionEnd")
+    }
+    if (event == "SessionEnd") {
         return sessionEnd();
-    if (event == "PermissionRequest")
+    }
+    if (event == "PermissionRequest") {
         return Meaning{"awaiting"};
-    if (event == "SessionStart")
+    }
+    if (event == "SessionStart") {
         return Meaning{"ping"};
+    }
     return std::nullopt;
 }
 
 std::optional<Meaning> geminiCli(std::string_view event, const Payload& payload) {
-    if (event == "BeforeAgent")
+    if (event == "BeforeAgent") {
         return prompt(payload, "prompt");
+    }
     // A tool call counts when it has run (after any approval, so that it ends the wait);
     // every settings file that runs BeforeTool runs AfterTool too.
     if (event == "AfterTool") {
         const Payload* response = member(payload, "tool_response");
-        if (response && ToolResults::geminiToolFailed(*response))
+        if (response && ToolResults::geminiToolFailed(*response)) {
             return Meaning{"tool_failure"};
+        }
         return Meaning{"tool_call"};
     }
     // Gemini fires an automatic PreCompress before every model request and only then checks
     // whether the history needs compressing: only the user's /compress is sure to compact.
     if (event == "PreCompress") {
-        if (textAt(payload, "trigger") == "manual")
+        if (textAt(payload, "trigger") == "manual") {
             return Meaning{"compaction"};
+        }
         return std::nullopt;
     }
-    if (event == "AfterAgent")
+    if (event == "AfterAgent") {
         return Meaning{"stop"};
-    if (event == "SessionEnd")
+    }
+    if (event == "SessionEnd") {
         return sessionEnd();
-    if (event == "Notification")
+    }
+    if (event == "Notification") {
         return Meaning{"awaiting"};
-    if (event == "SessionStart")
+    }
+    if (event == "SessionStart") {
         return Meaning{"ping"};
+    }
     return std::nullopt;
 }
 
 std::optional<Meaning> cursor(std::string_view event, const Payload& payload) {
-    if (event == "beforeSubmitPrompt")
+    if (event == "beforeSubmitPrompt") {
         return prompt(payload, "prompt");
+    }
     // afterFileEdit is what a Cursor older than preToolUse tells of its tools.
-    if (event == "preToolUse" || event == "afterFileEdit")
+    if (event == "preToolUse" || event == "afterFileEdit") {
         return Meaning{"tool_call"};
+    }
     if (event == "postToolUseFailure") {
-        if (isTrue(member(payload, "is_interrupt")))
+        if (isTrue(member(payload, "is_interrupt"))) {
             return std::nullopt;  // the user's stop
+        }
         return Meaning{"tool_failure"};
     }
-    if (event == "preCompact")
+    if (event == "preCompact") {
         return Meaning{"compaction"};
+    }
     if (event == "stop") {
         if (textAt(payload, "status") == "error") {
             return Meaning{"halted", std::nullopt, std::nullopt, "error"};
         }
         return Meaning{"stop"};
     }
-    if (event == "sessionStart")
+    if (event == "sessionStart") {
         return Meaning{"ping"};
+    }
     return std::nullopt;
 }
 
@@ -188,48 +217,59 @@ std::optional<Meaning> cursor(std::string_view event, const Payload& payload) {
 // reported to the model: the session goes on.
 std::optional<Meaning> copilotError(const Payload& payload) {
     auto context = textAt(payload, "errorContext").value_or("");
-    if (context == "model_call" && ToolResults::copilotRateLimit(payload))
+    if (context == "model_call" && ToolResults::copilotRateLimit(payload)) {
         return Meaning{"halted", std::nullopt, std::nullopt, "rate_limit"};
+    }
     if (isTrue(member(payload, "recoverable"))) {
-        if (context == "tool_execution")
+        if (context == "tool_execution") {
             return Meaning{"tool_failure"};
+        }
         return std::nullopt;
     }
     return Meaning{"halted", std::nullopt, std::nullopt, "error"};
 }
 
 std::optional<Meaning> copilotCli(std::string_view event, const Payload& payload) {
-    if (event == "userPromptSubmitted")
+    if (event == "userPromptSubmitted") {
         return prompt(payload, "prompt");
+    }
     // A tool call counts when it has run, after any approval, so that it ends the wait
     // (failures come as postToolUseFailure since 1.0.15, as postToolUse before).
-    if (event == "postToolUseFailure")
+    if (event == "postToolUseFailure") {
         return Meaning{"tool_failure"};
+    }
     if (event == "postToolUse") {
         const Payload* result = member(payload, "toolResult");
-        if (result && ToolResults::copilotToolFailed(*result))
+        if (result && ToolResults::copilotToolFailed(*result)) {
             return Meaning{"tool_failure"};
+        }
         return Meaning{"tool_call"};
     }
-    if (event == "agentStop")
+    if (event == "agentStop") {
         return Meaning{"stop"};
+    }
     if (event == "sessionEnd") {
-        if (textAt(payload, "reason") == "error")
+        if (textAt(payload, "reason") == "error") {
             return sessionEnd("error");
+        }
         return sessionEnd();
     }
     if (event == "notification") {
         auto kind = textAt(payload, "notification_type");
-        if (!kind)
+        if (!kind) {
             kind = textAt(payload, "notificationType");
-        if (kind == "permission_prompt" || kind == "elicitation_dialog")
+        }
+        if (kind == "permission_prompt" || kind == "elicitation_dialog") {
             return Meaning{"awaiting"};
+        }
         return std::nullopt;  // a shell or agent finished, or the agent idles
     }
-    if (event == "errorOccurred")
+    if (event == "errorOccurred") {
         return copilotError(payload);
-    if (event == "sessionStart")
+    }
+    if (event == "sessionStart") {
         return Meaning{"ping"};
+    }
     return std::nullopt;
 }
 

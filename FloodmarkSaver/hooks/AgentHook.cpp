@@ -18,12 +18,14 @@ std::optional<std::string> namedSession(const Call& call) {
         case Agent::copilotCli:
             return textAt(payload, "sessionId");
         case Agent::cursor:
-            if (auto conversation = textAt(payload, "conversation_id"))
+            if (auto conversation = textAt(payload, "conversation_id")) {
                 return conversation;
+            }
             return textAt(payload, "session_id");
         case Agent::codex:
-            if (auto session = textAt(payload, "session_id"))
+            if (auto session = textAt(payload, "session_id")) {
                 return session;
+            }
             return textAt(payload, "thread-id");
         default:
             return textAt(payload, "session_id");
@@ -91,12 +93,15 @@ std::string sizeBucket(std::string_view prompt) {
             codePoints += (byte & 0xC0) != 0x80;  // continuation bytes belong to their lead
         }
     }
-    if (codePoints < 200)
+    if (codePoints < 200) {
         return "s";
-    if (codePoints < 2000)
+    }
+    if (codePoints < 2000) {
         return "m";
-    if (codePoints < 10000)
+    }
+    if (codePoints < 10000) {
         return "l";
+    }
     return "xl";
 }
 
@@ -125,16 +130,21 @@ std::optional<nlohmann::json> lineFor(const Call& call) {
     nlohmann::json line{{"event", meaning->event}, {"session", boundedSession(*session)}};
     if (meaning->event != "ping") {
         line["tool"] = idOf(call.agent);
-        if (pid)
+        if (pid) {
             line["pid"] = *pid;
-        if (meaning->sizeBucket)
+        }
+        if (meaning->sizeBucket) {
             line["sizeBucket"] = *meaning->sizeBucket;
-        if (meaning->backgroundTasks)
+        }
+        if (meaning->backgroundTasks) {
             line["backgroundTasks"] = *meaning->backgroundTasks;
-        if (meaning->errorKind)
+        }
+        if (meaning->errorKind) {
             line["errorKind"] = *meaning->errorKind;
-        if (meaning->resumesAt)
+        }
+        if (meaning->resumesAt) {
             line["resumesAt"] = *meaning->resumesAt;
+        }
     }
     return line;
 }

@@ -57,16 +57,15 @@ std::vector<std::string> eventsOf(Agent agent) {
                     "PreCompact",   "PermissionRequest", "Stop",
                     "Interrupt",    "SessionEnd"};
         case Agent::geminiCli:
-            return {"SessionStart", "BeforeAgent",  "AfterTool",  "PreCompress",
-                    "Notification", "AfterAgent",   "SessionEnd"};
+            return {"SessionStart", "BeforeAgent", "AfterTool", "PreCompress",
+                    "Notification", "AfterAgent",  "SessionEnd"};
         case Agent::cursor:
             // Cursor refuses a whole hooks file naming an event it does not know: only those
             // every Cursor with hooks (1.7 on) knows.
             return {"beforeSubmitPrompt", "afterFileEdit", "stop"};
         case Agent::copilotCli:
-            return {"sessionStart",       "userPromptSubmitted", "postToolUse",
-                    "postToolUseFailure", "notification",        "agentStop",
-                    "errorOccurred",      "sessionEnd"};
+            return {"sessionStart", "userPromptSubmitted", "postToolUse",   "postToolUseFailure",
+                    "notification", "agentStop",           "errorOccurred", "sessionEnd"};
     }
     return {};
 }
@@ -133,11 +132,13 @@ Json withoutOurs(Agent agent, const Json& list) {
             Json group = item;
             Json hooks = Json::array();
             for (const auto& hook : item["hooks"]) {
-                if (!isOurs(agent, hook))
+                if (!isOurs(agent, hook)) {
                     hooks.push_back(hook);
+                }
             }
-            if (hooks.empty() && !item["hooks"].empty())
+            if (hooks.empty() && !item["hooks"].empty()) {
                 continue;
+            }
             group["hooks"] = hooks;
             kept.push_back(group);
         } else if (!isOurs(agent, item)) {
@@ -221,8 +222,9 @@ Json uninstalled(Agent agent, Json existing) {
             continue;
         }
         Json kept = withoutOurs(agent, list);
-        if (!kept.empty() || list.empty())
+        if (!kept.empty() || list.empty()) {
             hooks[event] = kept;
+        }
     }
     if (hooks.empty()) {
         existing.erase("hooks");

@@ -14,8 +14,9 @@ int monthNumber(const std::string& name) {
     constexpr std::array<std::string_view, 12> months{"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                                       "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
     for (std::size_t index = 0; index < months.size(); ++index) {
-        if (months[index] == name)
+        if (months[index] == name) {
             return static_cast<int>(index) + 1;
+        }
     }
     return 0;
 }
@@ -35,15 +36,17 @@ std::optional<double> rateLimitResetIn(std::string_view text, double now) {
     }
     WallTime wall;
     int hour = std::stoi(found[4].str());
-    if (hour < 1 || hour > 12)
+    if (hour < 1 || hour > 12) {
         return std::nullopt;
+    }
     wall.hour = hour % 12 + (found[6].str() == "pm" ? 12 : 0);
     wall.minute = found[5].matched ? std::stoi(found[5].str()) : 0;
     if (found[1].matched) {
         wall.month = monthNumber(found[1].str());
         wall.day = std::stoi(found[2].str());
-        if (wall.month == 0 || wall.day < 1)
+        if (wall.month == 0 || wall.day < 1) {
             return std::nullopt;
+        }
         wall.year = found[3].matched ? std::stoi(found[3].str()) : 0;
     }
     return secondsOfWallTime(wall, found[7].matched ? found[7].str() : "", now);

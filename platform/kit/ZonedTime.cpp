@@ -19,8 +19,9 @@ bool isZoneName(std::string_view zone) {
     }
     for (char c : zone) {
         bool letter = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
-        if (!letter && c != '/' && c != '_' && c != '-' && c != '+')
+        if (!letter && c != '/' && c != '_' && c != '-' && c != '+') {
             return false;
+        }
     }
     return true;
 }
@@ -34,20 +35,23 @@ std::string zoneFile(std::string_view zone) {
 class ZoneScope {
 public:
     explicit ZoneScope(std::string_view zone) : active_(!zone.empty()) {
-        if (!active_)
+        if (!active_) {
             return;
+        }
         const char* old = std::getenv("TZ");
         hadZone_ = old != nullptr;
-        if (hadZone_)
+        if (hadZone_) {
             saved_ = old;
+        }
         std::string value(":");
         value.append(zone);
         setenv("TZ", value.c_str(), 1);
         tzset();
     }
     ~ZoneScope() {
-        if (!active_)
+        if (!active_) {
             return;
+        }
         if (hadZone_) {
             setenv("TZ", saved_.c_str(), 1);
         } else {
@@ -92,8 +96,9 @@ std::optional<double> secondsOfWallTime(const WallTime& wall, std::string_view z
     if (wall.month > 0) {
         fields.tm_mon = wall.month - 1;
         fields.tm_mday = wall.day;
-        if (wall.year > 0)
+        if (wall.year > 0) {
             fields.tm_year = wall.year - 1900;
+        }
     }
     auto seconds = secondsOf(fields);
     if (seconds && *seconds <= now && wall.year == 0) {

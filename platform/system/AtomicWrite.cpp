@@ -43,8 +43,9 @@ std::string randomSuffix() {
     unsigned char bytes[suffixLength] = {};
     if (getrandom(bytes, sizeof bytes, 0) != static_cast<ssize_t>(sizeof bytes)) {
         static unsigned counter = 0;  // still unique enough with O_EXCL retrying
-        for (auto& byte : bytes)
+        for (auto& byte : bytes) {
             byte = static_cast<unsigned char>(++counter * 37 + getpid());
+        }
     }
     std::string suffix;
     for (unsigned char byte : bytes) {
@@ -133,8 +134,9 @@ void removeStaleTemporariesOnce(int directory, const std::string& name) {
     int listingDescriptor = openat(directory, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     DIR* listing = listingDescriptor >= 0 ? fdopendir(listingDescriptor) : nullptr;
     if (listing == nullptr) {
-        if (listingDescriptor >= 0)
+        if (listingDescriptor >= 0) {
             close(listingDescriptor);
+        }
         return;
     }
     double now = static_cast<double>(std::time(nullptr));
@@ -204,8 +206,9 @@ bool writeFileAtomicallyWith(const std::string& path, std::string_view bytes,
     std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
     int directory = open(parentDirectory(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (directory < 0 || name.empty()) {
-        if (directory >= 0)
+        if (directory >= 0) {
             close(directory);
+        }
         return false;
     }
     bool written = replaceAt(directory, name, bytes, terms);
