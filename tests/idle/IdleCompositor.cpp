@@ -8,6 +8,7 @@
 #include <wayland-server.h>
 
 #include <csignal>
+#include <cstdint>
 #include <cstdio>
 #include <string_view>
 #include <vector>
