@@ -1,7 +1,5 @@
 #include "platform/x11/X11Host.h"
 
-#include "platform/gl/GpuDevice.h"
-
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/Xrandr.h>
@@ -46,8 +44,6 @@ X11Host::X11Host(Settings settings, ViewFactory makeView, std::unique_ptr<XConne
       connection_(std::move(connection)),
       services_(std::make_shared<X11Services>(*connection_)),
       ticker_(*clock_, std::move(makeView), services_) {
-    // The GPU draws straight into our windows, on this same connection.
-    GpuDevice::useX11Display(connection_->display());
     scale_ = settings_.scale.value_or(
         X11Services::scaleFromResources(connection_->display()).value_or(1));
     int errorBase = 0;

@@ -16,7 +16,8 @@ namespace floodmark {
 X11Services::X11Services(XConnection& connection)
     : connection_(connection),
       idleTime_(connection.display(), connection.root()),
-      reduceMotion_(ReduceMotion::systemReaders()) {
+      reduceMotion_(ReduceMotion::systemReaders()),
+      gpu_(GpuDisplay::onX11(connection.display())) {
     Display* display = connection.display();
     int eventBase = 0;
     int errorBase = 0;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/gl/GpuDisplay.h"
 #include "platform/kit/ViewServices.h"
 #include "platform/system/ReduceMotion.h"
 #include "platform/x11/XConnection.h"
@@ -24,6 +25,8 @@ public:
     double secondsSinceLastInput() override;
     bool reduceMotion() override;
     bool readScreenLocked() override;
+    // On this same connection.
+    GpuDisplay& gpu() override { return *gpu_; }
 
     // False while DPMS has the monitors in standby, suspend or off; asked at most once per
     // powerPollInterval.
@@ -39,6 +42,7 @@ private:
     bool powered_ = true;
     std::optional<double> powerReadAt_;
     ReduceMotionSetting reduceMotion_;
+    std::unique_ptr<GpuDisplay> gpu_;
 };
 
 }  // namespace floodmark

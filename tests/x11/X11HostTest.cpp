@@ -2,9 +2,9 @@
 #include <gtest/gtest.h>
 
 #include "FloodmarkSaver/feed/FloodmarkFeed.h"
-#include "FloodmarkSaver/view/FloodmarkSaverView.h"
 #include "FloodmarkSaver/live/LiveBus.h"
 #include "FloodmarkSaver/status/SaverStatus.h"
+#include "FloodmarkSaver/view/FloodmarkSaverView.h"
 #include "platform/gl/GpuDevice.h"
 #include "platform/kit/MainLoop.h"
 #include "platform/x11/X11Host.h"
@@ -21,9 +21,8 @@ using fixtures::XServer;
 std::unique_ptr<X11Host> openHost(const XServer& server, bool sharedMemory = true) {
     GpuDevice::setPolicy(GpuPolicy::off);
     std::string error;
-    auto host = X11Host::open(
-        {.display = server.name(), .scale = 1, .sharedMemory = sharedMemory},
-        [](Size size, bool preview) { return FloodmarkSaverView::make(size, preview); }, error);
+    auto host = X11Host::open({.display = server.name(), .scale = 1, .sharedMemory = sharedMemory},
+                              FloodmarkSaverView::make, error);
     EXPECT_TRUE(host) << error;
     return host;
 }
@@ -149,7 +148,7 @@ TEST(X11Host, FullScreenGivesEveryMonitorAViewOfOneFeedAndFollowsMonitorsThatCom
     std::string error;
     auto host = X11Host::open(
         {.display = server.name(), .scale = 1, .monitors = [&](Display*, int) { return monitors; }},
-        [](Size size, bool preview) { return FloodmarkSaverView::make(size, preview); }, error);
+        FloodmarkSaverView::make, error);
     ASSERT_TRUE(host) << error;
     host->coverMonitors();
     ASSERT_EQ(host->viewCount(), 2u);
