@@ -22,34 +22,34 @@ OutputSurface& of(void* data) {
 }
 
 const wl_surface_listener surfaceListener{
-    [](void* data, wl_surface*, wl_output* output) { of(data).enter(output); },
-    [](void* data, wl_surface*, wl_output* output) { of(data).leave(output); },
+    .enter = [](void* data, wl_surface*, wl_output* output) { of(data).enter(output); },
+    .leave = [](void* data, wl_surface*, wl_output* output) { of(data).leave(output); },
 };
 
 const zwlr_layer_surface_v1_listener layerListener{
-    [](void* data, zwlr_layer_surface_v1*, uint32_t serial, uint32_t width, uint32_t height) {
-        of(data).configureLayer(serial, width, height);
-    },
-    [](void* data, zwlr_layer_surface_v1*) { of(data).close(); },
+    .configure = [](void* data, zwlr_layer_surface_v1*, uint32_t serial, uint32_t width,
+                    uint32_t height) { of(data).configureLayer(serial, width, height); },
+    .closed = [](void* data, zwlr_layer_surface_v1*) { of(data).close(); },
 };
 
 const xdg_surface_listener xdgSurfaceListener{
-    [](void* data, xdg_surface*, uint32_t serial) { of(data).configureSurface(serial); },
+    .configure = [](void* data, xdg_surface*,
+                    uint32_t serial) { of(data).configureSurface(serial); },
 };
 
 const xdg_toplevel_listener toplevelListener{
-    [](void* data, xdg_toplevel*, int32_t width, int32_t height, wl_array*) {
-        of(data).configureToplevel(width, height);
-    },
-    [](void* data, xdg_toplevel*) { of(data).close(); },
+    .configure = [](void* data, xdg_toplevel*, int32_t width, int32_t height,
+                    wl_array*) { of(data).configureToplevel(width, height); },
+    .close = [](void* data, xdg_toplevel*) { of(data).close(); },
 };
 
 const wl_callback_listener frameListener{
-    [](void* data, wl_callback*, uint32_t) { of(data).frameDone(); },
+    .done = [](void* data, wl_callback*, uint32_t) { of(data).frameDone(); },
 };
 
 const wp_fractional_scale_v1_listener fractionalScaleListener{
-    [](void* data, wp_fractional_scale_v1*, uint32_t scale120) { of(data).preferScale(scale120); },
+    .preferred_scale = [](void* data, wp_fractional_scale_v1*,
+                          uint32_t scale120) { of(data).preferScale(scale120); },
 };
 
 constexpr double maxScale = 8;

@@ -91,7 +91,7 @@ ShmBuffers::Buffer* ShmBuffers::make(int width, int height) {
     buffer->height = height;
     buffer->owner = this;
     buffer->owed = {0, 0, width, height};  // a new buffer holds nothing yet
-    static const wl_buffer_listener listener{onRelease};
+    static const wl_buffer_listener listener{.release = onRelease};
     wl_buffer_add_listener(handle, &listener, buffer.get());
     buffers_.push_back(std::move(buffer));
     return buffers_.back().get();
