@@ -42,7 +42,7 @@ std::unique_ptr<X11Host> X11Host::open(Settings settings, ViewFactory makeView,
 X11Host::X11Host(Settings settings, ViewFactory makeView, std::unique_ptr<XConnection> connection)
     : settings_(std::move(settings)),
       connection_(std::move(connection)),
-      services_(std::make_shared<X11Services>(*connection_)),
+      services_(std::make_shared<X11Services>(*connection_, settings_.monitorsPowered)),
       ticker_(*clock_, std::move(makeView), services_) {
     scale_ = settings_.scale.value_or(
         X11Services::scaleFromResources(connection_->display()).value_or(1));

@@ -6,6 +6,7 @@
 #include "platform/x11/XConnection.h"
 #include "platform/x11/XIdleTime.h"
 
+#include <functional>
 #include <optional>
 
 namespace floodmark {
@@ -18,7 +19,10 @@ public:
     // The largest backing scale a resource may ask for.
     static constexpr double maxScale = 8;
 
-    explicit X11Services(XConnection& connection);
+    // Whether the monitors are powered, asked of a display.
+    using PowerQuestion = std::function<bool(Display*)>;
+
+    X11Services(XConnection& connection, PowerQuestion monitorsPowered);
 
     double now() override;
     // No screen-saver extension: no input seen, so the user counts as away.
@@ -28,8 +32,7 @@ public:
     // On this same connection.
     GpuDisplay& gpu() override { return *gpu_; }
 
-    // False while DPMS has the monitors in standby, suspend or off; asked at most once per
-    // powerPollInterval.
+    // The power question's answer, asked at most once per powerPollInterval.
     bool monitorsPowered();
 
     // Xft.dpi / 96 in quarter steps, 1…maxScale; absent when the resource is not set.
@@ -38,7 +41,7 @@ public:
 private:
     XConnection& connection_;
     XIdleTime idleTime_;
-    bool hasPowerControl_ = false;
+    PowerQuestion askPower_;
     bool powered_ = true;
     std::optional<double> powerReadAt_;
     ReduceMotionSetting reduceMotion_;

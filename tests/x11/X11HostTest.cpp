@@ -11,6 +11,7 @@
 #include "support/TempDirectory.h"
 #include "support/XServer.h"
 
+#include <chrono>
 #include <optional>
 
 namespace floodmark {
@@ -106,6 +107,56 @@ TEST(X11Host, AHostWindowThatGoesEndsTheRunAndTheFeedKeepsItsCalibration) {
     EXPECT_FALSE(host->view(0).isAnimating());
     EXPECT_FALSE(fixtures::fileExists(LiveBus::defaultPath()));
     EXPECT_TRUE(fixtures::fileExists(FloodmarkFeed::defaultCalibrationPath()));
+}
+
+// DPMS as the host asks it: the monitors are off until the view has waited out a whole
+// poll, then on again.
+TEST(X11Host, WithTheMonitorsOffTheViewNeitherTicksNorDrawsAndOwesNoTicksOnceOn) {
+    XServer server;
+    ASSERT_TRUE(server.running());
+    ::Window window = server.makeWindow(320, 180);
+    using Clock = std::chrono::steady_clock;
+    int asked = 0;
+    bool powered = false;
+    std::optional<Clock::time_point> firstOn;
+    auto monitorsPowered = [&](Display*) {
+        ++asked;
+        if (powered && !firstOn) {
+            firstOn = Clock::now();
+        }
+        return powered;
+    };
+    GpuDevice::setPolicy(GpuPolicy::off);
+    std::string error;
+    auto host =
+        X11Host::open({.display = server.name(), .scale = 1, .monitorsPowered = monitorsPowered},
+                      FloodmarkSaverView::make, error);
+    ASSERT_TRUE(host) << error;
+    ASSERT_TRUE(host->attach(window, false, error)) << error;
+
+    std::optional<ViewStats> whileOff;
+    XServer::Rgb pixelWhileOff{};
+    auto watch = MainLoop::main().every(0.05, [&] {
+        if (!powered && asked >= 2) {
+            whileOff = host->stats(0);
+            pixelWhileOff = server.pixel(window, 160, 60);
+            powered = true;
+        } else if (host->stats(0).ticks >= 10) {
+            host->stop();
+        }
+    });
+    auto giveUp = MainLoop::main().after(60, [&] { host->stop(7); });
+    EXPECT_EQ(host->run(), 0);
+
+    ASSERT_TRUE(whileOff && firstOn);
+    EXPECT_EQ(whileOff->ticks, 0);
+    EXPECT_EQ(whileOff->pictures, 0);
+    EXPECT_EQ(pixelWhileOff.blue, 0);  // the server's black: nothing drawn
+    // On again, the view keeps its beat from then: no burst of the ticks it missed.
+    double on = std::chrono::duration<double>(Clock::now() - *firstOn).count();
+    EXPECT_LE(host->stats(0).ticks, on / ViewTicker::fastInterval + 2);
+    EXPECT_GT(host->stats(0).pictures, 0);
+    expectRestingWater(server, window, 320, 180);
 }
 
 TEST(X11Host, APreviewNeverBindsTheSocketAndAMissingWindowIsRefused) {
