@@ -239,8 +239,7 @@ void FloodmarkSaverView::redrawChanged(const FloodmarkFrame& frame) {
 
 void FloodmarkSaverView::drawOnGpu(const FloodmarkFrame& frame, double scale, double now) {
     gpuView_->setHidden(false);
-    int width = static_cast<int>(std::round(scale * bounds().width));
-    int height = static_cast<int>(std::round(scale * bounds().height));
+    const auto [width, height] = bounds().pixelsAt(scale);
     if (width != gpuView_->drawableWidth() || height != gpuView_->drawableHeight()) {
         onGpu_.reset();
     }

@@ -226,11 +226,10 @@ bool OutputSurface::present(Size points, double scale, const ShmBuffers::Painter
     }
     // A picture of a size or scale the surface no longer has waits for the next one: a buffer
     // that its scale does not divide is a protocol error, which ends the connection.
-    const int width = CairoCanvas::pixelsFor(points.width, scale);
-    const int height = CairoCanvas::pixelsFor(points.height, scale);
-    if (width != std::lround(points_.width * scale_) ||
-        height != std::lround(points_.height * scale_) ||
-        (viewport_ == nullptr && (width % bufferScale_ != 0 || height % bufferScale_ != 0))) {
+    const PixelSize pixels = points.pixelsAt(scale);
+    if (pixels != points_.pixelsAt(scale_) ||
+        (viewport_ == nullptr &&
+         (pixels.width % bufferScale_ != 0 || pixels.height % bufferScale_ != 0))) {
         return false;
     }
     wl_buffer* buffer = buffers_.draw(points, scale, paint, damage);
@@ -239,7 +238,7 @@ bool OutputSurface::present(Size points, double scale, const ShmBuffers::Painter
     }
     PixelRect told = damage;
     if (points_ != presentedPoints_ || scale_ != presentedScale_) {
-        told = {0, 0, width, height};
+        told = {0, 0, pixels.width, pixels.height};
     }
     presentedPoints_ = points_;
     presentedScale_ = scale_;
@@ -279,8 +278,8 @@ void OutputSurface::prepareGpuFrame() {
     if (gpuWindow_ == nullptr || !configured_) {
         return;
     }
-    wl_egl_window_resize(gpuWindow_, static_cast<int>(std::lround(points_.width * scale_)),
-                         static_cast<int>(std::lround(points_.height * scale_)), 0, 0);
+    const PixelSize pixels = points_.pixelsAt(scale_);
+    wl_egl_window_resize(gpuWindow_, pixels.width, pixels.height, 0, 0);
     setBufferGeometry();
 }
 

@@ -98,8 +98,7 @@ ShmBuffers::Buffer* ShmBuffers::make(int width, int height) {
 }
 
 wl_buffer* ShmBuffers::draw(Size points, double scale, const Painter& paint, PixelRect& damage) {
-    const int width = CairoCanvas::pixelsFor(points.width, scale);
-    const int height = CairoCanvas::pixelsFor(points.height, scale);
+    const auto [width, height] = points.pixelsAt(scale);
     Buffer* buffer = released(width, height);
     if (buffer == nullptr) {
         return nullptr;

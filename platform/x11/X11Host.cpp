@@ -162,9 +162,8 @@ void X11Host::attachRoot() {
 void X11Host::openOwnWindow(Size points) {
     ownWindow_ = true;
     Display* display = connection_->display();
-    int width = static_cast<int>(std::lround(points.width * scale_));
-    int height = static_cast<int>(std::lround(points.height * scale_));
-    ::Window window = createWindow({0, 0, std::max(width, 1), std::max(height, 1)}, false);
+    const auto [width, height] = points.pixelsAt(scale_);
+    ::Window window = createWindow({0, 0, width, height}, false);
     Atom deleteWindow = connection_->atom("WM_DELETE_WINDOW");
     XSetWMProtocols(display, window, &deleteWindow, 1);
     XMapWindow(display, window);
