@@ -118,12 +118,11 @@ int renderCommand(std::span<char* const> words) {
         return 1;
     }
 
-    HeadlessHost host(
-        {.simulated = options.simulated,
-         .startTime = currentTime(),
-         .locked = options.locked,
-         .reduceMotion = options.reduceMotion},
-        [](Size size, bool preview) { return FloodmarkSaverView::make(size, preview); });
+    HeadlessHost host({.simulated = options.simulated,
+                       .startTime = currentTime(),
+                       .locked = options.locked,
+                       .reduceMotion = options.reduceMotion},
+                      FloodmarkSaverView::make);
     for (const auto& layout : options.views) {
         host.addView(layout);
     }

@@ -163,7 +163,7 @@ int runOnWayland(const SaverOptions& options) {
          .windowPoints = options.geometry,
          .inputEnds = !options.noInputExit,
          .outputName = outputName != nullptr ? std::string(outputName).substr(0, 256) : ""},
-        [](Size size, bool preview) { return FloodmarkSaverView::make(size, preview); }, error);
+        FloodmarkSaverView::make, error);
     if (!host) {
         std::cerr << "floodmark: " << error << "\n";
         return 2;
@@ -173,9 +173,7 @@ int runOnWayland(const SaverOptions& options) {
 
 int runOnX11(const SaverOptions& options) {
     std::string error;
-    auto host = X11Host::open(
-        {.scale = options.scale},
-        [](Size size, bool preview) { return FloodmarkSaverView::make(size, preview); }, error);
+    auto host = X11Host::open({.scale = options.scale}, FloodmarkSaverView::make, error);
     if (!host) {
         std::cerr << "floodmark: " << error << "\n";
         return 2;

@@ -33,9 +33,8 @@ void BM_RestingSaverMinute(benchmark::State& state) {
     long long pictures = 0;
     double cpu = 0;
     for (auto _ : state) {
-        HeadlessHost host(
-            {.simulated = true, .startTime = currentTime()},
-            [](Size size, bool preview) { return FloodmarkSaverView::make(size, preview); });
+        HeadlessHost host({.simulated = true, .startTime = currentTime()},
+                          FloodmarkSaverView::make);
         host.addView({.size = {1920, 1080}, .scale = 1});
         double before = processCpuSeconds();
         host.startAll();

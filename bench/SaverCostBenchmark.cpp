@@ -54,9 +54,9 @@ void BM_SaverCost(benchmark::State& state) {
     GpuDevice::setPolicy(GpuPolicy::automatic);
     for (auto _ : state) {
         std::string error;
-        auto host = X11Host::open(
-            {.display = server.name(), .scale = 1, .onlyChanges = onlyChanges},
-            [](Size size, bool preview) { return FloodmarkSaverView::make(size, preview); }, error);
+        auto host =
+            X11Host::open({.display = server.name(), .scale = 1, .onlyChanges = onlyChanges},
+                          FloodmarkSaverView::make, error);
         if (!host) {
             state.SkipWithError(error.c_str());
             return;

@@ -2,6 +2,7 @@
 #include "FloodmarkSaver/scene/FloodmarkRenderer.h"
 #include "platform/draw/CairoCanvas.h"
 #include "platform/draw/Fonts.h"
+#include "platform/gl/GpuDisplay.h"
 
 #include <benchmark/benchmark.h>
 
@@ -81,7 +82,7 @@ namespace {
 void BM_DrawSceneOnGpu(benchmark::State& state) {
     Size size{static_cast<double>(state.range(0)), static_cast<double>(state.range(1))};
     GpuDevice::setPolicy(GpuPolicy::forced);
-    auto device = GpuDevice::systemDefault();
+    auto device = GpuDisplay::offscreen().device();
     auto renderer = FloodmarkGpuRenderer::make(device);
     if (!renderer) {
         state.SkipWithError("no GPU device");

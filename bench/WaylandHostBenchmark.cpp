@@ -46,9 +46,7 @@ void BM_WaylandSaverMinute(benchmark::State& state) {
     double cpu = 0;
     for (auto _ : state) {
         std::string error;
-        auto host = WaylandHost::open(
-            {}, [](Size size, bool preview) { return FloodmarkSaverView::make(size, preview); },
-            error);
+        auto host = WaylandHost::open({}, FloodmarkSaverView::make, error);
         if (!host) {
             state.SkipWithError(error.c_str());
             return;

@@ -45,9 +45,8 @@ void BM_X11SaverMinute(benchmark::State& state) {
     double tickTime = 0;
     for (auto _ : state) {
         std::string error;
-        auto host = X11Host::open(
-            {.display = server.name(), .scale = 1},
-            [](Size size, bool preview) { return FloodmarkSaverView::make(size, preview); }, error);
+        auto host =
+            X11Host::open({.display = server.name(), .scale = 1}, FloodmarkSaverView::make, error);
         host->openOwnWindow({1920, 1080});
         MainLoop& loop = MainLoop::main();
         int second = 0;

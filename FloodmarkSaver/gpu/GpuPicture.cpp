@@ -1,11 +1,12 @@
 #include "FloodmarkSaver/gpu/GpuPicture.h"
 
 #include "FloodmarkSaver/gpu/FloodmarkGpuRenderer.h"
+#include "platform/gl/GpuDisplay.h"
 
 namespace floodmark {
 
 bool drawSceneOnGpu(const FloodmarkFrame& frame, CairoCanvas& canvas) {
-    auto device = GpuDevice::systemDefault();
+    auto device = GpuDisplay::offscreen().device();
     auto renderer = FloodmarkGpuRenderer::make(device);
     if (!renderer) {
         return false;

@@ -4,14 +4,17 @@
 #include "FloodmarkSaver/scene/SceneDamage.h"
 #include "FloodmarkSaver/status/SaverStatus.h"
 #include "platform/draw/Fonts.h"
+#include "platform/gl/GpuDisplay.h"
 
 #include <algorithm>
 #include <cmath>
 
 namespace floodmark {
 
-std::shared_ptr<FloodmarkSaverView> FloodmarkSaverView::make(Size size, bool isPreview) {
-    return std::shared_ptr<FloodmarkSaverView>(new FloodmarkSaverView(size, isPreview));
+std::shared_ptr<FloodmarkSaverView> FloodmarkSaverView::make(
+    Size size, bool isPreview, std::shared_ptr<ViewServices> services) {
+    return std::shared_ptr<FloodmarkSaverView>(
+        new FloodmarkSaverView(size, isPreview, std::move(services)));
 }
 
 // Nothing is thrown to the host: whatever escapes a host call is counted, and the saver goes
@@ -25,11 +28,14 @@ void FloodmarkSaverView::shielded(Call call) {
     }
 }
 
-FloodmarkSaverView::FloodmarkSaverView(Size size, bool isPreview)
-    : ScreenSaverView(size, isPreview), chromeView_(std::make_shared<FloodmarkChromeView>(size)) {
+FloodmarkSaverView::FloodmarkSaverView(Size size, bool isPreview,
+                                       std::shared_ptr<ViewServices> services)
+    : ScreenSaverView(size, isPreview, std::move(services)),
+      chromeView_(std::make_shared<FloodmarkChromeView>(size)) {
     setAnimationTimeInterval(fastInterval);
     registerBundledFonts();
-    auto device = GpuDevice::systemDefault();
+    GpuDisplay& gpu = this->services().gpu();
+    auto device = gpu.device();
     gpuRenderer_ = FloodmarkGpuRenderer::make(device);
     if (gpuRenderer_) {
         gpuView_ = std::make_shared<GpuView>(size, device);
@@ -39,7 +45,7 @@ FloodmarkSaverView::FloodmarkSaverView(Size size, bool isPreview)
         gpuView_->setOverlay(chromeView_);
         addSubview(gpuView_);
     } else {
-        std::string reason = GpuDevice::unavailableReason();
+        std::string reason = gpu.unavailableReason();
         SaverStatus::shared()->drawsWithCairo(reason.empty() ? "the GPU renderer cannot be made"
                                                              : reason);
     }
@@ -233,8 +239,7 @@ void FloodmarkSaverView::redrawChanged(const FloodmarkFrame& frame) {
 
 void FloodmarkSaverView::drawOnGpu(const FloodmarkFrame& frame, double scale, double now) {
     gpuView_->setHidden(false);
-    int width = static_cast<int>(std::round(scale * bounds().width));
-    int height = static_cast<int>(std::round(scale * bounds().height));
+    const auto [width, height] = bounds().pixelsAt(scale);
     if (width != gpuView_->drawableWidth() || height != gpuView_->drawableHeight()) {
         onGpu_.reset();
     }

@@ -1,12 +1,12 @@
 #pragma once
 
-#include "FloodmarkSaver/view/FloodmarkChromeView.h"
 #include "FloodmarkSaver/feed/SharedFloodmarkFeed.h"
 #include "FloodmarkSaver/gpu/FloodmarkGpuRenderer.h"
 #include "FloodmarkSaver/gpu/FloodmarkMotionGate.h"
 #include "FloodmarkSaver/gpu/GpuWatch.h"
 #include "FloodmarkSaver/view/ChromeGate.h"
 #include "FloodmarkSaver/view/DetachGate.h"
+#include "FloodmarkSaver/view/FloodmarkChromeView.h"
 #include "FloodmarkSaver/view/ReattachWatch.h"
 #include "FloodmarkSaver/view/SessionLockCache.h"
 #include "platform/kit/ScreenSaverView.h"
@@ -31,7 +31,9 @@ public:
     // The backing scale of a view without a window.
     static constexpr double defaultScale = 2;
 
-    static std::shared_ptr<FloodmarkSaverView> make(Size size, bool isPreview);
+    // It draws with the GPU of its services, where that has a device.
+    static std::shared_ptr<FloodmarkSaverView> make(Size size, bool isPreview,
+                                                    std::shared_ptr<ViewServices> services = {});
     ~FloodmarkSaverView() override;
 
     void startAnimation() override;
@@ -61,7 +63,7 @@ public:
     bool fellBackToCairo() const { return gpuWatch_.fellBack; }
 
 private:
-    FloodmarkSaverView(Size size, bool isPreview);
+    FloodmarkSaverView(Size size, bool isPreview, std::shared_ptr<ViewServices> services);
 
     template <typename Call>
     static void shielded(Call call);

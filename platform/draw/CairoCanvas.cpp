@@ -16,11 +16,6 @@ constexpr std::size_t maxLayers = 4;
 
 }  // namespace
 
-int CairoCanvas::pixelsFor(double points, double scale) {
-    double value = std::round(points * scale);
-    return static_cast<int>(std::clamp(value, 1.0, 32767.0));
-}
-
 ReusableLayers::~ReusableLayers() {
     clear();
 }
@@ -35,15 +30,15 @@ void ReusableLayers::clear() {
 CairoCanvas::CairoCanvas(Size size, double scale)
     : size_(size),
       scale_(scale),
-      pixelWidth_(pixelsFor(size.width, scale)),
-      pixelHeight_(pixelsFor(size.height, scale)),
+      pixelWidth_(size.pixelsAt(scale).width),
+      pixelHeight_(size.pixelsAt(scale).height),
       surface_(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, pixelWidth_, pixelHeight_)) {}
 
 CairoCanvas::CairoCanvas(Size size, double scale, unsigned char* pixels, int stride)
     : size_(size),
       scale_(scale),
-      pixelWidth_(pixelsFor(size.width, scale)),
-      pixelHeight_(pixelsFor(size.height, scale)),
+      pixelWidth_(size.pixelsAt(scale).width),
+      pixelHeight_(size.pixelsAt(scale).height),
       surface_(cairo_image_surface_create_for_data(pixels, CAIRO_FORMAT_ARGB32, pixelWidth_,
                                                    pixelHeight_, stride)) {}
 

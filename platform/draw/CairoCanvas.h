@@ -58,8 +58,6 @@ public:
 
     // The reusable layers of drawings into this picture are kept in `layers` from now on.
     void useReusableLayers(std::shared_ptr<ReusableLayers> layers) { layers_ = std::move(layers); }
-    // The pixels `points` at `scale` make, as every picture counts them.
-    static int pixelsFor(double points, double scale);
 
     // Every pixel of the picture.
     PixelRect pixelBounds() const { return {0, 0, pixelWidth_, pixelHeight_}; }

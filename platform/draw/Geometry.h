@@ -1,5 +1,8 @@
 #pragma once
 
+#include <algorithm>
+#include <cmath>
+
 namespace floodmark {
 
 // Drawing space: points, origin at the bottom-left corner, y up; angles in radians
@@ -10,10 +13,28 @@ struct Point {
     bool operator==(const Point&) const = default;
 };
 
+// Whole pixels across and down.
+struct PixelSize {
+    int width = 0;
+    int height = 0;
+    bool operator==(const PixelSize&) const = default;
+};
+
 struct Size {
     double width = 0;
     double height = 0;
     bool operator==(const Size&) const = default;
+
+    // The pixels the size covers at `scale`, as every picture, buffer and window counts them:
+    // each way rounded half away from zero and kept to 1…32767, the largest picture Cairo
+    // makes (and X's largest window).
+    PixelSize pixelsAt(double scale) const {
+        auto whole = [scale](double points) {
+            double pixels = std::round(points * scale);
+            return pixels >= 1 ? static_cast<int>(std::min(pixels, 32767.0)) : 1;
+        };
+        return {whole(width), whole(height)};
+    }
 };
 
 struct Rect {

@@ -1,7 +1,5 @@
 #include "platform/gl/GpuDevice.h"
 
-#include "platform/gl/GpuProbe.h"
-
 #include <EGL/egl.h>
 #include <EGL/eglext.h>
 #include <GLES3/gl3.h>
@@ -13,22 +11,21 @@ namespace floodmark {
 
 namespace {
 
-GpuPolicy policy = GpuPolicy::automatic;
-void* x11Display = nullptr;
-void* waylandDisplay = nullptr;
-std::string makeFailure;  // why the process's device could not be made
+GpuPolicy chosenPolicy = GpuPolicy::automatic;
 
-EGLDisplay platformDisplay() {
+EGLDisplay platformDisplay(GpuDevice::System system, void* display) {
     auto getPlatformDisplay = reinterpret_cast<PFNEGLGETPLATFORMDISPLAYEXTPROC>(
         eglGetProcAddress("eglGetPlatformDisplayEXT"));
     if (getPlatformDisplay == nullptr) {
         return EGL_NO_DISPLAY;
     }
-    if (x11Display != nullptr) {
-        return getPlatformDisplay(EGL_PLATFORM_X11_KHR, x11Display, nullptr);
-    }
-    if (waylandDisplay != nullptr) {
-        return getPlatformDisplay(EGL_PLATFORM_WAYLAND_KHR, waylandDisplay, nullptr);
+    switch (system) {
+        case GpuDevice::System::x11:
+            return getPlatformDisplay(EGL_PLATFORM_X11_KHR, display, nullptr);
+        case GpuDevice::System::wayland:
+            return getPlatformDisplay(EGL_PLATFORM_WAYLAND_KHR, display, nullptr);
+        case GpuDevice::System::surfaceless:
+            break;
     }
     return getPlatformDisplay(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr);
 }
@@ -46,64 +43,12 @@ GpuDevice::~GpuDevice() {
     }
 }
 
-void GpuDevice::setPolicy(GpuPolicy chosen) {
-    policy = chosen;
+void GpuDevice::setPolicy(GpuPolicy policy) {
+    chosenPolicy = policy;
 }
 
-void GpuDevice::useX11Display(void* display) {
-    x11Display = display;
-}
-
-void GpuDevice::useWaylandDisplay(void* display) {
-    waylandDisplay = display;
-}
-
-const std::shared_ptr<GpuDevice>& GpuDevice::made() {
-    // Kept to the very end of the process: tearing EGL down during exit would unload the
-    // driver while its own clean-up still runs.
-    static const auto* device = new std::shared_ptr<GpuDevice>(make(makeFailure));
-    return *device;
-}
-
-namespace {
-
-// Asked once: without a hardware GPU, the automatic policy loads nothing of GL at all.
-const std::string& whyNoHardware() {
-    static const std::string reason = GpuProbe::whyNoHardware();
-    return reason;
-}
-
-}  // namespace
-
-std::shared_ptr<GpuDevice> GpuDevice::systemDefault() {
-    if (policy == GpuPolicy::off) {
-        return nullptr;
-    }
-    if (policy == GpuPolicy::automatic && !whyNoHardware().empty()) {
-        return nullptr;
-    }
-    const auto& device = made();
-    if (device && device->isSoftware() && policy != GpuPolicy::forced) {
-        return nullptr;
-    }
-    return device;
-}
-
-std::string GpuDevice::unavailableReason() {
-    if (policy == GpuPolicy::off) {
-        return "the GPU is switched off";
-    }
-    if (policy == GpuPolicy::automatic && !whyNoHardware().empty()) {
-        return whyNoHardware();
-    }
-    const auto& device = made();
-    if (!device) {
-        return makeFailure;
-    }
-    if (device->isSoftware() && policy != GpuPolicy::forced) {
-        return device->renderer() + " is a software rasteriser";
-    }
-    return {};
+GpuPolicy GpuDevice::policy() {
+    return chosenPolicy;
 }
 
 bool GpuDevice::isSoftware() const {
@@ -115,16 +60,15 @@ bool GpuDevice::isSoftware() const {
     return false;
 }
 
-std::shared_ptr<GpuDevice> GpuDevice::make(std::string& failure) {
-    EGLDisplay display = platformDisplay();
+std::shared_ptr<GpuDevice> GpuDevice::make(System system, void* native, std::string& failure) {
+    EGLDisplay display = platformDisplay(system, native);
     if (display == EGL_NO_DISPLAY || !eglInitialize(display, nullptr, nullptr)) {
         failure = "EGL cannot draw on this display";
         return nullptr;
     }
     failure = "EGL has no OpenGL ES 3 context for this display";
-    std::shared_ptr<GpuDevice> device(new GpuDevice);
+    std::shared_ptr<GpuDevice> device(new GpuDevice(system));
     device->display_ = display;
-    device->onWindowSystem_ = x11Display != nullptr || waylandDisplay != nullptr;
     // No config of its own: the one context draws into windows of any visual.
     const char* extensions = eglQueryString(display, EGL_EXTENSIONS);
     std::string offered = extensions != nullptr ? extensions : "";
@@ -167,7 +111,7 @@ std::shared_ptr<GpuDevice> GpuDevice::make(std::string& failure) {
 
 void* GpuDevice::makeWindowSurface(const NativeWindow& window) {
     auto display = static_cast<EGLDisplay>(display_);
-    if (!onWindowSystem_) {
+    if (!drawsToWindows()) {
         return nullptr;
     }
     const EGLint wanted[] = {EGL_RENDERABLE_TYPE, EGL_OPENGL_ES3_BIT, EGL_SURFACE_TYPE,
@@ -178,7 +122,7 @@ void* GpuDevice::makeWindowSurface(const NativeWindow& window) {
     }
     std::vector<EGLConfig> configs(static_cast<std::size_t>(count));
     eglChooseConfig(display, wanted, configs.data(), count, &count);
-    if (waylandDisplay != nullptr) {
+    if (system_ == System::wayland) {
         return window.waylandWindow != nullptr ? makeWaylandSurface(configs, window.waylandWindow)
                                                : nullptr;
     }

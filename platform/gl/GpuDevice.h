@@ -15,35 +15,28 @@ namespace floodmark {
 // software included (tests, benchmarks, --gpu); `off` draws everything with Cairo (--cpu).
 enum class GpuPolicy { automatic, forced, off };
 
-// An OpenGL ES 3.0 context on an EGL display: the X display the host draws on, so that it can
-// draw straight into windows, or Mesa's surfaceless platform for offscreen pictures. Used on
-// the main thread only.
+// An OpenGL ES 3.0 context on an EGL display: the X display or Wayland connection the host
+// draws on, so that it can draw straight into windows, or Mesa's surfaceless platform for
+// offscreen pictures. Made by a GpuDisplay; used on the main thread only.
 class GpuDevice {
 public:
+    // The window system the device draws into; none draws into framebuffers only.
+    enum class System { surfaceless, x11, wayland };
+
     ~GpuDevice();
     GpuDevice(const GpuDevice&) = delete;
     GpuDevice& operator=(const GpuDevice&) = delete;
 
-    // The process's device, made on first use; null when none can be made or the policy
-    // refuses it.
-    static std::shared_ptr<GpuDevice> systemDefault();
+    // Whether GpuDisplays give their devices; automatic until set.
     static void setPolicy(GpuPolicy policy);
-    // Why systemDefault() gives none, in a few words for the status file; empty when it gives
-    // one.
-    static std::string unavailableReason();
-    // Before the device is first made: draw on this X display (an Xlib Display*), which must
-    // outlive the process's drawing.
-    static void useX11Display(void* display);
-    // Before the device is first made: draw on this Wayland connection (a wl_display*), into
-    // wl_egl_window surfaces; swaps never wait for the compositor, whose host paces them.
-    static void useWaylandDisplay(void* display);
+    static GpuPolicy policy();
 
     // A surface over an X window of the device's display, for a config whose native visual is
     // the window's, or over a Wayland surface's wl_egl_window; null when there is none (the
     // window keeps its visual) or it cannot be made.
     void* makeWindowSurface(const NativeWindow& window);
     void releaseWindowSurface(void* surface);
-    bool drawsToWindows() const { return onWindowSystem_; }
+    bool drawsToWindows() const { return system_ != System::surfaceless; }
     // Makes the context current on this thread, drawing into `surface` (none: framebuffers).
     bool makeCurrent(void* surface = nullptr);
     // Shows what was drawn into `surface`, telling the window system that only `changed` of
@@ -56,15 +49,16 @@ public:
     bool isSoftware() const;
 
 private:
-    GpuDevice() = default;
-    // The device made on first use, whatever the policy; null when none could be made.
-    static const std::shared_ptr<GpuDevice>& made();
-    static std::shared_ptr<GpuDevice> make(std::string& failure);
+    friend class GpuDisplay;
+    explicit GpuDevice(System system) : system_(system) {}
+    // A device on `display` of `system` (none for the surfaceless platform); null, with why
+    // in `failure`, when none can be made.
+    static std::shared_ptr<GpuDevice> make(System system, void* display, std::string& failure);
     void* makeWaylandSurface(const std::vector<void*>& configs, wl_egl_window* window);
 
+    System system_;
     void* display_ = nullptr;
     void* context_ = nullptr;
-    bool onWindowSystem_ = false;
     void* swapWithDamage_ = nullptr;  // eglSwapBuffersWithDamageKHR or EXT, where offered
     std::string renderer_;
 };

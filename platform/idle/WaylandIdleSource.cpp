@@ -25,7 +25,7 @@ void onGlobal(void* data, wl_registry* registry, std::uint32_t name, const char*
 
 void onGlobalRemove(void*, wl_registry*, std::uint32_t) {}
 
-const wl_registry_listener registryListener = {onGlobal, onGlobalRemove};
+const wl_registry_listener registryListener{.global = onGlobal, .global_remove = onGlobalRemove};
 
 // The two protocols' events differ only in the type of their object.
 template <typename Object>
@@ -38,8 +38,8 @@ void onResumed(void* data, Object*) {
     static_cast<WaylandIdleSource*>(data)->changed(IdleChange::resumed);
 }
 
-const ext_idle_notification_v1_listener notificationListener = {onIdle, onResumed};
-const org_kde_kwin_idle_timeout_listener kdeTimeoutListener = {onIdle, onResumed};
+const ext_idle_notification_v1_listener notificationListener{.idled = onIdle, .resumed = onResumed};
+const org_kde_kwin_idle_timeout_listener kdeTimeoutListener{.idle = onIdle, .resumed = onResumed};
 
 }  // namespace
 

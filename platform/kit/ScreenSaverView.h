@@ -11,14 +11,17 @@ namespace floodmark {
 // once per animation interval, at whatever interval the view last set.
 class ScreenSaverView : public View {
 public:
-    ScreenSaverView(Size size, bool isPreview) : View(size), isPreview_(isPreview) {}
+    // It asks `services` of the system; none: the machine's own.
+    ScreenSaverView(Size size, bool isPreview, std::shared_ptr<ViewServices> services = nullptr)
+        : View(size),
+          isPreview_(isPreview),
+          services_(services ? std::move(services) : ViewServices::system()) {}
 
     bool isPreview() const { return isPreview_; }
     double animationTimeInterval() const { return interval_; }
     void setAnimationTimeInterval(double seconds) { interval_ = seconds; }
     bool isAnimating() const { return animating_; }
-    // What the view asks of the system: its host's, once the host has handed them over, else
-    // the machine's own.
+    // What the view asks of the system: its host's, else the machine's own.
     ViewServices& services() const { return *services_; }
     void setServices(std::shared_ptr<ViewServices> services) {
         if (services) {
@@ -38,7 +41,7 @@ private:
     bool isPreview_;
     double interval_ = 1.0 / 30;
     bool animating_ = false;
-    std::shared_ptr<ViewServices> services_ = ViewServices::system();
+    std::shared_ptr<ViewServices> services_;
 };
 
 }  // namespace floodmark

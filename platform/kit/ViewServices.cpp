@@ -1,5 +1,6 @@
 #include "platform/kit/ViewServices.h"
 
+#include "platform/gl/GpuDisplay.h"
 #include "platform/kit/Time.h"
 #include "platform/system/SessionLock.h"
 
@@ -19,6 +20,10 @@ public:
 };
 
 }  // namespace
+
+GpuDisplay& ViewServices::gpu() {
+    return GpuDisplay::offscreen();
+}
 
 std::shared_ptr<ViewServices> ViewServices::system() {
     return std::make_shared<SystemServices>();

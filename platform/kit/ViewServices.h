@@ -4,6 +4,8 @@
 
 namespace floodmark {
 
+class GpuDisplay;
+
 // What a saver view asks of the system. Each host hands its own to the views it makes.
 class ViewServices {
 public:
@@ -15,6 +17,9 @@ public:
     virtual bool reduceMotion() = 0;
     // Reads whether the session's screen is locked; callers cache it.
     virtual bool readScreenLocked() = 0;
+    // The GPU the views draw with: the host's display's, so that they draw straight into its
+    // windows; by default the process's offscreen one.
+    virtual GpuDisplay& gpu();
 
     // The machine itself, for views no host has: no input seen, motion not reduced, logind's
     // lock.

@@ -21,8 +21,7 @@ ViewTicker::~ViewTicker() {
 TickedView& ViewTicker::add(ViewSurface& surface, std::unique_ptr<Window> window, bool preview) {
     auto ticked = std::make_unique<TickedView>();
     ticked->surface = &surface;
-    ticked->view = makeView_(window->size(), preview);
-    ticked->view->setServices(services_);
+    ticked->view = makeView_(window->size(), preview, services_);
     ticked->window = std::move(window);
     ticked->window->setContentView(ticked->view);
     views_.push_back(std::move(ticked));

@@ -56,7 +56,9 @@ struct TickedView {
 // interval, one tick at a time, asking the view's surface first whether it may draw.
 class ViewTicker {
 public:
-    using ViewFactory = std::function<std::shared_ptr<ScreenSaverView>(Size, bool preview)>;
+    // Makes a view of a size that asks the given services of the system.
+    using ViewFactory = std::function<std::shared_ptr<ScreenSaverView>(
+        Size, bool preview, std::shared_ptr<ViewServices>)>;
     // A tick that leaves the view slower than this counts as slow.
     static constexpr double fastInterval = 1.0 / 30;
 

@@ -22,34 +22,34 @@ OutputSurface& of(void* data) {
 }
 
 const wl_surface_listener surfaceListener{
-    [](void* data, wl_surface*, wl_output* output) { of(data).enter(output); },
-    [](void* data, wl_surface*, wl_output* output) { of(data).leave(output); },
+    .enter = [](void* data, wl_surface*, wl_output* output) { of(data).enter(output); },
+    .leave = [](void* data, wl_surface*, wl_output* output) { of(data).leave(output); },
 };
 
 const zwlr_layer_surface_v1_listener layerListener{
-    [](void* data, zwlr_layer_surface_v1*, uint32_t serial, uint32_t width, uint32_t height) {
-        of(data).configureLayer(serial, width, height);
-    },
-    [](void* data, zwlr_layer_surface_v1*) { of(data).close(); },
+    .configure = [](void* data, zwlr_layer_surface_v1*, uint32_t serial, uint32_t width,
+                    uint32_t height) { of(data).configureLayer(serial, width, height); },
+    .closed = [](void* data, zwlr_layer_surface_v1*) { of(data).close(); },
 };
 
 const xdg_surface_listener xdgSurfaceListener{
-    [](void* data, xdg_surface*, uint32_t serial) { of(data).configureSurface(serial); },
+    .configure = [](void* data, xdg_surface*,
+                    uint32_t serial) { of(data).configureSurface(serial); },
 };
 
 const xdg_toplevel_listener toplevelListener{
-    [](void* data, xdg_toplevel*, int32_t width, int32_t height, wl_array*) {
-        of(data).configureToplevel(width, height);
-    },
-    [](void* data, xdg_toplevel*) { of(data).close(); },
+    .configure = [](void* data, xdg_toplevel*, int32_t width, int32_t height,
+                    wl_array*) { of(data).configureToplevel(width, height); },
+    .close = [](void* data, xdg_toplevel*) { of(data).close(); },
 };
 
 const wl_callback_listener frameListener{
-    [](void* data, wl_callback*, uint32_t) { of(data).frameDone(); },
+    .done = [](void* data, wl_callback*, uint32_t) { of(data).frameDone(); },
 };
 
 const wp_fractional_scale_v1_listener fractionalScaleListener{
-    [](void* data, wp_fractional_scale_v1*, uint32_t scale120) { of(data).preferScale(scale120); },
+    .preferred_scale = [](void* data, wp_fractional_scale_v1*,
+                          uint32_t scale120) { of(data).preferScale(scale120); },
 };
 
 constexpr double maxScale = 8;
@@ -226,11 +226,10 @@ bool OutputSurface::present(Size points, double scale, const ShmBuffers::Painter
     }
     // A picture of a size or scale the surface no longer has waits for the next one: a buffer
     // that its scale does not divide is a protocol error, which ends the connection.
-    const int width = CairoCanvas::pixelsFor(points.width, scale);
-    const int height = CairoCanvas::pixelsFor(points.height, scale);
-    if (width != std::lround(points_.width * scale_) ||
-        height != std::lround(points_.height * scale_) ||
-        (viewport_ == nullptr && (width % bufferScale_ != 0 || height % bufferScale_ != 0))) {
+    const PixelSize pixels = points.pixelsAt(scale);
+    if (pixels != points_.pixelsAt(scale_) ||
+        (viewport_ == nullptr &&
+         (pixels.width % bufferScale_ != 0 || pixels.height % bufferScale_ != 0))) {
         return false;
     }
     wl_buffer* buffer = buffers_.draw(points, scale, paint, damage);
@@ -239,7 +238,7 @@ bool OutputSurface::present(Size points, double scale, const ShmBuffers::Painter
     }
     PixelRect told = damage;
     if (points_ != presentedPoints_ || scale_ != presentedScale_) {
-        told = {0, 0, width, height};
+        told = {0, 0, pixels.width, pixels.height};
     }
     presentedPoints_ = points_;
     presentedScale_ = scale_;
@@ -279,8 +278,8 @@ void OutputSurface::prepareGpuFrame() {
     if (gpuWindow_ == nullptr || !configured_) {
         return;
     }
-    wl_egl_window_resize(gpuWindow_, static_cast<int>(std::lround(points_.width * scale_)),
-                         static_cast<int>(std::lround(points_.height * scale_)), 0, 0);
+    const PixelSize pixels = points_.pixelsAt(scale_);
+    wl_egl_window_resize(gpuWindow_, pixels.width, pixels.height, 0, 0);
     setBufferGeometry();
 }
 

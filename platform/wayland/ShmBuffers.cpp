@@ -91,15 +91,14 @@ ShmBuffers::Buffer* ShmBuffers::make(int width, int height) {
     buffer->height = height;
     buffer->owner = this;
     buffer->owed = {0, 0, width, height};  // a new buffer holds nothing yet
-    static const wl_buffer_listener listener{onRelease};
+    static const wl_buffer_listener listener{.release = onRelease};
     wl_buffer_add_listener(handle, &listener, buffer.get());
     buffers_.push_back(std::move(buffer));
     return buffers_.back().get();
 }
 
 wl_buffer* ShmBuffers::draw(Size points, double scale, const Painter& paint, PixelRect& damage) {
-    const int width = CairoCanvas::pixelsFor(points.width, scale);
-    const int height = CairoCanvas::pixelsFor(points.height, scale);
+    const auto [width, height] = points.pixelsAt(scale);
     Buffer* buffer = released(width, height);
     if (buffer == nullptr) {
         return nullptr;

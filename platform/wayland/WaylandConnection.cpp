@@ -42,7 +42,7 @@ void onGlobalRemove(void* data, wl_registry*, std::uint32_t name) {
     static_cast<WaylandConnection*>(data)->removeGlobal(name);
 }
 
-const wl_registry_listener registryListener{onGlobal, onGlobalRemove};
+const wl_registry_listener registryListener{.global = onGlobal, .global_remove = onGlobalRemove};
 
 // Each output's listener data: the connection to tell, and the output.
 struct OutputListenerData {
@@ -80,20 +80,25 @@ void onName(void* data, wl_output*, const char* name) {
 
 void onDescription(void*, wl_output*, const char*) {}
 
-const wl_output_listener outputListener{onGeometry, onMode, onOutputDone,
-                                        onScale,    onName, onDescription};
+const wl_output_listener outputListener{.geometry = onGeometry,
+                                        .mode = onMode,
+                                        .done = onOutputDone,
+                                        .scale = onScale,
+                                        .name = onName,
+                                        .description = onDescription};
 
 void pong(void*, xdg_wm_base* base, std::uint32_t serial) {
     xdg_wm_base_pong(base, serial);
 }
 
-const xdg_wm_base_listener windowManagerListener{pong};
+const xdg_wm_base_listener windowManagerListener{.ping = pong};
 
 const wl_seat_listener seatListener{
-    [](void* data, wl_seat*, uint32_t capabilities) {
-        static_cast<WaylandConnection*>(data)->seatChanged(capabilities);
-    },
-    [](void*, wl_seat*, const char*) {},
+    .capabilities =
+        [](void* data, wl_seat*, uint32_t capabilities) {
+            static_cast<WaylandConnection*>(data)->seatChanged(capabilities);
+        },
+    .name = [](void*, wl_seat*, const char*) {},
 };
 
 }  // namespace

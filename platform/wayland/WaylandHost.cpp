@@ -1,7 +1,5 @@
 #include "platform/wayland/WaylandHost.h"
 
-#include "platform/gl/GpuDevice.h"
-
 #include <linux/input-event-codes.h>
 
 #include <algorithm>
@@ -46,10 +44,8 @@ WaylandHost::WaylandHost(Settings settings, ViewFactory makeView,
     : settings_(std::move(settings)),
       connection_(std::move(connection)),
       role_(role),
-      services_(std::make_shared<WaylandServices>()),
+      services_(std::make_shared<WaylandServices>(connection_->display())),
       ticker_(*clock_, std::move(makeView), services_) {
-    // A hardware GPU draws straight into our surfaces, on this same connection.
-    GpuDevice::useWaylandDisplay(connection_->display());
     // swaylock-plugin's nested server has no seat: nothing but a signal ends the saver there.
     if (connection_->seat() != nullptr) {
         input_ = std::make_unique<WaylandInput>(connection_->seat(), isSaver(role_));
@@ -150,7 +146,8 @@ void WaylandHost::surfaceResized(Surface& surface) {
         return;
     }
     auto window = std::make_unique<Window>(points, scale);
-    if (GpuDevice::systemDefault()) {
+    // A hardware GPU draws straight into our surfaces, on this same connection.
+    if (services_->gpu().device()) {
         window->setNativeWindow({.waylandWindow = surface.output.gpuWindow()});
     }
     ticker_.add(surface, std::move(window), false);

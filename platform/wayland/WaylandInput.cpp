@@ -13,38 +13,44 @@ WaylandInput& of(void* data) {
 }
 
 const wl_pointer_listener pointerListener{
-    [](void* data, wl_pointer*, uint32_t serial, wl_surface* surface, wl_fixed_t x, wl_fixed_t y) {
-        of(data).pointerEntered(serial, surface, wl_fixed_to_double(x), wl_fixed_to_double(y));
-    },
-    [](void*, wl_pointer*, uint32_t, wl_surface*) {},
-    [](void* data, wl_pointer*, uint32_t, wl_fixed_t x, wl_fixed_t y) {
-        of(data).pointerMoved(wl_fixed_to_double(x), wl_fixed_to_double(y));
-    },
-    [](void* data, wl_pointer*, uint32_t, uint32_t, uint32_t, uint32_t state) {
-        if (state == WL_POINTER_BUTTON_STATE_PRESSED) {
-            of(data).buttonPressed();
-        }
-    },
-    [](void*, wl_pointer*, uint32_t, uint32_t, wl_fixed_t) {},
-    [](void*, wl_pointer*) {},
-    [](void*, wl_pointer*, uint32_t) {},
-    [](void*, wl_pointer*, uint32_t, uint32_t) {},
-    [](void*, wl_pointer*, uint32_t, int32_t) {},
-    [](void*, wl_pointer*, uint32_t, int32_t) {},
+    .enter =
+        [](void* data, wl_pointer*, uint32_t serial, wl_surface* surface, wl_fixed_t x,
+           wl_fixed_t y) {
+            of(data).pointerEntered(serial, surface, wl_fixed_to_double(x), wl_fixed_to_double(y));
+        },
+    .leave = [](void*, wl_pointer*, uint32_t, wl_surface*) {},
+    .motion =
+        [](void* data, wl_pointer*, uint32_t, wl_fixed_t x, wl_fixed_t y) {
+            of(data).pointerMoved(wl_fixed_to_double(x), wl_fixed_to_double(y));
+        },
+    .button =
+        [](void* data, wl_pointer*, uint32_t, uint32_t, uint32_t, uint32_t state) {
+            if (state == WL_POINTER_BUTTON_STATE_PRESSED) {
+                of(data).buttonPressed();
+            }
+        },
+    .axis = [](void*, wl_pointer*, uint32_t, uint32_t, wl_fixed_t) {},
+    .frame = [](void*, wl_pointer*) {},
+    .axis_source = [](void*, wl_pointer*, uint32_t) {},
+    .axis_stop = [](void*, wl_pointer*, uint32_t, uint32_t) {},
+    .axis_discrete = [](void*, wl_pointer*, uint32_t, int32_t) {},
+    .axis_value120 = [](void*, wl_pointer*, uint32_t, int32_t) {},
 };
 
 const wl_keyboard_listener keyboardListener{
     // The keymap is not needed: the few keys the host knows are read by their codes.
-    [](void*, wl_keyboard*, uint32_t, int32_t descriptor, uint32_t) { close(descriptor); },
-    [](void*, wl_keyboard*, uint32_t, wl_surface*, wl_array*) {},
-    [](void*, wl_keyboard*, uint32_t, wl_surface*) {},
-    [](void* data, wl_keyboard*, uint32_t, uint32_t, uint32_t key, uint32_t state) {
-        if (state == WL_KEYBOARD_KEY_STATE_PRESSED) {
-            of(data).keyPressed(key);
-        }
-    },
-    [](void*, wl_keyboard*, uint32_t, uint32_t, uint32_t, uint32_t, uint32_t) {},
-    [](void*, wl_keyboard*, int32_t, int32_t) {},
+    .keymap = [](void*, wl_keyboard*, uint32_t, int32_t descriptor,
+                 uint32_t) { close(descriptor); },
+    .enter = [](void*, wl_keyboard*, uint32_t, wl_surface*, wl_array*) {},
+    .leave = [](void*, wl_keyboard*, uint32_t, wl_surface*) {},
+    .key =
+        [](void* data, wl_keyboard*, uint32_t, uint32_t, uint32_t key, uint32_t state) {
+            if (state == WL_KEYBOARD_KEY_STATE_PRESSED) {
+                of(data).keyPressed(key);
+            }
+        },
+    .modifiers = [](void*, wl_keyboard*, uint32_t, uint32_t, uint32_t, uint32_t, uint32_t) {},
+    .repeat_info = [](void*, wl_keyboard*, int32_t, int32_t) {},
 };
 
 }  // namespace

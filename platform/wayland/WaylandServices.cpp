@@ -8,7 +8,8 @@
 
 namespace floodmark {
 
-WaylandServices::WaylandServices() : reduceMotion_(ReduceMotion::systemReaders()) {}
+WaylandServices::WaylandServices(void* display)
+    : reduceMotion_(ReduceMotion::systemReaders()), gpu_(GpuDisplay::onWayland(display)) {}
 
 double WaylandServices::now() {
     return currentTime();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/gl/GpuDisplay.h"
 #include "platform/kit/ViewServices.h"
 #include "platform/system/ReduceMotion.h"
 
@@ -12,19 +13,22 @@ namespace floodmark {
 // since a client sees no other input on Wayland.
 class WaylandServices final : public ViewServices {
 public:
-    WaylandServices();
+    // The GPU draws on `display`, a wl_display* that outlives the services.
+    explicit WaylandServices(void* display);
 
     double now() override;
     // Infinite until the host has seen input: the user counts as away.
     double secondsSinceLastInput() override;
     bool reduceMotion() override;
     bool readScreenLocked() override;
+    GpuDisplay& gpu() override { return *gpu_; }
 
     void inputSeen();
 
 private:
     std::optional<double> lastInputAt_;
     ReduceMotionSetting reduceMotion_;
+    std::unique_ptr<GpuDisplay> gpu_;
 };
 
 }  // namespace floodmark

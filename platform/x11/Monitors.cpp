@@ -2,6 +2,7 @@
 
 #include <X11/extensions/Xinerama.h>
 #include <X11/extensions/Xrandr.h>
+#include <X11/extensions/dpms.h>
 
 namespace floodmark {
 
@@ -62,6 +63,17 @@ std::vector<MonitorArea> activeMonitors(Display* display, int screen) {
         return areas;
     }
     return {{0, 0, DisplayWidth(display, screen), DisplayHeight(display, screen)}};
+}
+
+bool dpmsMonitorsPowered(Display* display) {
+    int eventBase = 0;
+    int errorBase = 0;
+    if (!DPMSQueryExtension(display, &eventBase, &errorBase) || !DPMSCapable(display)) {
+        return true;
+    }
+    CARD16 level = DPMSModeOn;
+    BOOL enabled = False;
+    return !DPMSInfo(display, &level, &enabled) || !enabled || level == DPMSModeOn;
 }
 
 }  // namespace floodmark

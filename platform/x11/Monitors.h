@@ -19,4 +19,7 @@ struct MonitorArea {
 // Xinerama's screens, else the whole screen as one.
 std::vector<MonitorArea> activeMonitors(Display* display, int screen);
 
+// False while DPMS has the monitors in standby, suspend or off; true on a server without it.
+bool dpmsMonitorsPowered(Display* display);
+
 }  // namespace floodmark

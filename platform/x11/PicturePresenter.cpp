@@ -115,8 +115,7 @@ bool PicturePresenter::ensureSharedImage(int width, int height) {
 }
 
 CairoCanvas* PicturePresenter::sharedPicture(Size points, double scale, PixelRect& owed) {
-    const int width = CairoCanvas::pixelsFor(points.width, scale);
-    const int height = CairoCanvas::pixelsFor(points.height, scale);
+    const auto [width, height] = points.pixelsAt(scale);
     if (!directPixels_ || !shared_) {
         return nullptr;
     }

@@ -1,7 +1,5 @@
 #include "platform/x11/X11Host.h"
 
-#include "platform/gl/GpuDevice.h"
-
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/Xrandr.h>
@@ -44,10 +42,8 @@ std::unique_ptr<X11Host> X11Host::open(Settings settings, ViewFactory makeView,
 X11Host::X11Host(Settings settings, ViewFactory makeView, std::unique_ptr<XConnection> connection)
     : settings_(std::move(settings)),
       connection_(std::move(connection)),
-      services_(std::make_shared<X11Services>(*connection_)),
+      services_(std::make_shared<X11Services>(*connection_, settings_.monitorsPowered)),
       ticker_(*clock_, std::move(makeView), services_) {
-    // The GPU draws straight into our windows, on this same connection.
-    GpuDevice::useX11Display(connection_->display());
     scale_ = settings_.scale.value_or(
         X11Services::scaleFromResources(connection_->display()).value_or(1));
     int errorBase = 0;
@@ -166,9 +162,8 @@ void X11Host::attachRoot() {
 void X11Host::openOwnWindow(Size points) {
     ownWindow_ = true;
     Display* display = connection_->display();
-    int width = static_cast<int>(std::lround(points.width * scale_));
-    int height = static_cast<int>(std::lround(points.height * scale_));
-    ::Window window = createWindow({0, 0, std::max(width, 1), std::max(height, 1)}, false);
+    const auto [width, height] = points.pixelsAt(scale_);
+    ::Window window = createWindow({0, 0, width, height}, false);
     Atom deleteWindow = connection_->atom("WM_DELETE_WINDOW");
     XSetWMProtocols(display, window, &deleteWindow, 1);
     XMapWindow(display, window);

@@ -33,6 +33,8 @@ public:
         std::optional<double> scale;  // pixels a point; absent: Xft.dpi / 96, else 1
         bool sharedMemory = true;     // put pictures through MIT-SHM where the server has it
         MonitorList monitors = activeMonitors;
+        // While it says no, the views neither tick nor draw.
+        X11Services::PowerQuestion monitorsPowered = dpmsMonitorsPowered;
         bool onlyChanges = true;  // false: whole pictures every time, for measurements
     };
 

@@ -4,7 +4,6 @@
 #include "platform/system/SessionLock.h"
 
 #include <X11/Xresource.h>
-#include <X11/extensions/dpms.h>
 
 #include <algorithm>
 #include <cmath>
@@ -13,15 +12,12 @@
 
 namespace floodmark {
 
-X11Services::X11Services(XConnection& connection)
+X11Services::X11Services(XConnection& connection, PowerQuestion monitorsPowered)
     : connection_(connection),
       idleTime_(connection.display(), connection.root()),
-      reduceMotion_(ReduceMotion::systemReaders()) {
-    Display* display = connection.display();
-    int eventBase = 0;
-    int errorBase = 0;
-    hasPowerControl_ = DPMSQueryExtension(display, &eventBase, &errorBase) && DPMSCapable(display);
-}
+      askPower_(std::move(monitorsPowered)),
+      reduceMotion_(ReduceMotion::systemReaders()),
+      gpu_(GpuDisplay::onX11(connection.display())) {}
 
 double X11Services::now() {
     return currentTime();
@@ -41,15 +37,11 @@ bool X11Services::readScreenLocked() {
 
 bool X11Services::monitorsPowered() {
     double now = currentTime();
-    if (!hasPowerControl_ ||
-        (powerReadAt_ && now - *powerReadAt_ >= 0 && now - *powerReadAt_ < powerPollInterval)) {
+    if (powerReadAt_ && now - *powerReadAt_ >= 0 && now - *powerReadAt_ < powerPollInterval) {
         return powered_;
     }
     powerReadAt_ = now;
-    CARD16 level = DPMSModeOn;
-    BOOL enabled = False;
-    powered_ =
-        !DPMSInfo(connection_.display(), &level, &enabled) || !enabled || level == DPMSModeOn;
+    powered_ = askPower_(connection_.display());
     return powered_;
 }
 

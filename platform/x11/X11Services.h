@@ -1,10 +1,12 @@
 #pragma once
 
+#include "platform/gl/GpuDisplay.h"
 #include "platform/kit/ViewServices.h"
 #include "platform/system/ReduceMotion.h"
 #include "platform/x11/XConnection.h"
 #include "platform/x11/XIdleTime.h"
 
+#include <functional>
 #include <optional>
 
 namespace floodmark {
@@ -17,16 +19,20 @@ public:
     // The largest backing scale a resource may ask for.
     static constexpr double maxScale = 8;
 
-    explicit X11Services(XConnection& connection);
+    // Whether the monitors are powered, asked of a display.
+    using PowerQuestion = std::function<bool(Display*)>;
+
+    X11Services(XConnection& connection, PowerQuestion monitorsPowered);
 
     double now() override;
     // No screen-saver extension: no input seen, so the user counts as away.
     double secondsSinceLastInput() override;
     bool reduceMotion() override;
     bool readScreenLocked() override;
+    // On this same connection.
+    GpuDisplay& gpu() override { return *gpu_; }
 
-    // False while DPMS has the monitors in standby, suspend or off; asked at most once per
-    // powerPollInterval.
+    // The power question's answer, asked at most once per powerPollInterval.
     bool monitorsPowered();
 
     // Xft.dpi / 96 in quarter steps, 1…maxScale; absent when the resource is not set.
@@ -35,10 +41,11 @@ public:
 private:
     XConnection& connection_;
     XIdleTime idleTime_;
-    bool hasPowerControl_ = false;
+    PowerQuestion askPower_;
     bool powered_ = true;
     std::optional<double> powerReadAt_;
     ReduceMotionSetting reduceMotion_;
+    std::unique_ptr<GpuDisplay> gpu_;
 };
 
 }  // namespace floodmark

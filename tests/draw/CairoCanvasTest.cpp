@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 namespace floodmark {
 namespace {
 
@@ -34,6 +36,27 @@ TEST(CairoCanvas, TheOriginIsBottomLeftAndPointsScale) {
     EXPECT_EQ(canvas.pixel(19, 60), (Pixel{255, 0, 0, 255}));
     EXPECT_EQ(canvas.pixel(0, 0), (Pixel{0, 0, 0, 0}));
     EXPECT_EQ(canvas.pixel(20, 79), (Pixel{0, 0, 0, 0}));
+}
+
+// Pictures, buffers and windows all count their pixels so: halves round away from zero, and
+// no size falls below one pixel or past Cairo's largest picture.
+TEST(CairoCanvas, PointsBecomeWholePixelsAsEveryPictureCountsThem) {
+    struct Case {
+        Size points;
+        double scale;
+        PixelSize pixels;
+    };
+    const Case cases[] = {
+        {{100.5, 2.5}, 1, {101, 3}},     {{0.4, 0}, 1, {1, 1}},
+        {{333.4, 1.25}, 1.5, {500, 2}},  {{16384, 20000}, 8, {32767, 32767}},
+        {{std::nan(""), -5}, 2, {1, 1}},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(c.points.pixelsAt(c.scale), c.pixels) << c.points.width << "@" << c.scale;
+    }
+    CairoCanvas canvas({100.5, 2.5}, 1);
+    EXPECT_EQ(canvas.pixelWidth(), 101);
+    EXPECT_EQ(canvas.pixelHeight(), 3);
 }
 
 TEST(CairoCanvas, APathClipHoldsForEverythingInItsBracket) {

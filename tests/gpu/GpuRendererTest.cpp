@@ -1,7 +1,8 @@
+#include "FloodmarkSaver/frame/FloodmarkPalette.h"
 #include "FloodmarkSaver/gpu/FloodmarkGpuRenderer.h"
 #include "FloodmarkSaver/gpu/GpuPicture.h"
-#include "FloodmarkSaver/frame/FloodmarkPalette.h"
 #include "FloodmarkSaver/scene/FloodmarkRenderer.h"
+#include "platform/gl/GpuDisplay.h"
 #include "support/Golden.h"
 
 #include <gtest/gtest.h>
@@ -14,7 +15,7 @@ const Size view{400, 300};
 class GpuRendererTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        renderer = FloodmarkGpuRenderer::make(GpuDevice::systemDefault());
+        renderer = FloodmarkGpuRenderer::make(GpuDisplay::offscreen().device());
         // The project installs Mesa, whose llvmpipe renders without a GPU.
         ASSERT_NE(renderer, nullptr);
     }
@@ -84,7 +85,7 @@ TEST_F(GpuRendererTest, TheTintIsConvertedOnlyWhenTheSeverityChanges) {
 }
 
 TEST_F(GpuRendererTest, DrawMissesAreNamed) {
-    auto device = GpuDevice::systemDefault();
+    auto device = GpuDisplay::offscreen().device();
     GpuView flat({400, 0}, device);
     flat.setDrawableSize(400, 0);
     renderer->beginDraw();

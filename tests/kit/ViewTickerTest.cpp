@@ -10,7 +10,8 @@ constexpr double t0 = 1'000'000;
 // A view that only counts its ticks and asks to be redrawn on each.
 class CountingView final : public ScreenSaverView {
 public:
-    CountingView(Size size, bool preview) : ScreenSaverView(size, preview) {
+    CountingView(Size size, bool preview, std::shared_ptr<ViewServices> services)
+        : ScreenSaverView(size, preview, std::move(services)) {
         setAnimationTimeInterval(0.25);
     }
     void animateOneFrame() override { setNeedsDisplay(); }
@@ -20,9 +21,10 @@ public:
 // from t0+1 to t0+3 (asked again each second, as DPMS is), view 1 is seen by no one until the
 // test wakes it.
 TEST(ViewTicker, AHeldViewIsNeitherTickedNorDrawnAndKeepsNoDebtOfTicks) {
-    HeadlessHost host({.simulated = true, .startTime = t0}, [](Size size, bool preview) {
-        return std::make_shared<CountingView>(size, preview);
-    });
+    HeadlessHost host({.simulated = true, .startTime = t0},
+                      [](Size size, bool preview, std::shared_ptr<ViewServices> services) {
+                          return std::make_shared<CountingView>(size, preview, std::move(services));
+                      });
     host.addView({.size = {40, 30}});
     host.addView({.size = {40, 30}});
     std::vector<double> asked;

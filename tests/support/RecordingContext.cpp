@@ -13,9 +13,14 @@ std::vector<RecordingContext::Operation> RecordingContext::named(const std::stri
 }
 
 void RecordingContext::save() {
+    savedPens_.push_back(pen_);
     log({.name = "save"});
 }
 void RecordingContext::restore() {
+    if (!savedPens_.empty()) {
+        pen_ = savedPens_.back();
+        savedPens_.pop_back();
+    }
     log({.name = "restore"});
 }
 
@@ -36,10 +41,12 @@ void RecordingContext::fillPath(const Path& path) {
 }
 
 void RecordingContext::setStrokeColor(Color colour) {
+    pen_.colour = colour;
     log({.name = "setStrokeColor", .colors = {colour}});
 }
 
 void RecordingContext::setLineWidth(double width) {
+    pen_.width = width;
     log({.name = "setLineWidth", .numbers = {width}});
 }
 
@@ -48,7 +55,7 @@ void RecordingContext::setRoundLines() {
 }
 
 void RecordingContext::strokePath(const Path& path) {
-    log({.name = "strokePath", .path = path});
+    log({.name = "strokePath", .numbers = {pen_.width}, .colors = {pen_.colour}, .path = path});
 }
 
 void RecordingContext::clipToRect(Rect rect) {

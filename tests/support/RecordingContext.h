@@ -8,7 +8,8 @@
 namespace floodmark {
 
 // A DrawingContext that draws nothing and logs each operation with its arguments, so that
-// tests can check what a renderer asked for. Text is measured as 0.5 × size per byte.
+// tests can check what a renderer asked for. Text is measured as 0.5 × size per byte; a stroke
+// carries the line width and colour it is drawn with.
 class RecordingContext final : public DrawingContext {
 public:
     struct Operation {
@@ -51,7 +52,14 @@ public:
 private:
     void log(Operation operation) { operations_.push_back(std::move(operation)); }
 
+    struct Pen {
+        Color colour;
+        double width = 1;
+    };
+
     std::vector<Operation> operations_;
+    Pen pen_;
+    std::vector<Pen> savedPens_;
 };
 
 }  // namespace floodmark

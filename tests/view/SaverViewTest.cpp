@@ -1,7 +1,7 @@
-#include "FloodmarkSaver/view/FloodmarkChromeView.h"
 #include "FloodmarkSaver/feed/AwayMessages.h"
-#include "FloodmarkSaver/view/FloodmarkSaverView.h"
 #include "FloodmarkSaver/status/SaverStatus.h"
+#include "FloodmarkSaver/view/FloodmarkChromeView.h"
+#include "FloodmarkSaver/view/FloodmarkSaverView.h"
 #include "platform/headless/HeadlessHost.h"
 #include "platform/kit/ViewServices.h"
 #include "support/TempDirectory.h"
@@ -19,9 +19,7 @@ constexpr double t0 = 1'800'000'000;
 // A simulated host of saver views; the default feed's files and socket lie in the test's home.
 class SaverViewTest : public ::testing::Test {
 protected:
-    SaverViewTest()
-        : host({.simulated = true, .startTime = t0},
-               [](Size size, bool preview) { return FloodmarkSaverView::make(size, preview); }) {}
+    SaverViewTest() : host({.simulated = true, .startTime = t0}, FloodmarkSaverView::make) {}
 
     FloodmarkSaverView& saver(std::size_t index) {
         return static_cast<FloodmarkSaverView&>(host.view(index));

@@ -45,7 +45,7 @@ void onGlobal(void* data, wl_registry* registry, uint32_t name, const char* inte
 
 void onGlobalRemove(void*, wl_registry*, uint32_t) {}
 
-const wl_registry_listener registryListener{onGlobal, onGlobalRemove};
+const wl_registry_listener registryListener{.global = onGlobal, .global_remove = onGlobalRemove};
 
 // The default keymap (us), handed over in a memory file as the protocol wants it.
 bool sendKeymap(zwp_virtual_keyboard_v1* keyboard) {

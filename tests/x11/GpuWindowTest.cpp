@@ -2,10 +2,10 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-#include "FloodmarkSaver/view/FloodmarkSaverView.h"
 #include "FloodmarkSaver/scene/FloodmarkRenderer.h"
 #include "FloodmarkSaver/status/SaverStatus.h"
-#include "platform/gl/GpuDevice.h"
+#include "FloodmarkSaver/view/FloodmarkSaverView.h"
+#include "platform/gl/GpuDisplay.h"
 #include "platform/kit/InternetTime.h"
 #include "platform/kit/MainLoop.h"
 #include "platform/kit/Time.h"
@@ -23,9 +23,8 @@ using fixtures::XServer;
 
 std::unique_ptr<X11Host> openHost(const XServer& server, double scale) {
     std::string error;
-    auto host = X11Host::open(
-        {.display = server.name(), .scale = scale},
-        [](Size size, bool preview) { return FloodmarkSaverView::make(size, preview); }, error);
+    auto host =
+        X11Host::open({.display = server.name(), .scale = scale}, FloodmarkSaverView::make, error);
     EXPECT_TRUE(host) << error;
     return host;
 }
@@ -154,14 +153,14 @@ TEST(GpuWindow, AGpuThatPresentsNothingFallsBackAndTheStatusSaysWhy) {
 }
 
 TEST(GpuWindow, ASoftwareRasteriserIsNoGpuUnlessForced) {
-    auto device = GpuDevice::systemDefault();  // the tests force the GPU path
+    auto device = GpuDisplay::offscreen().device();  // the tests force the GPU path
     ASSERT_NE(device, nullptr);
     EXPECT_NE(device->renderer().find("llvmpipe"), std::string::npos) << device->renderer();
     GpuDevice::setPolicy(GpuPolicy::automatic);
-    EXPECT_EQ(GpuDevice::systemDefault(), nullptr);
+    EXPECT_EQ(GpuDisplay::offscreen().device(), nullptr);
     EXPECT_EQ(FloodmarkSaverView::make({320, 200}, false)->gpuView(), nullptr);
     GpuDevice::setPolicy(GpuPolicy::off);
-    EXPECT_EQ(GpuDevice::systemDefault(), nullptr);
+    EXPECT_EQ(GpuDisplay::offscreen().device(), nullptr);
     GpuDevice::setPolicy(GpuPolicy::forced);
     EXPECT_NE(FloodmarkSaverView::make({320, 200}, false)->gpuView(), nullptr);
 }

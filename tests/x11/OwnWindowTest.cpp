@@ -196,7 +196,10 @@ TEST(OwnWindow, XftDpiScalesTheWindow) {
                 window = isFloodmark(server.display(), children[index]) ? children[index] : window;
             }
             XFree(children);
-            return window != 0;
+            // Named before it is mapped: its pixels can be read only once it is viewable.
+            XWindowAttributes attributes{};
+            return window != 0 && XGetWindowAttributes(server.display(), window, &attributes) &&
+                   attributes.map_state == IsViewable;
         }));
         EXPECT_EQ(sizeOf(server.display(), window), size);
         // Drawn, so running its loop: SIGTERM is the saver's to handle.

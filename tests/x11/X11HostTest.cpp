@@ -2,15 +2,16 @@
 #include <gtest/gtest.h>
 
 #include "FloodmarkSaver/feed/FloodmarkFeed.h"
-#include "FloodmarkSaver/view/FloodmarkSaverView.h"
 #include "FloodmarkSaver/live/LiveBus.h"
 #include "FloodmarkSaver/status/SaverStatus.h"
+#include "FloodmarkSaver/view/FloodmarkSaverView.h"
 #include "platform/gl/GpuDevice.h"
 #include "platform/kit/MainLoop.h"
 #include "platform/x11/X11Host.h"
 #include "support/TempDirectory.h"
 #include "support/XServer.h"
 
+#include <chrono>
 #include <optional>
 
 namespace floodmark {
@@ -21,9 +22,8 @@ using fixtures::XServer;
 std::unique_ptr<X11Host> openHost(const XServer& server, bool sharedMemory = true) {
     GpuDevice::setPolicy(GpuPolicy::off);
     std::string error;
-    auto host = X11Host::open(
-        {.display = server.name(), .scale = 1, .sharedMemory = sharedMemory},
-        [](Size size, bool preview) { return FloodmarkSaverView::make(size, preview); }, error);
+    auto host = X11Host::open({.display = server.name(), .scale = 1, .sharedMemory = sharedMemory},
+                              FloodmarkSaverView::make, error);
     EXPECT_TRUE(host) << error;
     return host;
 }
@@ -109,6 +109,56 @@ TEST(X11Host, AHostWindowThatGoesEndsTheRunAndTheFeedKeepsItsCalibration) {
     EXPECT_TRUE(fixtures::fileExists(FloodmarkFeed::defaultCalibrationPath()));
 }
 
+// DPMS as the host asks it: the monitors are off until the view has waited out a whole
+// poll, then on again.
+TEST(X11Host, WithTheMonitorsOffTheViewNeitherTicksNorDrawsAndOwesNoTicksOnceOn) {
+    XServer server;
+    ASSERT_TRUE(server.running());
+    ::Window window = server.makeWindow(320, 180);
+    using Clock = std::chrono::steady_clock;
+    int asked = 0;
+    bool powered = false;
+    std::optional<Clock::time_point> firstOn;
+    auto monitorsPowered = [&](Display*) {
+        ++asked;
+        if (powered && !firstOn) {
+            firstOn = Clock::now();
+        }
+        return powered;
+    };
+    GpuDevice::setPolicy(GpuPolicy::off);
+    std::string error;
+    auto host =
+        X11Host::open({.display = server.name(), .scale = 1, .monitorsPowered = monitorsPowered},
+                      FloodmarkSaverView::make, error);
+    ASSERT_TRUE(host) << error;
+    ASSERT_TRUE(host->attach(window, false, error)) << error;
+
+    std::optional<ViewStats> whileOff;
+    XServer::Rgb pixelWhileOff{};
+    auto watch = MainLoop::main().every(0.05, [&] {
+        if (!powered && asked >= 2) {
+            whileOff = host->stats(0);
+            pixelWhileOff = server.pixel(window, 160, 60);
+            powered = true;
+        } else if (host->stats(0).ticks >= 10) {
+            host->stop();
+        }
+    });
+    auto giveUp = MainLoop::main().after(60, [&] { host->stop(7); });
+    EXPECT_EQ(host->run(), 0);
+
+    ASSERT_TRUE(whileOff && firstOn);
+    EXPECT_EQ(whileOff->ticks, 0);
+    EXPECT_EQ(whileOff->pictures, 0);
+    EXPECT_EQ(pixelWhileOff.blue, 0);  // the server's black: nothing drawn
+    // On again, the view keeps its beat from then: no burst of the ticks it missed.
+    double on = std::chrono::duration<double>(Clock::now() - *firstOn).count();
+    EXPECT_LE(host->stats(0).ticks, on / ViewTicker::fastInterval + 2);
+    EXPECT_GT(host->stats(0).pictures, 0);
+    expectRestingWater(server, window, 320, 180);
+}
+
 TEST(X11Host, APreviewNeverBindsTheSocketAndAMissingWindowIsRefused) {
     XServer server;
     ASSERT_TRUE(server.running());
@@ -149,7 +199,7 @@ TEST(X11Host, FullScreenGivesEveryMonitorAViewOfOneFeedAndFollowsMonitorsThatCom
     std::string error;
     auto host = X11Host::open(
         {.display = server.name(), .scale = 1, .monitors = [&](Display*, int) { return monitors; }},
-        [](Size size, bool preview) { return FloodmarkSaverView::make(size, preview); }, error);
+        FloodmarkSaverView::make, error);
     ASSERT_TRUE(host) << error;
     host->coverMonitors();
     ASSERT_EQ(host->viewCount(), 2u);
