@@ -10,9 +10,11 @@
 #include <unistd.h>
 
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <regex>
 
 namespace floodmark::fixtures {
 
@@ -64,13 +66,39 @@ exec chroot "$0" "$@")",
     return wrapped;
 }
 
+// Whether the machine's own sway is 1.10 or later, as Debian 13's is: then it serves the tests
+// that want Debian 13's sway without a root, and no longer offers KDE's idle protocol.
+bool machineSwayIsDebian13s() {
+    static const bool newer = [] {
+        std::string version;
+        if (FILE* pipe = popen("sway --version 2>/dev/null", "r")) {
+            char line[128] = {};
+            if (fgets(line, sizeof line, pipe) != nullptr) {
+                version = line;
+            }
+            pclose(pipe);
+        }
+        int major = 0;
+        int minor = 0;
+        return std::sscanf(version.c_str(), "sway version %d.%d", &major, &minor) == 2 &&
+               (major > 1 || (major == 1 && minor >= 10));
+    }();
+    return newer;
+}
+
 }  // namespace
+
+std::string WaylandCompositor::unavailableKdeIdle() {
+    return machineSwayIsDebian13s()
+               ? "this machine's sway is 1.10 or later, whose wlroots dropped KDE's idle protocol"
+               : "";
+}
 
 std::string WaylandCompositor::unavailable(Kind kind) {
     if (kind == Kind::mutter) {
         return std::system("command -v mutter >/dev/null") == 0 ? "" : "mutter is not installed";
     }
-    if (kind != Kind::debian13Sway) {
+    if (kind != Kind::debian13Sway || machineSwayIsDebian13s()) {
         return {};
     }
     if (!runningAsRoot()) {
@@ -86,7 +114,8 @@ std::string WaylandCompositor::unavailable(Kind kind) {
 
 WaylandCompositor::WaylandCompositor(Kind kind, const std::vector<std::string>& outputSizes)
     : kind_(kind),
-      place_(kind == Kind::debian13Sway ? debian13Root + "/run" : "/tmp"),
+      chrooted_(kind == Kind::debian13Sway && !machineSwayIsDebian13s()),
+      place_(chrooted_ ? debian13Root + "/run" : "/tmp"),
       runtime_(place_.file("run")),
       outputs_(outputSizes.size()) {
     if (!unavailable(kind).empty() || place_.path().empty()) {
@@ -143,7 +172,7 @@ WaylandCompositor::WaylandCompositor(Kind kind, const std::vector<std::string>& 
         words.insert(words.begin(),
                      {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"});
     }
-    if (kind == Kind::debian13Sway) {
+    if (chrooted_) {
         words = chrootedInDebian13(words);
     }
     pid_ = fork();
@@ -199,7 +228,7 @@ WaylandCompositor::~WaylandCompositor() {
 }
 
 std::string WaylandCompositor::seenInside(const std::string& path) const {
-    return kind_ == Kind::debian13Sway ? path.substr(debian13Root.size()) : path;
+    return chrooted_ ? path.substr(debian13Root.size()) : path;
 }
 
 void WaylandCompositor::kill() {
@@ -332,6 +361,13 @@ std::pair<int, int> pngSize(const std::string& path) {
     }
     cairo_surface_destroy(image);
     return size;
+}
+
+std::string protocolLog(const std::string& path) {
+    std::ifstream file(path);
+    std::string log{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+    static const std::regex newerObject(R"(([A-Za-z_][A-Za-z0-9_]*)#(\d+))");
+    return std::regex_replace(log, newerObject, "$1@$2");
 }
 
 }  // namespace floodmark::fixtures

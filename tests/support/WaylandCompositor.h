@@ -16,13 +16,16 @@ namespace floodmark::fixtures {
 // debian13Sway is Debian 13's sway 1.10 (ext-idle-notify-v1, fractional scale, headless outputs
 // that can be unplugged), run by chroot from the root that scripts/make-sway-root lays out in
 // build/debian13-sway, in a mount namespace of its own; its runtime directory lies inside that
-// root, where the clients outside reach its socket by path.
+// root, where the clients outside reach its socket by path; on a machine whose own sway is 1.10
+// or later, that sway, with no root.
 class WaylandCompositor {
 public:
     enum class Kind { sway, weston, mutter, debian13Sway };
 
     // Why this kind cannot run here (to skip with), or empty when it can.
     static std::string unavailable(Kind kind);
+    // Why the machine's sway offers no KDE idle protocol, or empty when it does.
+    static std::string unavailableKdeIdle();
 
     // One output per size ("640x360"); weston takes the first size only.
     WaylandCompositor(Kind kind, const std::vector<std::string>& outputSizes);
@@ -64,6 +67,7 @@ private:
     std::string seenInside(const std::string& path) const;
 
     Kind kind_;
+    bool chrooted_;
     TempDirectory place_;
     std::string runtime_;
     std::string socket_ = "wayland-fm";
@@ -73,6 +77,11 @@ private:
     bool running_ = false;
     std::size_t outputs_ = 0;
 };
+
+// libwayland's log of a client's protocol (WAYLAND_DEBUG=client) in the file at `path`, each
+// object written "interface@id" as libwayland wrote it before 1.23 (which writes
+// "interface#id").
+std::string protocolLog(const std::string& path);
 
 // RGB of one pixel of a PNG file; all −1 when it cannot be read.
 struct PngPixel {

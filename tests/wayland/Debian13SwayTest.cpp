@@ -10,7 +10,6 @@
 
 #include <chrono>
 #include <csignal>
-#include <fstream>
 #include <regex>
 #include <sstream>
 #include <thread>
@@ -46,8 +45,7 @@ int endSaver(pid_t saver) {
 }
 
 std::string protocolLog(const TempDirectory& home) {
-    std::ifstream file(home.file("log"));
-    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+    return fixtures::protocolLog(home.file("log"));
 }
 
 class Debian13Sway : public testing::Test {

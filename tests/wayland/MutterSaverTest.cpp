@@ -12,7 +12,6 @@
 
 #include <chrono>
 #include <csignal>
-#include <fstream>
 #include <functional>
 #include <thread>
 
@@ -24,11 +23,6 @@ using fixtures::TempDirectory;
 using fixtures::waitUntil;
 using fixtures::WaylandCompositor;
 using namespace std::chrono_literals;
-
-std::string contents(const std::string& path) {
-    std::ifstream file(path);
-    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-}
 
 // Whether `text` holds each of `pieces`, each after the one before.
 bool inOrder(const std::string& text, const std::vector<std::string>& pieces) {
@@ -78,12 +72,12 @@ TEST(MutterSaver, AFullScreenToplevelCoversTheOutputUntilPointerOrKeyInput) {
         // libwayland's own log of the protocol: full screen asked for, configured to the
         // output's size, and a buffer of that size (offset 0, stride 4096) drawn.
         EXPECT_TRUE(waitUntil([&] {
-            return inOrder(contents(log),
+            return inOrder(fixtures::protocolLog(log),
                            {"xdg_toplevel@", ".set_fullscreen(wl_output@", "xdg_toplevel@",
                             ".configure(1024, 768, ", "wl_shm_pool@",
                             ".create_buffer(new id wl_buffer@", ", 0, 1024, 768, 4096, "});
-        })) << contents(log).substr(0, 4000);
-        EXPECT_EQ(contents(log).find("layer_shell"), std::string::npos);
+        })) << fixtures::protocolLog(log).substr(0, 4000);
+        EXPECT_EQ(fixtures::protocolLog(log).find("layer_shell"), std::string::npos);
         // What moves in the first second is the compositor settling; then the user's hand.
         std::this_thread::sleep_for(1200ms);
         ASSERT_EQ(exitWithin(saver, 0ms), -1) << "it stays up without input";

@@ -34,7 +34,7 @@ std::vector<Damage> damageOverRun(const WaylandCompositor& compositor, const Tem
     }
     command += " HOME='" + home.path() + "' XDG_STATE_HOME= WAYLAND_DEBUG=client " +
                FLOODMARK_BINARY +
-               " 2>&1 >/dev/null | grep -o 'damage_buffer([-0-9, ]*)\\|attach(wl_buffer@[0-9]*'";
+               " 2>&1 >/dev/null | grep -o 'damage_buffer([-0-9, ]*)\\|attach(wl_buffer[@#][0-9]*'";
     std::vector<Damage> damages;
     for (const auto& line : fixtures::runCommand(command).lines) {
         Damage damage{};
