@@ -153,10 +153,13 @@ WaylandCompositor::WaylandCompositor(Kind kind, const std::vector<std::string>& 
     } else {
         std::string size = outputSizes.empty() ? "640x360" : outputSizes.front();
         auto split = size.find('x');
+        // No panel: weston 14 keeps a full-screen window that has no keyboard focus (none
+        // can have it with no input devices) in the desktop's layer, below the panel.
+        writeFile(place_.file("weston.ini"), "[shell]\npanel-position=none\n");
         words = {"weston",
                  "--backend=headless-backend.so",
                  "--use-pixman",
-                 "--no-config",
+                 "--config=" + place_.file("weston.ini"),
                  "--debug",
                  "--idle-time=0",
                  "--socket=" + socket_,

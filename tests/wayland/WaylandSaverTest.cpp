@@ -184,7 +184,9 @@ TEST(WaylandSaver, AKeyOrAPointerMovedOrClickedThroughTheCompositorEndsItUnlessT
     const std::string release = "seat seat0 cursor release button1";
     std::vector<Case> cases{
         {{}, {move, move, move}, true},
-        {{}, {press, release}, true},
+        // A pixel's move first, as a hand on the mouse makes: sway 1.10 gives a surface mapped
+        // under a still cursor no pointer focus, so a click before any motion reaches no one.
+        {{}, {"seat seat0 cursor move 1 0", press, release}, true},
         {{}, {key}, true},
         // A hand resting on the mouse drifts a pixel or two.
         {{}, {"seat seat0 cursor move 2 1", "seat seat0 cursor move 1 2"}, false},
