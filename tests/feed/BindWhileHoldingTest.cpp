@@ -49,10 +49,10 @@ TEST_F(FeedEngineTest, ASaverThatBindsAmidHoldsCountsEverySignalOnce) {
         }
     }
     // What was held after the last look is replayed at the next, a second on.
+    const std::string replay = HeldSignals::path(settings().socketPath);
     EXPECT_TRUE(fixtures::waitUntil([&] {
         stepped();
-        return counted() >= writers * perWriter && !HeldSignals::waiting(
-                                                       HeldSignals::path(settings().socketPath));
+        return counted() >= writers * perWriter && !HeldSignals::waiting(replay);
     }));
     // A second more, for a signal counted twice to show.
     for (double end = currentTime() + 1.2; currentTime() < end;) {
