@@ -21,11 +21,13 @@ TEST_F(FeedEngineTest, ASaverThatBindsAmidHoldsCountsEverySignalOnce) {
         pid_t child = fork();
         if (child == 0) {
             SignalSender sender(settings().socketPath);
+            // Appended, not added on the spot: GCC 12 at -O3 warns of an overlap there.
+            std::string session = "w";
+            session += std::to_string(writer);
             bool all = true;
             for (int index = 0; index < perWriter; ++index) {
-                nlohmann::json signal = {{"event", "tool_call"},
-                                         {"tool", "agent"},
-                                         {"session", "w" + std::to_string(writer)}};
+                nlohmann::json signal = {
+                    {"event", "tool_call"}, {"tool", "agent"}, {"session", session}};
                 all = sender.send(signal, currentTime()) != SignalSender::Outcome::lost && all;
                 usleep(2000);
             }
