@@ -45,7 +45,7 @@ double monotonicSeconds() {
 class Watch {
 public:
     Watch(IdleSource& source, const IdleWatchSettings& settings)
-        : source_(source), settings_(settings) {}
+        : source_(source), settings_(settings), launcher_(source.ownSurfacesGrace()) {}
 
     void step(double now) {
         // Lock and inhibitors first: a session already idle at the first step must not see a

@@ -4,12 +4,18 @@ namespace floodmark {
 
 SaverLauncher::Action SaverLauncher::idled(double now) {
     idle_ = true;
+    resumedBySaver_ = false;
     return settle(now);
 }
 
 SaverLauncher::Action SaverLauncher::resumed(double now) {
     idle_ = false;
     waitingForActivity_ = false;
+    if (running_ && !stopping_ && now - startedAt_ < ownSurfacesGrace_) {
+        resumedBySaver_ = true;
+        return Action::none;
+    }
+    resumedBySaver_ = false;
     return settle(now);
 }
 
@@ -28,12 +34,14 @@ SaverLauncher::Action SaverLauncher::saverEnded(bool crashed, double now) {
         return Action::none;
     }
     running_ = false;
+    resumedBySaver_ = false;
     if (stopping_) {
         stopping_ = false;
         return settle(now);
     }
-    // It ended without being asked: the user's input ended it, or it failed.
-    waitingForActivity_ = true;
+    // It ended without being asked: the user's input ended it, or it failed. Activity seen
+    // since it started (its own surfaces', which the user's then passed unreported) counts.
+    waitingForActivity_ = idle_;
     if (crashed) {
         crashes_.push_back(now);
         while (!crashes_.empty() && crashes_.front() <= now - crashWindow) {
@@ -55,9 +63,11 @@ SaverLauncher::Action SaverLauncher::tick(double now) {
 }
 
 SaverLauncher::Action SaverLauncher::settle(double now) {
-    bool wanted = idle_ && !locked_ && !inhibited_ && !waitingForActivity_ && !gaveUp_;
+    bool wanted =
+        (idle_ || resumedBySaver_) && !locked_ && !inhibited_ && !waitingForActivity_ && !gaveUp_;
     if (wanted && !running_) {
         running_ = true;
+        startedAt_ = now;
         return Action::start;
     }
     if (!wanted && running_ && !stopping_) {

@@ -10,6 +10,10 @@ namespace floodmark {
 // often is given up for the session.
 class SaverLauncher {
 public:
+    // A resume within `ownSurfacesGrace` seconds of a start is taken for the saver's own surfaces
+    // appearing, not for the user: the saver stays, and ends by itself on the user's input.
+    explicit SaverLauncher(double ownSurfacesGrace = 0) : ownSurfacesGrace_(ownSurfacesGrace) {}
+
     static constexpr int crashLimit = 3;
     static constexpr double crashWindow = 600;
     // How long a saver has to end after SIGTERM before it is killed.
@@ -34,6 +38,10 @@ public:
 private:
     Action settle(double now);
 
+    double ownSurfacesGrace_;
+    double startedAt_ = 0;
+    // Resumed only as the saver's surfaces appeared: it runs on as if the session were idle.
+    bool resumedBySaver_ = false;
     bool idle_ = false;
     bool locked_ = false;
     bool inhibited_ = false;

@@ -95,11 +95,11 @@ std::vector<HeldSignal> signalsOf(const std::vector<Entry>& entries, double now)
     std::vector<HeldSignal> held;
     for (const auto& entry : entries) {
         double at = entry.at / 1000;
-        if (!(at <= now && now - at <= window)) {
+        if (!(at <= now + lateTakeSlack && now - at <= window)) {
             continue;
         }
         if (auto signal = LiveSignal::fromJson(parseJsonText(entry.text))) {
-            held.push_back({at, std::move(*signal)});
+            held.push_back({std::min(at, now), std::move(*signal)});
         }
     }
     std::stable_sort(held.begin(), held.end(),

@@ -24,6 +24,9 @@ namespace HeldSignals {
 inline constexpr int schema = 1;
 // How far back a held signal may be and still be replayed, seconds.
 inline constexpr double window = 1800;
+// How far ahead of a take's time a held signal may be and still be replayed (at that time): a
+// hook that held it while the saver bound, after the saver read the clock and before it took.
+inline constexpr double lateTakeSlack = 5;
 
 // A larger file reads as empty.
 inline constexpr std::size_t maxFileBytes = 4 << 20;
@@ -63,7 +66,8 @@ bool hold(const std::string& replayPath, const nlohmann::json& signal, double no
 
 // Whether anything waits to be taken beside `replayPath`.
 bool waiting(const std::string& replayPath);
-// Every held signal of the last `window` before `now`, oldest first, and removes what it took.
+// Every held signal of the last `window` before `now` (and of `lateTakeSlack` after it, as at
+// `now`), oldest first, and removes what it took.
 // Never waits: the file is taken when its lock is free (else it waits for the next take), the
 // journal always.
 std::vector<HeldSignal> take(const std::string& replayPath, double now);

@@ -22,6 +22,9 @@ public:
     // Whether something holds idleness off (a video, a presentation), where the source asks
     // for it separately; absent where the provider folds it into its idle events or cannot say.
     virtual std::optional<bool> readInhibited() { return std::nullopt; }
+    // How long after a saver starts a resume may be only its own surfaces appearing, seconds:
+    // a compositor may count a window that maps and takes focus as activity (cage does).
+    virtual double ownSurfacesGrace() const { return 0; }
 };
 
 }  // namespace floodmark

@@ -28,6 +28,7 @@ public:
     std::string_view name() const override;
     std::vector<IdleChange> poll() override;
     bool lost() const override { return lost_; }
+    double ownSurfacesGrace() const override { return 2; }
 
     // Where the registry and the timeout's listeners deliver.
     void offered(wl_registry* registry, std::uint32_t name, const char* interface);

@@ -222,7 +222,16 @@ int WaylandHost::run() {
     compositorWatch_ =
         MainLoop::main().watchReadable(connection_->descriptor(), [this] { readCompositor(); });
     startedAt_ = ticker_.now();
+    // The keys the desktop keeps from every window (Super opens GNOME's overview) end a saver
+    // too, once the moments of its start (the key that started it) are over.
+    std::unique_ptr<MainLoop::Timer> watchDesktop;
+    if (isSaver(role_) && settings_.inputEnds) {
+        watchDesktop = MainLoop::main().after(inputGrace, [this] {
+            desktopActivity_ = GnomeUserActivity::watch([this] { userActed(); });
+        });
+    }
     int status = ticker_.runViews([this] { connection_->flush(); });
+    desktopActivity_.reset();
     compositorWatch_.reset();
     connection_->flush();
     return status;

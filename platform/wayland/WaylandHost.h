@@ -4,6 +4,7 @@
 #include "platform/kit/ScreenSaverView.h"
 #include "platform/kit/View.h"
 #include "platform/kit/ViewTicker.h"
+#include "platform/wayland/GnomeUserActivity.h"
 #include "platform/wayland/OutputSurface.h"
 #include "platform/wayland/WaylandConnection.h"
 #include "platform/wayland/WaylandInput.h"
@@ -102,6 +103,7 @@ private:
     std::unique_ptr<WaylandInput> input_;
     std::vector<std::unique_ptr<Surface>> surfaces_;
     std::unique_ptr<MainLoop::Watch> compositorWatch_;
+    std::unique_ptr<GnomeUserActivity> desktopActivity_;
     std::optional<PointerAnchor> pointerAnchor_;
     double startedAt_ = 0;
 };

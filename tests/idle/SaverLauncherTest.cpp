@@ -22,6 +22,7 @@ struct Story {
     std::string name;
     std::vector<Step> steps;
     bool gaveUpAtEnd = false;
+    double ownSurfacesGrace = 0;
 };
 
 Action apply(SaverLauncher& launcher, const Step& step) {
@@ -117,11 +118,32 @@ TEST(SaverLauncher, FollowsEachStoryOfEventsToItsActions) {
           {resumed, 1, Action::terminate},
           {idled, 1.5, Action::none},
           {ended, 2, Action::start}}},
+        {"a resume as the saver's surfaces appear keeps it; the user's, later, stops it",
+         {{idled, 0, Action::start},
+          {resumed, 1.9, Action::none},
+          {idled, 3, Action::none},
+          {resumed, 4, Action::terminate},
+          {ended, 4.1, Action::none},
+          {idled, 8, Action::start},
+          {resumed, 10.1, Action::terminate}},
+         false,
+         2},
+        {"a lock still stops a saver kept through its own resume",
+         {{idled, 0, Action::start}, {resumed, 0.4, Action::none}, {locked, 1, Action::terminate}},
+         false,
+         2},
+        {"a saver that the user ends after its own resume starts again at the next idle",
+         {{idled, 0, Action::start},
+          {resumed, 0.4, Action::none},
+          {ended, 5, Action::none},
+          {idled, 9, Action::start}},
+         false,
+         2},
         {"a stray ending with no saver changes nothing",
          {{ended, 0, Action::none}, {crashed, 1, Action::none}, {idled, 2, Action::start}}},
     };
     for (const auto& story : stories) {
-        SaverLauncher launcher;
+        SaverLauncher launcher(story.ownSurfacesGrace);
         for (std::size_t index = 0; index < story.steps.size(); ++index) {
             EXPECT_EQ(apply(launcher, story.steps[index]), story.steps[index].expected)
                 << story.name << ", step " << index;

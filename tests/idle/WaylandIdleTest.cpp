@@ -47,6 +47,7 @@ TEST(WaylandIdle, KdeIdleOnHeadlessSwayStartsAndStopsTheSaver) {
     ASSERT_TRUE(status);
     EXPECT_EQ(status->source, "kde-idle");
 
+    std::this_thread::sleep_for(2s);  // a resume before then may be the saver's own surfaces
     ASSERT_EQ(sway.swaymsg("seat seat0 cursor move 20 10"), 0);
     EXPECT_TRUE(waitUntil([&] { return !processAlive(pid); }, 3s));
     ASSERT_TRUE(waitUntil([&] { return saver.starts().size() == 2; })) << "idle again";
@@ -106,6 +107,7 @@ TEST_P(WaylandIdleOnSway, TheWaterComesOverBothOutputsAfterTheTimeoutAndGoesAtAP
     ASSERT_TRUE(waitUntil([&] { return covered(true); }, 5s));
     EXPECT_GE(std::chrono::steady_clock::now() - idleFrom, 3s);
 
+    std::this_thread::sleep_for(2s);  // past the moments of the saver's surfaces appearing
     ASSERT_EQ(sway.swaymsg("seat seat0 cursor move 40 30"), 0);
     auto movedAt = std::chrono::steady_clock::now();
     EXPECT_TRUE(waitUntil([&] { return !covered(false); }, 3s));
@@ -201,6 +203,7 @@ TEST(WaylandIdle, ExtIdleNotifyStartsAndStopsTheSaverAndAnInhibitedSessionNeverI
             EXPECT_TRUE(saver.starts().empty()) << "an inhibitor holds idleness off";
         } else {
             ASSERT_TRUE(waitUntil([&] { return saver.starts().size() == 1; }));
+            std::this_thread::sleep_for(2s);
             compositor.input();
             EXPECT_TRUE(waitUntil([&] { return !processAlive(saver.starts()[0]); }, 3s));
             ASSERT_TRUE(waitUntil([&] { return saver.starts().size() == 2; })) << "idle again";
@@ -208,6 +211,26 @@ TEST(WaylandIdle, ExtIdleNotifyStartsAndStopsTheSaverAndAnInhibitedSessionNeverI
         compositor.stop();
         EXPECT_EQ(watch.waitForExit(5), 0) << "the session is over";
     }
+}
+
+// cage counts the saver's window mapping and taking focus as activity: the saver it started
+// stays up all the same, where the watcher used to stop it and start another every 2.5 s.
+TEST(WaylandIdle, OnCageTheSaversOwnWindowDoesNotEndIt) {
+    if (auto why = WaylandCompositor::unavailable(WaylandCompositor::Kind::cage); !why.empty()) {
+        GTEST_SKIP() << why;
+    }
+    WaylandCompositor cage(WaylandCompositor::Kind::cage, {"640x360"});
+    ASSERT_TRUE(cage.running());
+    TempDirectory home;
+    StandInSaver saver(home, std::string("exec ") + FLOODMARK_BINARY + "-saver \"$@\"");
+    auto environment = cage.environment();
+    environment.push_back(saver.environment());
+    RunningFloodmark watch({"idle", "--after", "0.02"}, home.path(), environment);
+    ASSERT_TRUE(waitUntil([&] { return saver.starts().size() == 1; }));
+    std::this_thread::sleep_for(4s);
+    EXPECT_EQ(saver.starts().size(), 1u);
+    EXPECT_TRUE(processAlive(saver.starts()[0]));
+    EXPECT_EQ(watch.stop(SIGTERM), 0);
 }
 
 TEST(WaylandIdle, ACompositorWithoutAnIdleProtocolOrNoneAtAllIsAClearError) {

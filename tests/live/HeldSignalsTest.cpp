@@ -84,14 +84,16 @@ TEST(HeldSignals, TheReaderKeepsEveryWholeEntryOfTheWindow) {
         {head + entry("late", 10, "stop") + "," + entry("early", 20) + "," +
              entry("tie", 10, "compaction") + "]}",
          {"early", "late", "tie"}},
-        // The window is 1800 s, and nothing from the future; a string stamp, a ping, an
-        // unknown event, a missing tool and a stray number are skipped, the rest kept.
-        {head + entry("edge", 1800) + "," + entry("old", 1800.5) + "," + entry("future", -1) +
+        // The window is 1800 s, and nothing from the future but a hold that landed while
+        // the saver took (5 s at most); a string stamp, a ping, an unknown event, a missing
+        // tool and a stray number are skipped, the rest kept.
+        {head + entry("edge", 1800) + "," + entry("old", 1800.5) + "," + entry("future", -6) +
+             "," + entry("late", -4) +
              R"(,{"at":"1699999999000","event":"stop","tool":"a","session":"text"},)" +
              entry("ping", 5, "ping") + "," + entry("teleport", 5, "teleport") +
              R"(,{"at":1699999999000,"event":"stop","session":"toolless"},7,)" +
              entry("kept", 3) + "]}",
-         {"edge", "kept"}},
+         {"edge", "kept", "late"}},
         // A write torn off keeps every whole entry before the tear, quotes, commas and
         // brackets inside strings where they are.
         {head + entry(R"(a,\"b\"]},{)") + "," + entry("second") + R"(,{"at":1699999999)",

@@ -95,8 +95,11 @@ std::string WaylandCompositor::unavailableKdeIdle() {
 }
 
 std::string WaylandCompositor::unavailable(Kind kind) {
-    if (kind == Kind::mutter) {
-        return std::system("command -v mutter >/dev/null") == 0 ? "" : "mutter is not installed";
+    if (kind == Kind::mutter || kind == Kind::cage) {
+        std::string name = kind == Kind::mutter ? "mutter" : "cage";
+        return std::system(("command -v " + name + " >/dev/null").c_str()) == 0
+                   ? ""
+                   : name + " is not installed";
     }
     if (kind != Kind::debian13Sway || machineSwayIsDebian13s()) {
         return {};
@@ -126,7 +129,15 @@ WaylandCompositor::WaylandCompositor(Kind kind, const std::vector<std::string>& 
     std::vector<std::string> environment{"HOME=" + seenInside(place_.path()),
                                          "XDG_RUNTIME_DIR=" + seenInside(runtime_),
                                          "PATH=/usr/sbin:/usr/bin:/sbin:/bin"};
-    if (isSway()) {
+    if (isSway() || kind == Kind::cage) {
+        environment.insert(environment.end(),
+                           {"WLR_BACKENDS=headless", "WLR_RENDERER=pixman",
+                            "WLR_HEADLESS_OUTPUTS=" + std::to_string(outputSizes.size()),
+                            "WLR_LIBINPUT_NO_DEVICES=1"});
+    }
+    if (kind == Kind::cage) {
+        words = {"cage", "--", "sleep", "infinity"};  // a kiosk of nothing until a client comes
+    } else if (isSway()) {
         std::string config = "xwayland disable\n";
         for (std::size_t index = 0; index < outputSizes.size(); ++index) {
             config += "output HEADLESS-" + std::to_string(index + 1) + " mode " +
@@ -134,10 +145,6 @@ WaylandCompositor::WaylandCompositor(Kind kind, const std::vector<std::string>& 
         }
         writeFile(place_.file("config"), config);
         words = {"sway", "-c", seenInside(place_.file("config"))};
-        environment.insert(environment.end(),
-                           {"WLR_BACKENDS=headless", "WLR_RENDERER=pixman",
-                            "WLR_HEADLESS_OUTPUTS=" + std::to_string(outputSizes.size()),
-                            "WLR_LIBINPUT_NO_DEVICES=1"});
     } else if (kind == Kind::mutter) {
         // dbus-run-session ends the bus with mutter; the shell says mutter's pid and the bus's
         // address first. Without Xwayland mutter claims no X display of the machine's.
@@ -201,13 +208,13 @@ WaylandCompositor::WaylandCompositor(Kind kind, const std::vector<std::string>& 
     }
     setpgid(pid_, pid_);
     running_ = waitUntil([&] {
-        if (isSway()) {
+        if (isSway() || kind_ == Kind::cage) {
             std::string found = findEntry(runtime_, "wayland-");
-            if (found.empty() || findEntry(runtime_, "sway-ipc.").empty()) {
+            if (found.empty() || (isSway() && findEntry(runtime_, "sway-ipc.").empty())) {
                 return false;
             }
             socket_ = found;
-            return swaymsg("-t get_outputs") == 0;
+            return kind_ == Kind::cage || swaymsg("-t get_outputs") == 0;
         }
         if (kind_ == Kind::mutter) {
             std::ifstream bus(place_.file("bus"));

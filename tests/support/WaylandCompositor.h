@@ -9,10 +9,10 @@
 namespace floodmark::fixtures {
 
 // A headless Wayland compositor of the test's own: sway (layer-shell, wlroots), weston
-// (no layer-shell: full-screen windows) or mutter (GNOME's: neither layer-shell nor a Wayland
-// idle protocol, but D-Bus services on a session bus of its own). Sway and weston refuse or
-// dislike root, so under root they run as nobody, in a runtime directory of nobody's. Stopped,
-// with everything it started, when the object goes.
+// (no layer-shell: full-screen windows), cage (a kiosk of one full-screen window) or mutter
+// (GNOME's: neither layer-shell nor a Wayland idle protocol, but D-Bus services on a session bus of
+// its own). Sway, weston and cage refuse or dislike root, so under root they run as nobody, in a
+// runtime directory of nobody's. Stopped, with everything it started, when the object goes.
 // debian13Sway is Debian 13's sway 1.10 (ext-idle-notify-v1, fractional scale, headless outputs
 // that can be unplugged), run by chroot from the root that scripts/make-sway-root lays out in
 // build/debian13-sway, in a mount namespace of its own; its runtime directory lies inside that
@@ -20,7 +20,7 @@ namespace floodmark::fixtures {
 // or later, that sway, with no root.
 class WaylandCompositor {
 public:
-    enum class Kind { sway, weston, mutter, debian13Sway };
+    enum class Kind { sway, weston, mutter, debian13Sway, cage };
 
     // Why this kind cannot run here (to skip with), or empty when it can.
     static std::string unavailable(Kind kind);
