@@ -1,5 +1,6 @@
 #include "platform/draw/DitheredGradient.h"
 
+#include "platform/draw/DeferredLayer.h"
 #include "platform/draw/Dither.h"
 #include "platform/draw/PathRows.h"
 
@@ -116,9 +117,10 @@ struct Source {
     }
 };
 
-// Lays `source` over `count` pixels, the i-th rounded with offsets[i]. Free of branches, so
-// the compiler vectorises it. Written once and compiled twice below.
-[[gnu::always_inline]] inline void blendRunBody(std::uint32_t* __restrict pixels,
+// Lays `source` over `count` pixels of `from` into `to` (the same pixels, or a layer's under
+// them), the i-th rounded with offsets[i]. Free of branches, so the compiler vectorises it.
+// Written once and compiled for both cases and both instruction sets below.
+[[gnu::always_inline]] inline void blendRunBody(const std::uint32_t* from, std::uint32_t* to,
                                                 const std::int32_t* __restrict offsets, int count,
                                                 const Source& source) {
     const std::int32_t keep = source.keep;
@@ -126,27 +128,45 @@ struct Source {
     const std::int32_t levels[3] = {source.levels[0] + 32768, source.levels[1] + 32768,
                                     source.levels[2] + 32768};
     for (int i = 0; i < count; ++i) {
-        pixels[i] = blendPixel(pixels[i], offsets[i], keep, alpha, levels);
+        to[i] = blendPixel(from[i], offsets[i], keep, alpha, levels);
     }
 }
 
+using BlendRun = void (*)(const std::uint32_t*, std::uint32_t*, const std::int32_t*, int,
+                          const Source&);
+
 // With AVX2, whose 32-bit multiplies take one instruction for eight pixels.
-[[gnu::target("avx2")]] void blendRunAvx2(std::uint32_t* __restrict pixels,
-                                          const std::int32_t* __restrict offsets, int count,
-                                          const Source& source) {
-    blendRunBody(pixels, offsets, count, source);
+[[gnu::target("avx2")]] void blendInPlaceAvx2(const std::uint32_t*, std::uint32_t* __restrict to,
+                                              const std::int32_t* __restrict offsets, int count,
+                                              const Source& source) {
+    blendRunBody(to, to, offsets, count, source);
 }
 
-void blendRunPlain(std::uint32_t* __restrict pixels, const std::int32_t* __restrict offsets,
-                   int count, const Source& source) {
-    blendRunBody(pixels, offsets, count, source);
+[[gnu::target("avx2")]] void blendAcrossAvx2(const std::uint32_t* __restrict from,
+                                             std::uint32_t* __restrict to,
+                                             const std::int32_t* __restrict offsets, int count,
+                                             const Source& source) {
+    blendRunBody(from, to, offsets, count, source);
 }
 
-void blendRun(std::uint32_t* pixels, const std::int32_t* offsets, int count, const Source& source) {
+void blendInPlacePlain(const std::uint32_t*, std::uint32_t* __restrict to,
+                       const std::int32_t* __restrict offsets, int count, const Source& source) {
+    blendRunBody(to, to, offsets, count, source);
+}
+
+void blendAcrossPlain(const std::uint32_t* __restrict from, std::uint32_t* __restrict to,
+                      const std::int32_t* __restrict offsets, int count, const Source& source) {
+    blendRunBody(from, to, offsets, count, source);
+}
+
+void blendRun(const std::uint32_t* from, std::uint32_t* to, const std::int32_t* offsets, int count,
+              const Source& source) {
     // Chosen at the first call, not by the loader (an ifunc): the thread sanitizer's run-time
     // is not ready when the loader resolves one, and the program crashes before main.
-    static const auto chosen = __builtin_cpu_supports("avx2") ? blendRunAvx2 : blendRunPlain;
-    chosen(pixels, offsets, count, source);
+    static const bool avx2 = __builtin_cpu_supports("avx2");
+    BlendRun chosen = from == to ? (avx2 ? blendInPlaceAvx2 : blendInPlacePlain)
+                                 : (avx2 ? blendAcrossAvx2 : blendAcrossPlain);
+    chosen(from, to, offsets, count, source);
 }
 
 // How many of the first `count` coverage values are 255, eight at a time where it can.
@@ -164,14 +184,12 @@ int fullyCovered(const unsigned char* cover, int count) {
     return end;
 }
 
-// One colour along the row, as a gradient across the rows gives: the fully covered pixels,
-// nearly all of them, take one source in integers only. `offsets` is the dither row from
-// column 0, two tiles wide.
-void layRow(std::uint32_t* pixels, const unsigned char* cover, const std::int32_t* offsets,
-            int firstColumn, int count, const GradientSpec& gradient, double s) {
-    if (!gradient.extend && (s < 0 || s > 1)) {
-        return;
-    }
+// One colour along the row, as a gradient across the rows gives, over `from` (the row's own
+// pixels or a layer's under them) into `pixels`: the fully covered pixels, nearly all of them,
+// take one source in integers only. `offsets` is the dither row from column 0, two tiles wide.
+void layRow(const std::uint32_t* from, std::uint32_t* pixels, const unsigned char* cover,
+            const std::int32_t* offsets, int firstColumn, int count, const GradientSpec& gradient,
+            double s) {
     s = std::clamp(s, 0.0, 1.0);
     Source full;
     full.update(gradient, s, 255);
@@ -181,13 +199,15 @@ void layRow(std::uint32_t* pixels, const unsigned char* cover, const std::int32_
         // At most one tile at a time, so that the offsets run on contiguously.
         while (i < end) {
             const int length = std::min(end - i, ditherTile);
-            blendRun(pixels + i, offsets + (firstColumn + i) % ditherTile, length, full);
+            blendRun(from + i, pixels + i, offsets + (firstColumn + i) % ditherTile, length, full);
             i += length;
         }
         if (i < count) {
             if (cover[i] > 0) {
                 partial.update(gradient, s, cover[i]);
-                pixels[i] = partial.over(pixels[i], offsets[(firstColumn + i) % ditherTile]);
+                pixels[i] = partial.over(from[i], offsets[(firstColumn + i) % ditherTile]);
+            } else {
+                pixels[i] = from[i];
             }
             ++i;
         }
@@ -214,7 +234,7 @@ bool transparentRow(const GradientSpec& gradient, double x1, double y1, double x
 }  // namespace
 
 void paintDitheredGradient(cairo_t* cairo, const GradientSpec& gradient,
-                           const std::function<void(cairo_t*)>& addFillPath) {
+                           const std::function<void(cairo_t*)>& addFillPath, DeferredLayer* under) {
     cairo_surface_t* target = cairo_get_target(cairo);
     if (cairo_surface_get_type(target) != CAIRO_SURFACE_TYPE_IMAGE ||
         cairo_image_surface_get_format(target) != CAIRO_FORMAT_ARGB32) {
@@ -282,9 +302,21 @@ void paintDitheredGradient(cairo_t* cairo, const GradientSpec& gradient,
         const double rowPlace = place(gradient, x, y);
         const double placeStep = linear ? place(gradient, x + stepX, y + stepY) - rowPlace : 0;
         if (linear && placeStep == 0) {
-            layRow(pixels + box.left, cover, offsets, box.left, box.right - box.left, gradient,
-                   rowPlace);
+            if (!gradient.extend && (rowPlace < 0 || rowPlace > 1)) {
+                return;
+            }
+            const std::uint32_t* from = nullptr;
+            if (under && !cover) {
+                from = under->take(row, box.left, box.right);
+            } else if (under) {
+                under->settle(row);
+            }
+            layRow(from ? from : pixels + box.left, pixels + box.left, cover, offsets, box.left,
+                   box.right - box.left, gradient, rowPlace);
             return;
+        }
+        if (under) {
+            under->settle(row);
         }
         for (int column = box.left; column < box.right; ++column, x += stepX, y += stepY) {
             int coverage = cover ? cover[column - box.left] : 255;
