@@ -36,8 +36,8 @@ void BM_WaylandSaverMinute(benchmark::State& state) {
     constexpr double seconds = 60;
     const bool busy = state.range(0) == 1;
     const bool threeLarge = state.range(1) == 1;
-    const std::vector<std::string> outputs =
-        threeLarge ? std::vector<std::string>(3, "3840x2160") : std::vector<std::string>{"1920x1080"};
+    const std::vector<std::string> outputs = threeLarge ? std::vector<std::string>(3, "3840x2160")
+                                                        : std::vector<std::string>{"1920x1080"};
     fixtures::WaylandCompositor sway(fixtures::WaylandCompositor::Kind::sway, outputs);
     if (!sway.running()) {
         state.SkipWithError("sway did not start");

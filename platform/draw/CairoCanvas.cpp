@@ -9,8 +9,8 @@
 #include <map>
 #include <memory>
 #include <mutex>
-#include <string>
 #include <optional>
+#include <string>
 
 namespace floodmark {
 

@@ -7,8 +7,8 @@ namespace floodmark {
 DeferredLayer::DeferredLayer(cairo_surface_t* layer, cairo_surface_t* target, PixelRect box)
     : layer_(cairo_surface_reference(layer)),
       target_(target),
-      box_(box.intersected({0, 0, cairo_image_surface_get_width(target),
-                            cairo_image_surface_get_height(target)})),
+      box_(box.intersected(
+          {0, 0, cairo_image_surface_get_width(target), cairo_image_surface_get_height(target)})),
       owed_(static_cast<std::size_t>(box_.height), true),
       owedRows_(box_.height) {}
 
