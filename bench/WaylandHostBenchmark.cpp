@@ -9,12 +9,15 @@
 #include "platform/wayland/WaylandHost.h"
 #include "support/WaylandCompositor.h"
 
+#include "HackCost.h"
 #include "SaverLoad.h"
 
 #include <benchmark/benchmark.h>
 
 #include <cstdlib>
 #include <ctime>
+#include <string>
+#include <vector>
 
 namespace floodmark {
 namespace {
@@ -22,16 +25,20 @@ namespace {
 using bench::processCpuSeconds;
 using bench::writeAwayState;
 
-// The saver on one 1920×1080 output of a headless sway (layer-shell, Cairo through wl_shm)
-// for 60 seconds of real time, to set beside BM_X11SaverMinute on Xvfb. Range: 0 at rest;
-// 1 busy, the level rising and an impulse every second. Reports pictures a second, the share
-// of one core the process used, the megabytes copied into shared memory a second, the time
-// from a tick to its buffer committed (including any wait for the compositor's frame
+// The saver on the outputs of a headless sway (layer-shell, Cairo through wl_shm) for 60
+// seconds of real time, to set beside BM_X11SaverMinute on Xvfb. Ranges: 0 at rest, 1 busy
+// (the level rising and an impulse every second); 0 one 1920×1080 output, 1 three 3840×2160
+// ones, all in the one process. Reports pictures a second, the share of one core the process
+// used, its resident memory at the end, the megabytes copied into shared memory a second, the
+// time from a tick to its buffer committed (including any wait for the compositor's frame
 // callback) and the mean time of a tick.
 void BM_WaylandSaverMinute(benchmark::State& state) {
     constexpr double seconds = 60;
     const bool busy = state.range(0) == 1;
-    fixtures::WaylandCompositor sway(fixtures::WaylandCompositor::Kind::sway, {"1920x1080"});
+    const bool threeLarge = state.range(1) == 1;
+    const std::vector<std::string> outputs = threeLarge ? std::vector<std::string>(3, "3840x2160")
+                                                        : std::vector<std::string>{"1920x1080"};
+    fixtures::WaylandCompositor sway(fixtures::WaylandCompositor::Kind::sway, outputs);
     if (!sway.running()) {
         state.SkipWithError("sway did not start");
         return;
@@ -62,7 +69,10 @@ void BM_WaylandSaverMinute(benchmark::State& state) {
                 writeAwayState(0.1 + 0.8 * second / seconds, kinds[second % 3]);
             });
         }
-        auto end = loop.after(seconds, [&] { host->stop(); });
+        auto end = loop.after(seconds, [&] {
+            state.counters["rss_MB"] = bench::statusMegabytes("self", "VmRSS");
+            host->stop();
+        });
         double before = processCpuSeconds();
         host->run();
         cpu += processCpuSeconds() - before;
@@ -84,9 +94,16 @@ void BM_WaylandSaverMinute(benchmark::State& state) {
         pictures > 0 ? 1000 * total.tickToScreenSeconds / pictures : 0;
     state.counters["tick_ms"] = ticks > 0 ? 1000 * total.tickSeconds / ticks : 0;
     state.counters["MB_put_per_s"] = static_cast<double>(total.bytesPut) / (runs * seconds) / 1e6;
-    state.SetLabel(busy ? "busy, cairo" : "resting, cairo");
+    state.counters["outputs"] = static_cast<double>(outputs.size());
+    state.SetLabel(std::string(busy ? "busy" : "resting") + ", " + std::to_string(outputs.size()) +
+                   " × " + outputs.front() + ", cairo");
 }
-BENCHMARK(BM_WaylandSaverMinute)->Arg(0)->Arg(1)->Iterations(1)->Unit(benchmark::kSecond);
+BENCHMARK(BM_WaylandSaverMinute)
+    ->Args({0, 0})
+    ->Args({1, 0})
+    ->Args({0, 1})
+    ->Iterations(1)
+    ->Unit(benchmark::kSecond);
 
 }  // namespace
 }  // namespace floodmark

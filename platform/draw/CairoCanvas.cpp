@@ -4,8 +4,13 @@
 
 #include <algorithm>
 #include <cmath>
+#include <compare>
 #include <cstring>
+#include <map>
+#include <memory>
+#include <mutex>
 #include <optional>
+#include <string>
 
 namespace floodmark {
 
@@ -13,6 +18,26 @@ namespace {
 
 // Reusable layers kept at most; a canvas needs one or two (the standard and the calm ground).
 constexpr std::size_t maxLayers = 4;
+
+// The layers alive in some window's keep, by pixel size, scale and key, so that windows of one
+// size (outputs alike) hold a single copy. A layer leaves when its last holder lets it go.
+struct LiveLayerKey {
+    int width;
+    int height;
+    double scale;
+    std::string key;
+    auto operator<=>(const LiveLayerKey&) const = default;
+};
+
+std::mutex liveLayersLock;
+std::map<LiveLayerKey, cairo_surface_t*> liveLayers;
+const cairo_user_data_key_t liveLayerEntry{};
+
+void forgetLiveLayer(void* data) {
+    std::unique_ptr<LiveLayerKey> key(static_cast<LiveLayerKey*>(data));
+    std::lock_guard lock(liveLayersLock);
+    liveLayers.erase(*key);
+}
 
 }  // namespace
 
@@ -98,10 +123,25 @@ cairo_surface_t* CairoCanvas::reusableLayer(const std::string& key,
     if (kept.layers_.size() >= maxLayers) {
         kept.clear();
     }
+    LiveLayerKey live{pixelWidth_, pixelHeight_, scale_, key};
+    {
+        std::lock_guard lock(liveLayersLock);
+        if (auto found = liveLayers.find(live); found != liveLayers.end()) {
+            kept.layers_.emplace(key, cairo_surface_reference(found->second));
+            return found->second;
+        }
+    }
     cairo_surface_t* layer =
         cairo_image_surface_create(CAIRO_FORMAT_ARGB32, pixelWidth_, pixelHeight_);
     drawWithCairo(*this, layer, std::nullopt, paint);
     cairo_surface_flush(layer);
+    auto entry = std::make_unique<LiveLayerKey>(live);
+    if (cairo_surface_set_user_data(layer, &liveLayerEntry, entry.get(), forgetLiveLayer) ==
+        CAIRO_STATUS_SUCCESS) {
+        entry.release();
+        std::lock_guard lock(liveLayersLock);
+        liveLayers.emplace(std::move(live), layer);
+    }
     kept.layers_.emplace(key, layer);
     return layer;
 }

@@ -16,7 +16,8 @@
 namespace floodmark {
 
 // The layers that drawings marked reusable (the ground), kept for pictures of one pixel size;
-// pictures of another size find none. Shared by the pictures that take turns showing a window.
+// pictures of another size find none. Shared by the pictures that take turns showing a window;
+// a layer another window's keep holds for the same size is shared too, not drawn again.
 class ReusableLayers {
 public:
     ReusableLayers() = default;

@@ -1,6 +1,7 @@
 #include "platform/draw/CairoContext.h"
 
 #include "platform/draw/CairoCanvas.h"
+#include "platform/draw/DeferredLayer.h"
 #include "platform/draw/DitheredGradient.h"
 #include "platform/draw/Fonts.h"
 
@@ -56,19 +57,25 @@ class CairoContext final : public DrawingContext {
 public:
     CairoContext(CairoCanvas& canvas, cairo_surface_t* target,
                  std::optional<PixelRect> clip = std::nullopt)
-        : canvas_(canvas), cairo_(cairo_create(target)) {
+        : canvas_(canvas),
+          cairo_(cairo_create(target)),
+          target_(target),
+          bounds_(clip.value_or(canvas.pixelBounds())) {
         clipToPixels(cairo_, clip);
         cairo_translate(cairo_, 0, canvas.pixelHeight());
         cairo_scale(cairo_, canvas.scale(), -canvas.scale());
     }
-    ~CairoContext() override { cairo_destroy(cairo_); }
+    ~CairoContext() override {
+        under_.reset();
+        cairo_destroy(cairo_);
+    }
     CairoContext(const CairoContext&) = delete;
     CairoContext& operator=(const CairoContext&) = delete;
 
     void save() override {
         applyPendingClip();
         cairo_save(cairo_);
-        saved_.push_back({fill_, stroke_, dither_});
+        saved_.push_back({fill_, stroke_, dither_, narrowed_});
     }
     void restore() override {
         // A clip still pending was set after the matching save, so it ends here unapplied.
@@ -76,7 +83,7 @@ public:
         cairo_restore(cairo_);
         // The colours are part of the saved state, as Cairo's own source is.
         if (!saved_.empty()) {
-            std::tie(fill_, stroke_, dither_) = saved_.back();
+            std::tie(fill_, stroke_, dither_, narrowed_) = saved_.back();
             saved_.pop_back();
         }
     }
@@ -84,18 +91,21 @@ public:
     void setFillColor(Color colour) override { fill_ = colour; }
     void fillRect(Rect rect) override {
         applyPendingClip();
+        settleUnder();
         cairo_new_path(cairo_);
         cairo_rectangle(cairo_, rect.x, rect.y, rect.width, rect.height);
         fillCurrent();
     }
     void fillEllipse(Rect rect) override {
         applyPendingClip();
+        settleUnder();
         cairo_new_path(cairo_);
         addEllipse(rect);
         fillCurrent();
     }
     void fillPath(const Path& path) override {
         applyPendingClip();
+        settleUnder();
         addPath(cairo_, path);
         fillCurrent();
     }
@@ -108,6 +118,7 @@ public:
     }
     void strokePath(const Path& path) override {
         applyPendingClip();
+        settleUnder();
         addPath(cairo_, path);
         setSource(cairo_, stroke_);
         cairo_stroke(cairo_);
@@ -118,6 +129,7 @@ public:
         cairo_new_path(cairo_);
         cairo_rectangle(cairo_, rect.x, rect.y, rect.width, rect.height);
         cairo_clip(cairo_);
+        narrowed_ = true;
     }
     // Kept back until something else is drawn: a gradient painted through a path clip is
     // filled into the path instead, which gives the same pixels without a full-size clip mask.
@@ -167,6 +179,7 @@ public:
     void drawText(std::string_view text, const std::string& font, double size, Color colour,
                   Point origin) override {
         applyPendingClip();
+        settleUnder();
         cairo_save(cairo_);
         ShapedText shaped = shapeText(text, font, size);
         if (!shaped.glyphs.empty()) {
@@ -183,7 +196,13 @@ public:
     void drawReusableLayer(const std::string& key,
                            const std::function<void(DrawingContext&)>& paint) override {
         applyPendingClip();
+        settleUnder();
         cairo_surface_t* layer = canvas_.reusableLayer(key, paint);
+        if (!narrowed_ && DeferredLayer::fits(layer, target_)) {
+            // Copied row by row as what is drawn over it needs, or in one pass with it.
+            under_ = std::make_unique<DeferredLayer>(layer, target_, bounds_);
+            return;
+        }
         cairo_save(cairo_);
         cairo_identity_matrix(cairo_);
         // A copy of the layer's pixels, exactly as if they had been painted here.
@@ -219,6 +238,15 @@ private:
             cairo_set_fill_rule(cairo_, CAIRO_FILL_RULE_WINDING);
             cairo_clip(cairo_);
             pendingClip_.reset();
+            narrowed_ = true;
+        }
+    }
+
+    // Copies what is still owed of a layer laid under the picture, before anything that
+    // cannot take its pixels in the same pass is drawn.
+    void settleUnder() {
+        if (under_) {
+            under_->settleAll();
         }
     }
 
@@ -228,10 +256,11 @@ private:
             // The clip stays pending for whatever follows in the same bracket.
             addFillPath = [this](cairo_t* cairo) { addPath(cairo, *pendingClip_); };
         }
-        paintDitheredGradient(cairo_, gradient, addFillPath);
+        paintDitheredGradient(cairo_, gradient, addFillPath, under_.get());
     }
 
     void paintGradient(cairo_pattern_t* gradient, Color from, Color to, bool extend) {
+        settleUnder();
         if (cairo_pattern_status(gradient) == CAIRO_STATUS_SUCCESS) {
             cairo_pattern_add_color_stop_rgba(gradient, 0, from.red, from.green, from.blue,
                                               from.alpha);
@@ -284,12 +313,18 @@ private:
 
     CairoCanvas& canvas_;
     cairo_t* cairo_;
+    cairo_surface_t* target_;
+    PixelRect bounds_;  // the pixels the context may change
+    // A layer laid under `bounds_` whose rows are not all copied yet.
+    std::unique_ptr<DeferredLayer> under_;
+    bool narrowed_ = false;  // clipped within `bounds_`
     // On the heap: GCC 16 at -O3 takes an optional's vector for uninitialised.
     std::unique_ptr<Path> pendingClip_;
     Color fill_;
     Color stroke_;
     bool dither_ = false;
-    std::vector<std::tuple<Color, Color, bool>> saved_;  // fill, stroke and dither at each save
+    // Fill, stroke, dither and narrowed at each save.
+    std::vector<std::tuple<Color, Color, bool, bool>> saved_;
 };
 
 void drawWithCairo(CairoCanvas& canvas, cairo_surface_t* target, std::optional<PixelRect> clip,

@@ -1,6 +1,8 @@
 #include "platform/draw/DitheredGradient.h"
 
+#include "platform/draw/DeferredLayer.h"
 #include "platform/draw/Dither.h"
+#include "platform/draw/GradientBlend.h"
 #include "platform/draw/PathRows.h"
 
 #include <algorithm>
@@ -56,99 +58,6 @@ double place(const GradientSpec& gradient, double x, double y) {
     return length > 0 ? (dx * ex + dy * ey) / length : 0;
 }
 
-// A premultiplied pixel under a source, each colour rounded with `offset` (65536ths of a
-// level). The source's alpha and levels come with a half added: every sum is non-negative,
-// so shifting after adding a half rounds.
-inline std::uint32_t blendPixel(std::uint32_t pixel, std::int32_t offset, std::int32_t keep,
-                                std::int32_t alphaAndHalf, const std::int32_t levelsAndHalf[3]) {
-    const std::int32_t alphaByte =
-        (static_cast<std::int32_t>(pixel >> 24) * keep + alphaAndHalf) >> 16;
-    auto channel = [&](int shift, std::int32_t level) {
-        std::int32_t sum =
-            static_cast<std::int32_t>((pixel >> shift) & 0xff) * keep + level + offset;
-        return static_cast<std::uint32_t>(std::min(std::max(sum >> 16, 0), alphaByte));
-    };
-    return static_cast<std::uint32_t>(alphaByte) << 24 | channel(16, levelsAndHalf[0]) << 16 |
-           channel(8, levelsAndHalf[1]) << 8 | channel(0, levelsAndHalf[2]);
-}
-
-// The gradient's colour at one place and coverage, premultiplied, in 65536ths of a level,
-// ready to be laid over pixels in integers.
-struct Source {
-    double s = -1;
-    int coverage = -1;
-    std::int32_t keep = 65536;  // what is left of the pixel under it
-    std::int32_t alpha = 0;
-    std::int32_t levels[3] = {0, 0, 0};
-
-    void update(const GradientSpec& gradient, double place, int cover) {
-        if (place == s && cover == coverage) {
-            return;
-        }
-        s = place;
-        coverage = cover;
-        const Color& from = gradient.from;
-        const Color& to = gradient.to;
-        double opacity = (from.alpha + (to.alpha - from.alpha) * place) * cover / 255.0;
-        // Rounds half away from zero as std::lround, which costs a library call a pixel on a
-        // radial gradient: for the non-negative values here truncating and comparing the
-        // remainder (which is exact) gives the same.
-        auto fixed = [](double value) {
-            const double scaled = value * 65536;
-            if (!(scaled >= 0 && scaled < 2e9)) {
-                return static_cast<std::int32_t>(std::lround(scaled));
-            }
-            const auto whole = static_cast<std::int32_t>(scaled);
-            return whole + (scaled - whole >= 0.5 ? 1 : 0);
-        };
-        keep = fixed(1 - opacity);
-        alpha = fixed(opacity * 255);
-        levels[0] = fixed((from.red + (to.red - from.red) * place) * opacity * 255);
-        levels[1] = fixed((from.green + (to.green - from.green) * place) * opacity * 255);
-        levels[2] = fixed((from.blue + (to.blue - from.blue) * place) * opacity * 255);
-    }
-
-    // Over a premultiplied pixel, each colour rounded with `offset` (65536ths of a level).
-    std::uint32_t over(std::uint32_t pixel, std::int32_t offset) const {
-        const std::int32_t levelsAndHalf[3] = {levels[0] + 32768, levels[1] + 32768,
-                                               levels[2] + 32768};
-        return blendPixel(pixel, offset, keep, alpha + 32768, levelsAndHalf);
-    }
-};
-
-// Lays `source` over `count` pixels, the i-th rounded with offsets[i]. Free of branches, so
-// the compiler vectorises it. Written once and compiled twice below.
-[[gnu::always_inline]] inline void blendRunBody(std::uint32_t* __restrict pixels,
-                                                const std::int32_t* __restrict offsets, int count,
-                                                const Source& source) {
-    const std::int32_t keep = source.keep;
-    const std::int32_t alpha = source.alpha + 32768;
-    const std::int32_t levels[3] = {source.levels[0] + 32768, source.levels[1] + 32768,
-                                    source.levels[2] + 32768};
-    for (int i = 0; i < count; ++i) {
-        pixels[i] = blendPixel(pixels[i], offsets[i], keep, alpha, levels);
-    }
-}
-
-// With AVX2, whose 32-bit multiplies take one instruction for eight pixels.
-[[gnu::target("avx2")]] void blendRunAvx2(std::uint32_t* __restrict pixels,
-                                          const std::int32_t* __restrict offsets, int count,
-                                          const Source& source) {
-    blendRunBody(pixels, offsets, count, source);
-}
-
-void blendRunPlain(std::uint32_t* __restrict pixels, const std::int32_t* __restrict offsets,
-                   int count, const Source& source) {
-    blendRunBody(pixels, offsets, count, source);
-}
-
-void blendRun(std::uint32_t* pixels, const std::int32_t* offsets, int count, const Source& source) {
-    // Chosen at the first call, not by the loader (an ifunc): the thread sanitizer's run-time
-    // is not ready when the loader resolves one, and the program crashes before main.
-    static const auto chosen = __builtin_cpu_supports("avx2") ? blendRunAvx2 : blendRunPlain;
-    chosen(pixels, offsets, count, source);
-}
-
 // How many of the first `count` coverage values are 255, eight at a time where it can.
 int fullyCovered(const unsigned char* cover, int count) {
     int end = 0;
@@ -164,30 +73,30 @@ int fullyCovered(const unsigned char* cover, int count) {
     return end;
 }
 
-// One colour along the row, as a gradient across the rows gives: the fully covered pixels,
-// nearly all of them, take one source in integers only. `offsets` is the dither row from
-// column 0, two tiles wide.
-void layRow(std::uint32_t* pixels, const unsigned char* cover, const std::int32_t* offsets,
-            int firstColumn, int count, const GradientSpec& gradient, double s) {
-    if (!gradient.extend && (s < 0 || s > 1)) {
-        return;
-    }
+// One colour along the row, as a gradient across the rows gives, over `from` (the row's own
+// pixels or a layer's under them) into `pixels`: the fully covered pixels, nearly all of them,
+// take one source in integers only. `offsets` is the dither row from column 0, two tiles wide.
+void layRow(const std::uint32_t* from, std::uint32_t* pixels, const unsigned char* cover,
+            const std::int32_t* offsets, int firstColumn, int count, const GradientSpec& gradient,
+            double s) {
     s = std::clamp(s, 0.0, 1.0);
-    Source full;
+    GradientSource full;
     full.update(gradient, s, 255);
-    Source partial;
+    GradientSource partial;
     for (int i = 0; i < count;) {
         const int end = cover ? i + fullyCovered(cover + i, count - i) : count;
         // At most one tile at a time, so that the offsets run on contiguously.
         while (i < end) {
             const int length = std::min(end - i, ditherTile);
-            blendRun(pixels + i, offsets + (firstColumn + i) % ditherTile, length, full);
+            blendRun(from + i, pixels + i, offsets + (firstColumn + i) % ditherTile, length, full);
             i += length;
         }
         if (i < count) {
             if (cover[i] > 0) {
                 partial.update(gradient, s, cover[i]);
-                pixels[i] = partial.over(pixels[i], offsets[(firstColumn + i) % ditherTile]);
+                pixels[i] = partial.over(from[i], offsets[(firstColumn + i) % ditherTile]);
+            } else {
+                pixels[i] = from[i];
             }
             ++i;
         }
@@ -214,7 +123,7 @@ bool transparentRow(const GradientSpec& gradient, double x1, double y1, double x
 }  // namespace
 
 void paintDitheredGradient(cairo_t* cairo, const GradientSpec& gradient,
-                           const std::function<void(cairo_t*)>& addFillPath) {
+                           const std::function<void(cairo_t*)>& addFillPath, DeferredLayer* under) {
     cairo_surface_t* target = cairo_get_target(cairo);
     if (cairo_surface_get_type(target) != CAIRO_SURFACE_TYPE_IMAGE ||
         cairo_image_surface_get_format(target) != CAIRO_FORMAT_ARGB32) {
@@ -263,7 +172,7 @@ void paintDitheredGradient(cairo_t* cairo, const GradientSpec& gradient,
     cairo_surface_flush(target);
     unsigned char* data = cairo_image_surface_get_data(target);
     const int stride = cairo_image_surface_get_stride(target);
-    Source source;
+    GradientSource source;
     auto paintRow = [&](int row, const unsigned char* cover) {
         auto* pixels =
             reinterpret_cast<std::uint32_t*>(data + static_cast<std::ptrdiff_t>(row) * stride);
@@ -282,9 +191,21 @@ void paintDitheredGradient(cairo_t* cairo, const GradientSpec& gradient,
         const double rowPlace = place(gradient, x, y);
         const double placeStep = linear ? place(gradient, x + stepX, y + stepY) - rowPlace : 0;
         if (linear && placeStep == 0) {
-            layRow(pixels + box.left, cover, offsets, box.left, box.right - box.left, gradient,
-                   rowPlace);
+            if (!gradient.extend && (rowPlace < 0 || rowPlace > 1)) {
+                return;
+            }
+            const std::uint32_t* from = nullptr;
+            if (under && !cover) {
+                from = under->take(row, box.left, box.right);
+            } else if (under) {
+                under->settle(row);
+            }
+            layRow(from ? from : pixels + box.left, pixels + box.left, cover, offsets, box.left,
+                   box.right - box.left, gradient, rowPlace);
             return;
+        }
+        if (under) {
+            under->settle(row);
         }
         for (int column = box.left; column < box.right; ++column, x += stepX, y += stepY) {
             int coverage = cover ? cover[column - box.left] : 255;

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <memory>
 
 namespace floodmark {
 namespace {
@@ -134,6 +135,34 @@ TEST(CairoCanvas, TextInkStartsAtItsOriginAndMeasuresItsWidth) {
     // Above the baseline, not below it.
     EXPECT_EQ(canvas.pixel(52, 60 - 20 + 3)[3], 0);
     EXPECT_GT(canvas.pixel(52, 60 - 20 - 3)[3], 128);
+}
+
+// Windows of one size (outputs alike) hold one copy of the ground, not one each; another size,
+// or a layer let go by every window, is drawn afresh.
+TEST(CairoCanvas, CanvasesOfOneSizeShareAReusableLayer) {
+    int drawings = 0;
+    auto drawInto = [&](CairoCanvas& canvas) {
+        canvas.draw([&](DrawingContext& context) {
+            context.drawReusableLayer("ground", [&](DrawingContext& layer) {
+                ++drawings;
+                layer.setFillColor(blue);
+                layer.fillRect({0, 0, 20, 10});
+            });
+        });
+    };
+    auto first = std::make_unique<CairoCanvas>(Size{20, 10}, 1);
+    CairoCanvas second({20, 10}, 1);
+    CairoCanvas larger({20, 10}, 2);
+    drawInto(*first);
+    drawInto(second);
+    EXPECT_EQ(drawings, 1);
+    EXPECT_EQ(second.pixel(19, 9), (Pixel{0, 0, 255, 255}));
+    drawInto(larger);
+    EXPECT_EQ(drawings, 2);
+    first.reset();
+    CairoCanvas third({20, 10}, 1);
+    drawInto(third);
+    EXPECT_EQ(drawings, 2);  // the second still holds it
 }
 
 TEST(CairoCanvas, WritesAPng) {
