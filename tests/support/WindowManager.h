@@ -16,10 +16,13 @@ public:
     WindowManager(const WindowManager&) = delete;
     WindowManager& operator=(const WindowManager&) = delete;
 
-    // Whether openbox owns the screen's WM_S0 selection.
+    // Whether openbox took the screen over and manages the windows mapped from now on.
     bool running() const { return running_; }
+    // Whether openbox lists `window` among the windows it manages.
+    bool manages(::Window window) const;
 
 private:
+    Display* display_ = nullptr;
     pid_t pid_ = -1;
     bool running_ = false;
 };

@@ -114,6 +114,16 @@ struct OwnWindow {
     return window;
 }
 
+// A window mapped the moment the fixture says openbox runs is managed like any later one.
+TEST(WindowManager, ManagesAWindowMappedTheMomentItRuns) {
+    XServer server("640x480x24");
+    ASSERT_TRUE(server.running());
+    WindowManager openbox(server.display());
+    ASSERT_TRUE(openbox.running());
+    ::Window window = server.makeWindow(64, 48);
+    EXPECT_TRUE(waitUntil([&] { return openbox.manages(window); }, std::chrono::seconds(60)));
+}
+
 TEST(OwnWindow, EscapeQOrTheCloseButtonEndItAndOtherKeysDoNot) {
     XServer server("1280x720x24");
     ASSERT_TRUE(server.running());
