@@ -49,7 +49,7 @@ TEST(IdleWatch, StartsTheSaverWhenIdleAndStopsItAtInput) {
     }
 
     movePointer(server, 200);
-    EXPECT_TRUE(waitUntil([&] { return !processAlive(pid); }, 3s));
+    EXPECT_TRUE(waitUntil([&] { return !processAlive(pid); }));
     EXPECT_TRUE(waitUntil([&] { return !statusSays(home, &WatcherStatus::saverRunning); }));
     // Idle again: a fresh saver.
     EXPECT_TRUE(waitUntil([&] { return saver.starts().size() == 2; }));
@@ -68,7 +68,7 @@ TEST(IdleWatch, AWatcherKilledOutrightTakesItsSaverWithIt) {
     auto watch = startWatch(server, home, saver);
     ASSERT_TRUE(waitUntil([&] { return saver.starts().size() == 1; }));
     EXPECT_EQ(watch.stop(SIGKILL), -1);
-    EXPECT_TRUE(waitUntil([&] { return !processAlive(saver.starts()[0]); }, 2s));
+    EXPECT_TRUE(waitUntil([&] { return !processAlive(saver.starts()[0]); }));
 }
 
 // The exit status of a shell command whose standard error is a pipe already closed at its
@@ -152,7 +152,7 @@ TEST(IdleWatch, TheRealSaverCoversTheScreenWhileIdleAndGoesAtInput) {
     // The water's dark blue canvas over the black of the bare screen.
     EXPECT_TRUE(waitUntil([&] { return server.pixel(root, 2, 2).blue > 10; }));
     movePointer(server, 300);
-    EXPECT_TRUE(waitUntil([&] { return !processAlive(saver); }, 3s));
+    EXPECT_TRUE(waitUntil([&] { return !processAlive(saver); }));
     EXPECT_EQ(watch.stop(SIGTERM), 0);
 }
 
@@ -195,7 +195,7 @@ TEST(IdleWatch, KillsASaverThatIgnoresTermAfterItsGrace) {
     movePointer(server, 200);
     std::this_thread::sleep_for(1500ms);
     EXPECT_TRUE(processAlive(pid)) << "still in its grace";
-    EXPECT_TRUE(waitUntil([&] { return !processAlive(pid); }, 5s));
+    EXPECT_TRUE(waitUntil([&] { return !processAlive(pid); }));
     watch.stop(SIGTERM);
 }
 
@@ -281,7 +281,7 @@ TEST(IdleWatch, AScreenLockerOfThisUserHoldsTheSaverOff) {
     for (const char* name : {"swaylock", "kscreenlocker_greet"}) {
         pid_t locker = runProgramNamed(lockers, name, false);
         movePointer(server, static_cast<int>(100 + 100 * started));
-        EXPECT_TRUE(waitUntil([&] { return !processAlive(saver.starts().back()); }, 3s)) << name;
+        EXPECT_TRUE(waitUntil([&] { return !processAlive(saver.starts().back()); })) << name;
         EXPECT_TRUE(waitUntil([&] { return statusSays(home, &WatcherStatus::locked); })) << name;
         std::this_thread::sleep_for(2s);
         EXPECT_EQ(saver.starts().size(), started)

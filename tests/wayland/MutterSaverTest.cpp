@@ -84,7 +84,7 @@ TEST(MutterSaver, AFullScreenToplevelCoversTheOutputUntilPointerOrKeyInput) {
         std::this_thread::sleep_for(1200ms);
         ASSERT_EQ(exitWithin(saver, 0ms), -1) << "it stays up without input";
         ASSERT_TRUE(test.send());
-        EXPECT_EQ(exitWithin(saver, 3s), 0);
+        EXPECT_EQ(exitWithin(saver, 10s), 0);
         if (kill(saver, SIGKILL) == 0) {
             waitpid(saver, nullptr, 0);
         }
