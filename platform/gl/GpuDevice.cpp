@@ -39,7 +39,11 @@ GpuDevice::~GpuDevice() {
         if (context_ != nullptr) {
             eglDestroyContext(display, static_cast<EGLContext>(context_));
         }
-        eglTerminate(display);
+        // A window system's display stays initialised for Mesa's own teardown at exit:
+        // terminating it unloads the driver, whose remaining allocations would then be lost.
+        if (!drawsToWindows()) {
+            eglTerminate(display);
+        }
     }
 }
 
