@@ -4,10 +4,25 @@ namespace floodmark {
 
 namespace {
 
+// The pixels under a run as the vectorised loop reads them: ARGB32, or offsets from a colour.
+struct WidePixels {
+    const std::uint32_t* pixels;
+    std::uint32_t operator[](int i) const { return pixels[i]; }
+    WidePixels at(int i) const { return {pixels + i}; }
+};
+
+struct NarrowPixels {
+    const std::uint16_t* __restrict offsets;
+    std::uint32_t base;
+    std::uint32_t operator[](int i) const { return GroundPixels::unpack(offsets[i], base); }
+    NarrowPixels at(int i) const { return {offsets + i, base}; }
+};
+
 // Lays `source` over `count` pixels of `from` into `to` (the same pixels, or a layer's under
 // them), the i-th rounded with offsets[i]. Free of branches, so the compiler vectorises it.
-// Written once and compiled for both cases and both instruction sets below.
-[[gnu::always_inline]] inline void blendRunBody(const std::uint32_t* from, std::uint32_t* to,
+// Written once and compiled for each case and both instruction sets below.
+template <typename Pixels>
+[[gnu::always_inline]] inline void blendRunBody(Pixels from, std::uint32_t* to,
                                                 const std::int32_t* __restrict offsets, int count,
                                                 const GradientSource& source) {
     const std::int32_t keep = source.keep;
@@ -19,30 +34,38 @@ namespace {
     }
 }
 
-using BlendRun = void (*)(const std::uint32_t*, std::uint32_t*, const std::int32_t*, int,
-                          const GradientSource&);
-
 // With AVX2, whose 32-bit multiplies take one instruction for eight pixels.
-[[gnu::target("avx2")]] void blendInPlaceAvx2(const std::uint32_t*, std::uint32_t* __restrict to,
+[[gnu::target("avx2")]] void blendInPlaceAvx2(std::uint32_t* __restrict to,
                                               const std::int32_t* __restrict offsets, int count,
                                               const GradientSource& source) {
-    blendRunBody(to, to, offsets, count, source);
+    blendRunBody(WidePixels{to}, to, offsets, count, source);
 }
 
 [[gnu::target("avx2")]] void blendAcrossAvx2(const std::uint32_t* __restrict from,
                                              std::uint32_t* __restrict to,
                                              const std::int32_t* __restrict offsets, int count,
                                              const GradientSource& source) {
+    blendRunBody(WidePixels{from}, to, offsets, count, source);
+}
+
+[[gnu::target("avx2")]] void blendPackedAvx2(NarrowPixels from, std::uint32_t* __restrict to,
+                                             const std::int32_t* __restrict offsets, int count,
+                                             const GradientSource& source) {
     blendRunBody(from, to, offsets, count, source);
 }
 
-void blendInPlacePlain(const std::uint32_t*, std::uint32_t* __restrict to,
-                       const std::int32_t* __restrict offsets, int count,
-                       const GradientSource& source) {
-    blendRunBody(to, to, offsets, count, source);
+void blendInPlacePlain(std::uint32_t* __restrict to, const std::int32_t* __restrict offsets,
+                       int count, const GradientSource& source) {
+    blendRunBody(WidePixels{to}, to, offsets, count, source);
 }
 
 void blendAcrossPlain(const std::uint32_t* __restrict from, std::uint32_t* __restrict to,
+                      const std::int32_t* __restrict offsets, int count,
+                      const GradientSource& source) {
+    blendRunBody(WidePixels{from}, to, offsets, count, source);
+}
+
+void blendPackedPlain(NarrowPixels from, std::uint32_t* __restrict to,
                       const std::int32_t* __restrict offsets, int count,
                       const GradientSource& source) {
     blendRunBody(from, to, offsets, count, source);
@@ -50,14 +73,22 @@ void blendAcrossPlain(const std::uint32_t* __restrict from, std::uint32_t* __res
 
 }  // namespace
 
-void blendRun(const std::uint32_t* from, std::uint32_t* to, const std::int32_t* offsets, int count,
+void blendRun(GroundPixels from, std::uint32_t* to, const std::int32_t* offsets, int count,
               const GradientSource& source) {
     // Chosen at the first call, not by the loader (an ifunc): the thread sanitizer's run-time
     // is not ready when the loader resolves one, and the program crashes before main.
     static const bool avx2 = __builtin_cpu_supports("avx2");
-    BlendRun chosen = from == to ? (avx2 ? blendInPlaceAvx2 : blendInPlacePlain)
-                                 : (avx2 ? blendAcrossAvx2 : blendAcrossPlain);
-    chosen(from, to, offsets, count, source);
+    if (from.narrow) {
+        const NarrowPixels pixels{from.narrow, from.base};
+        avx2 ? blendPackedAvx2(pixels, to, offsets, count, source)
+             : blendPackedPlain(pixels, to, offsets, count, source);
+    } else if (from.wide == to) {
+        avx2 ? blendInPlaceAvx2(to, offsets, count, source)
+             : blendInPlacePlain(to, offsets, count, source);
+    } else {
+        avx2 ? blendAcrossAvx2(from.wide, to, offsets, count, source)
+             : blendAcrossPlain(from.wide, to, offsets, count, source);
+    }
 }
 
 }  // namespace floodmark
