@@ -14,8 +14,6 @@ struct WidePixels {
 struct NarrowPixels {
     const std::uint16_t* __restrict offsets;
     std::uint32_t base;
-    std::uint32_t operator[](int i) const { return GroundPixels::unpack(offsets[i], base); }
-    NarrowPixels at(int i) const { return {offsets + i, base}; }
 };
 
 // Lays `source` over `count` pixels of `from` into `to` (the same pixels, or a layer's under
@@ -31,6 +29,32 @@ template <typename Pixels>
                                     source.levels[2] + 32768};
     for (int i = 0; i < count; ++i) {
         to[i] = blendPixel(from[i], offsets[i], keep, alpha, levels);
+    }
+}
+
+// The same over a packed ground, which is opaque: the alpha and each colour's share of the base
+// are the same for the whole run, and only the offsets are multiplied, which gives the same sums.
+[[gnu::always_inline]] inline void blendPackedBody(NarrowPixels from, std::uint32_t* to,
+                                                   const std::int32_t* __restrict offsets,
+                                                   int count, const GradientSource& source) {
+    const std::int32_t keep = source.keep;
+    const std::int32_t alphaByte = (255 * keep + source.alpha + 32768) >> 16;
+    auto share = [&](int shift, std::int32_t level) {
+        return static_cast<std::int32_t>((from.base >> shift) & 0xff) * keep + level + 32768;
+    };
+    const std::int32_t red = share(16, source.levels[0]);
+    const std::int32_t green = share(8, source.levels[1]);
+    const std::int32_t blue = share(0, source.levels[2]);
+    auto clamped = [&](std::int32_t sum) {
+        return static_cast<std::uint32_t>(std::min(std::max(sum >> 16, 0), alphaByte));
+    };
+    for (int i = 0; i < count; ++i) {
+        const std::int32_t value = from.offsets[i];
+        const std::int32_t dither = offsets[i];
+        to[i] = static_cast<std::uint32_t>(alphaByte) << 24 |
+                clamped((value >> 11) * keep + red + dither) << 16 |
+                clamped(((value >> 5) & 0x3f) * keep + green + dither) << 8 |
+                clamped((value & 0x1f) * keep + blue + dither);
     }
 }
 
@@ -51,7 +75,7 @@ template <typename Pixels>
 [[gnu::target("avx2")]] void blendPackedAvx2(NarrowPixels from, std::uint32_t* __restrict to,
                                              const std::int32_t* __restrict offsets, int count,
                                              const GradientSource& source) {
-    blendRunBody(from, to, offsets, count, source);
+    blendPackedBody(from, to, offsets, count, source);
 }
 
 void blendInPlacePlain(std::uint32_t* __restrict to, const std::int32_t* __restrict offsets,
@@ -68,7 +92,7 @@ void blendAcrossPlain(const std::uint32_t* __restrict from, std::uint32_t* __res
 void blendPackedPlain(NarrowPixels from, std::uint32_t* __restrict to,
                       const std::int32_t* __restrict offsets, int count,
                       const GradientSource& source) {
-    blendRunBody(from, to, offsets, count, source);
+    blendPackedBody(from, to, offsets, count, source);
 }
 
 }  // namespace
