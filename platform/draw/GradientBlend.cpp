@@ -4,13 +4,7 @@ namespace floodmark {
 
 namespace {
 
-// The pixels under a run as the vectorised loop reads them: ARGB32, or offsets from a colour.
-struct WidePixels {
-    const std::uint32_t* pixels;
-    std::uint32_t operator[](int i) const { return pixels[i]; }
-    WidePixels at(int i) const { return {pixels + i}; }
-};
-
+// A packed ground's offsets and the colour they add to, as the vectorised loop reads them.
 struct NarrowPixels {
     const std::uint16_t* __restrict offsets;
     std::uint32_t base;
@@ -18,9 +12,8 @@ struct NarrowPixels {
 
 // Lays `source` over `count` pixels of `from` into `to` (the same pixels, or a layer's under
 // them), the i-th rounded with offsets[i]. Free of branches, so the compiler vectorises it.
-// Written once and compiled for each case and both instruction sets below.
-template <typename Pixels>
-[[gnu::always_inline]] inline void blendRunBody(Pixels from, std::uint32_t* to,
+// Written once and compiled for both cases and both instruction sets below.
+[[gnu::always_inline]] inline void blendRunBody(const std::uint32_t* from, std::uint32_t* to,
                                                 const std::int32_t* __restrict offsets, int count,
                                                 const GradientSource& source) {
     const std::int32_t keep = source.keep;
@@ -62,14 +55,14 @@ template <typename Pixels>
 [[gnu::target("avx2")]] void blendInPlaceAvx2(std::uint32_t* __restrict to,
                                               const std::int32_t* __restrict offsets, int count,
                                               const GradientSource& source) {
-    blendRunBody(WidePixels{to}, to, offsets, count, source);
+    blendRunBody(to, to, offsets, count, source);
 }
 
 [[gnu::target("avx2")]] void blendAcrossAvx2(const std::uint32_t* __restrict from,
                                              std::uint32_t* __restrict to,
                                              const std::int32_t* __restrict offsets, int count,
                                              const GradientSource& source) {
-    blendRunBody(WidePixels{from}, to, offsets, count, source);
+    blendRunBody(from, to, offsets, count, source);
 }
 
 [[gnu::target("avx2")]] void blendPackedAvx2(NarrowPixels from, std::uint32_t* __restrict to,
@@ -80,13 +73,13 @@ template <typename Pixels>
 
 void blendInPlacePlain(std::uint32_t* __restrict to, const std::int32_t* __restrict offsets,
                        int count, const GradientSource& source) {
-    blendRunBody(WidePixels{to}, to, offsets, count, source);
+    blendRunBody(to, to, offsets, count, source);
 }
 
 void blendAcrossPlain(const std::uint32_t* __restrict from, std::uint32_t* __restrict to,
                       const std::int32_t* __restrict offsets, int count,
                       const GradientSource& source) {
-    blendRunBody(WidePixels{from}, to, offsets, count, source);
+    blendRunBody(from, to, offsets, count, source);
 }
 
 void blendPackedPlain(NarrowPixels from, std::uint32_t* __restrict to,
