@@ -30,27 +30,9 @@ struct LiveLayerKey {
 };
 
 std::mutex liveLayersLock;
-std::map<LiveLayerKey, cairo_surface_t*> liveLayers;
-const cairo_user_data_key_t liveLayerEntry{};
-
-void forgetLiveLayer(void* data) {
-    std::unique_ptr<LiveLayerKey> key(static_cast<LiveLayerKey*>(data));
-    std::lock_guard lock(liveLayersLock);
-    liveLayers.erase(*key);
-}
+std::map<LiveLayerKey, std::weak_ptr<const GroundLayer>> liveLayers;
 
 }  // namespace
-
-ReusableLayers::~ReusableLayers() {
-    clear();
-}
-
-void ReusableLayers::clear() {
-    for (auto& [key, layer] : layers_) {
-        cairo_surface_destroy(layer);
-    }
-    layers_.clear();
-}
 
 CairoCanvas::CairoCanvas(Size size, double scale)
     : size_(size),
@@ -109,11 +91,11 @@ PixelRect CairoCanvas::pixelsCovering(Rect rect) const {
     return floodmark::pixelsCovering(rect, scale_, pixelWidth_, pixelHeight_);
 }
 
-cairo_surface_t* CairoCanvas::reusableLayer(const std::string& key,
-                                            const std::function<void(DrawingContext&)>& paint) {
+std::shared_ptr<const GroundLayer> CairoCanvas::reusableLayer(
+    const std::string& key, const std::function<void(DrawingContext&)>& paint) {
     ReusableLayers& kept = *layers_;
     if (kept.width_ != pixelWidth_ || kept.height_ != pixelHeight_) {
-        kept.clear();
+        kept.layers_.clear();
         kept.width_ = pixelWidth_;
         kept.height_ = pixelHeight_;
     }
@@ -121,26 +103,28 @@ cairo_surface_t* CairoCanvas::reusableLayer(const std::string& key,
         return found->second;
     }
     if (kept.layers_.size() >= maxLayers) {
-        kept.clear();
+        kept.layers_.clear();
     }
     LiveLayerKey live{pixelWidth_, pixelHeight_, scale_, key};
     {
         std::lock_guard lock(liveLayersLock);
         if (auto found = liveLayers.find(live); found != liveLayers.end()) {
-            kept.layers_.emplace(key, cairo_surface_reference(found->second));
-            return found->second;
+            if (auto layer = found->second.lock()) {
+                kept.layers_.emplace(key, layer);
+                return layer;
+            }
         }
     }
-    cairo_surface_t* layer =
+    cairo_surface_t* image =
         cairo_image_surface_create(CAIRO_FORMAT_ARGB32, pixelWidth_, pixelHeight_);
-    drawWithCairo(*this, layer, std::nullopt, paint);
-    cairo_surface_flush(layer);
-    auto entry = std::make_unique<LiveLayerKey>(live);
-    if (cairo_surface_set_user_data(layer, &liveLayerEntry, entry.get(), forgetLiveLayer) ==
-        CAIRO_STATUS_SUCCESS) {
-        entry.release();
+    drawWithCairo(*this, image, std::nullopt, paint);
+    cairo_surface_flush(image);
+    auto layer = std::make_shared<const GroundLayer>(image);
+    {
         std::lock_guard lock(liveLayersLock);
-        liveLayers.emplace(std::move(live), layer);
+        // Layers no window holds any more leave as a new one comes.
+        std::erase_if(liveLayers, [](const auto& entry) { return entry.second.expired(); });
+        liveLayers.insert_or_assign(std::move(live), layer);
     }
     kept.layers_.emplace(key, layer);
     return layer;

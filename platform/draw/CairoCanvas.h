@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/draw/DrawingContext.h"
+#include "platform/draw/GroundLayer.h"
 #include "platform/draw/PixelRect.h"
 
 #include <cairo.h>
@@ -21,7 +22,6 @@ namespace floodmark {
 class ReusableLayers {
 public:
     ReusableLayers() = default;
-    ~ReusableLayers();
     ReusableLayers(const ReusableLayers&) = delete;
     ReusableLayers& operator=(const ReusableLayers&) = delete;
 
@@ -29,8 +29,7 @@ private:
     friend class CairoCanvas;
     int width_ = 0;
     int height_ = 0;
-    std::map<std::string, cairo_surface_t*> layers_;
-    void clear();
+    std::map<std::string, std::shared_ptr<const GroundLayer>> layers_;
 };
 
 // An ARGB32 picture of a view: `size` points at `scale` pixels a point. Keeps the layers its
@@ -76,8 +75,8 @@ public:
 
 private:
     friend class CairoContext;
-    cairo_surface_t* reusableLayer(const std::string& key,
-                                   const std::function<void(DrawingContext&)>& paint);
+    std::shared_ptr<const GroundLayer> reusableLayer(
+        const std::string& key, const std::function<void(DrawingContext&)>& paint);
     void paintLayer(const CairoCanvas& layer, std::optional<PixelRect> clip, cairo_operator_t mode);
 
     Size size_;

@@ -197,19 +197,22 @@ public:
                            const std::function<void(DrawingContext&)>& paint) override {
         applyPendingClip();
         settleUnder();
-        cairo_surface_t* layer = canvas_.reusableLayer(key, paint);
-        if (!narrowed_ && DeferredLayer::fits(layer, target_)) {
+        std::shared_ptr<const GroundLayer> layer = canvas_.reusableLayer(key, paint);
+        if (!narrowed_ && DeferredLayer::fits(*layer, target_)) {
             // Copied row by row as what is drawn over it needs, or in one pass with it.
-            under_ = std::make_unique<DeferredLayer>(layer, target_, bounds_);
+            under_ = std::make_unique<DeferredLayer>(std::move(layer), target_, bounds_);
             return;
         }
+        const PixelRect box = bounds_.intersected(canvas_.pixelBounds());
+        cairo_surface_t* image = layer->image(box);
         cairo_save(cairo_);
         cairo_identity_matrix(cairo_);
         // A copy of the layer's pixels, exactly as if they had been painted here.
         cairo_set_operator(cairo_, CAIRO_OPERATOR_SOURCE);
-        cairo_set_source_surface(cairo_, layer, 0, 0);
+        cairo_set_source_surface(cairo_, image, box.x, box.y);
         cairo_paint(cairo_);
         cairo_restore(cairo_);
+        cairo_surface_destroy(image);
     }
 
 private:

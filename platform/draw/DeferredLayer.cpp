@@ -1,11 +1,12 @@
 #include "platform/draw/DeferredLayer.h"
 
-#include <cstring>
+#include <utility>
 
 namespace floodmark {
 
-DeferredLayer::DeferredLayer(cairo_surface_t* layer, cairo_surface_t* target, PixelRect box)
-    : layer_(cairo_surface_reference(layer)),
+DeferredLayer::DeferredLayer(std::shared_ptr<const GroundLayer> layer, cairo_surface_t* target,
+                             PixelRect box)
+    : layer_(std::move(layer)),
       target_(target),
       box_(box.intersected(
           {0, 0, cairo_image_surface_get_width(target), cairo_image_surface_get_height(target)})),
@@ -14,23 +15,14 @@ DeferredLayer::DeferredLayer(cairo_surface_t* layer, cairo_surface_t* target, Pi
 
 DeferredLayer::~DeferredLayer() {
     settleAll();
-    cairo_surface_destroy(layer_);
 }
 
-bool DeferredLayer::fits(cairo_surface_t* layer, cairo_surface_t* target) {
-    auto isArgbImage = [](cairo_surface_t* surface) {
-        return cairo_surface_get_type(surface) == CAIRO_SURFACE_TYPE_IMAGE &&
-               cairo_image_surface_get_format(surface) == CAIRO_FORMAT_ARGB32;
-    };
-    return isArgbImage(layer) && isArgbImage(target) &&
-           cairo_image_surface_get_width(layer) == cairo_image_surface_get_width(target) &&
-           cairo_image_surface_get_height(layer) == cairo_image_surface_get_height(target);
-}
-
-std::uint32_t* DeferredLayer::rowOf(cairo_surface_t* surface, int row) const {
-    unsigned char* data = cairo_image_surface_get_data(surface);
-    const std::ptrdiff_t stride = cairo_image_surface_get_stride(surface);
-    return reinterpret_cast<std::uint32_t*>(data + row * stride);
+bool DeferredLayer::fits(const GroundLayer& layer, cairo_surface_t* target) {
+    return cairo_surface_get_type(target) == CAIRO_SURFACE_TYPE_IMAGE &&
+           cairo_image_surface_get_format(target) == CAIRO_FORMAT_ARGB32 &&
+           cairo_image_surface_get_data(target) != nullptr &&
+           layer.width() == cairo_image_surface_get_width(target) &&
+           layer.height() == cairo_image_surface_get_height(target);
 }
 
 bool DeferredLayer::owes(int row) const {
@@ -38,17 +30,17 @@ bool DeferredLayer::owes(int row) const {
            owed_[static_cast<std::size_t>(row - box_.y)];
 }
 
-const std::uint32_t* DeferredLayer::take(int row, int left, int right) {
+std::optional<GroundPixels> DeferredLayer::take(int row, int left, int right) {
     if (!owes(row)) {
-        return nullptr;
+        return std::nullopt;
     }
     if (left != box_.x || right != box_.x + box_.width) {
         settle(row);
-        return nullptr;
+        return std::nullopt;
     }
     owed_[static_cast<std::size_t>(row - box_.y)] = false;
     --owedRows_;
-    return rowOf(layer_, row) + left;
+    return layer_->row(row, left);
 }
 
 void DeferredLayer::settle(int row) {
@@ -63,8 +55,10 @@ void DeferredLayer::settle(int row) {
 }
 
 void DeferredLayer::copyRow(int row) {
-    std::memcpy(rowOf(target_, row) + box_.x, rowOf(layer_, row) + box_.x,
-                static_cast<std::size_t>(box_.width) * 4);
+    unsigned char* data = cairo_image_surface_get_data(target_);
+    const std::ptrdiff_t stride = cairo_image_surface_get_stride(target_);
+    layer_->copyRow(row, box_.x, box_.width,
+                    reinterpret_cast<std::uint32_t*>(data + row * stride) + box_.x);
 }
 
 void DeferredLayer::settleAll() {

@@ -76,7 +76,7 @@ int fullyCovered(const unsigned char* cover, int count) {
 // One colour along the row, as a gradient across the rows gives, over `from` (the row's own
 // pixels or a layer's under them) into `pixels`: the fully covered pixels, nearly all of them,
 // take one source in integers only. `offsets` is the dither row from column 0, two tiles wide.
-void layRow(const std::uint32_t* from, std::uint32_t* pixels, const unsigned char* cover,
+void layRow(GroundPixels from, std::uint32_t* pixels, const unsigned char* cover,
             const std::int32_t* offsets, int firstColumn, int count, const GradientSpec& gradient,
             double s) {
     s = std::clamp(s, 0.0, 1.0);
@@ -88,7 +88,8 @@ void layRow(const std::uint32_t* from, std::uint32_t* pixels, const unsigned cha
         // At most one tile at a time, so that the offsets run on contiguously.
         while (i < end) {
             const int length = std::min(end - i, ditherTile);
-            blendRun(from + i, pixels + i, offsets + (firstColumn + i) % ditherTile, length, full);
+            blendRun(from.at(i), pixels + i, offsets + (firstColumn + i) % ditherTile, length,
+                     full);
             i += length;
         }
         if (i < count) {
@@ -194,14 +195,14 @@ void paintDitheredGradient(cairo_t* cairo, const GradientSpec& gradient,
             if (!gradient.extend && (rowPlace < 0 || rowPlace > 1)) {
                 return;
             }
-            const std::uint32_t* from = nullptr;
+            GroundPixels from{pixels + box.left, nullptr, 0};
             if (under && !cover) {
-                from = under->take(row, box.left, box.right);
+                from = under->take(row, box.left, box.right).value_or(from);
             } else if (under) {
                 under->settle(row);
             }
-            layRow(from ? from : pixels + box.left, pixels + box.left, cover, offsets, box.left,
-                   box.right - box.left, gradient, rowPlace);
+            layRow(from, pixels + box.left, cover, offsets, box.left, box.right - box.left,
+                   gradient, rowPlace);
             return;
         }
         if (under) {

@@ -4,6 +4,12 @@ namespace floodmark {
 
 namespace {
 
+// A packed ground's offsets and the colour they add to, as the vectorised loop reads them.
+struct NarrowPixels {
+    const std::uint16_t* __restrict offsets;
+    std::uint32_t base;
+};
+
 // Lays `source` over `count` pixels of `from` into `to` (the same pixels, or a layer's under
 // them), the i-th rounded with offsets[i]. Free of branches, so the compiler vectorises it.
 // Written once and compiled for both cases and both instruction sets below.
@@ -19,11 +25,34 @@ namespace {
     }
 }
 
-using BlendRun = void (*)(const std::uint32_t*, std::uint32_t*, const std::int32_t*, int,
-                          const GradientSource&);
+// The same over a packed ground, which is opaque: the alpha and each colour's share of the base
+// are the same for the whole run, and only the offsets are multiplied, which gives the same sums.
+[[gnu::always_inline]] inline void blendPackedBody(NarrowPixels from, std::uint32_t* to,
+                                                   const std::int32_t* __restrict offsets,
+                                                   int count, const GradientSource& source) {
+    const std::int32_t keep = source.keep;
+    const std::int32_t alphaByte = (255 * keep + source.alpha + 32768) >> 16;
+    auto share = [&](int shift, std::int32_t level) {
+        return static_cast<std::int32_t>((from.base >> shift) & 0xff) * keep + level + 32768;
+    };
+    const std::int32_t red = share(16, source.levels[0]);
+    const std::int32_t green = share(8, source.levels[1]);
+    const std::int32_t blue = share(0, source.levels[2]);
+    auto clamped = [&](std::int32_t sum) {
+        return static_cast<std::uint32_t>(std::min(std::max(sum >> 16, 0), alphaByte));
+    };
+    for (int i = 0; i < count; ++i) {
+        const std::int32_t value = from.offsets[i];
+        const std::int32_t dither = offsets[i];
+        to[i] = static_cast<std::uint32_t>(alphaByte) << 24 |
+                clamped((value >> 11) * keep + red + dither) << 16 |
+                clamped(((value >> 5) & 0x3f) * keep + green + dither) << 8 |
+                clamped((value & 0x1f) * keep + blue + dither);
+    }
+}
 
 // With AVX2, whose 32-bit multiplies take one instruction for eight pixels.
-[[gnu::target("avx2")]] void blendInPlaceAvx2(const std::uint32_t*, std::uint32_t* __restrict to,
+[[gnu::target("avx2")]] void blendInPlaceAvx2(std::uint32_t* __restrict to,
                                               const std::int32_t* __restrict offsets, int count,
                                               const GradientSource& source) {
     blendRunBody(to, to, offsets, count, source);
@@ -36,9 +65,14 @@ using BlendRun = void (*)(const std::uint32_t*, std::uint32_t*, const std::int32
     blendRunBody(from, to, offsets, count, source);
 }
 
-void blendInPlacePlain(const std::uint32_t*, std::uint32_t* __restrict to,
-                       const std::int32_t* __restrict offsets, int count,
-                       const GradientSource& source) {
+[[gnu::target("avx2")]] void blendPackedAvx2(NarrowPixels from, std::uint32_t* __restrict to,
+                                             const std::int32_t* __restrict offsets, int count,
+                                             const GradientSource& source) {
+    blendPackedBody(from, to, offsets, count, source);
+}
+
+void blendInPlacePlain(std::uint32_t* __restrict to, const std::int32_t* __restrict offsets,
+                       int count, const GradientSource& source) {
     blendRunBody(to, to, offsets, count, source);
 }
 
@@ -48,16 +82,30 @@ void blendAcrossPlain(const std::uint32_t* __restrict from, std::uint32_t* __res
     blendRunBody(from, to, offsets, count, source);
 }
 
+void blendPackedPlain(NarrowPixels from, std::uint32_t* __restrict to,
+                      const std::int32_t* __restrict offsets, int count,
+                      const GradientSource& source) {
+    blendPackedBody(from, to, offsets, count, source);
+}
+
 }  // namespace
 
-void blendRun(const std::uint32_t* from, std::uint32_t* to, const std::int32_t* offsets, int count,
+void blendRun(GroundPixels from, std::uint32_t* to, const std::int32_t* offsets, int count,
               const GradientSource& source) {
     // Chosen at the first call, not by the loader (an ifunc): the thread sanitizer's run-time
     // is not ready when the loader resolves one, and the program crashes before main.
     static const bool avx2 = __builtin_cpu_supports("avx2");
-    BlendRun chosen = from == to ? (avx2 ? blendInPlaceAvx2 : blendInPlacePlain)
-                                 : (avx2 ? blendAcrossAvx2 : blendAcrossPlain);
-    chosen(from, to, offsets, count, source);
+    if (from.narrow) {
+        const NarrowPixels pixels{from.narrow, from.base};
+        avx2 ? blendPackedAvx2(pixels, to, offsets, count, source)
+             : blendPackedPlain(pixels, to, offsets, count, source);
+    } else if (from.wide == to) {
+        avx2 ? blendInPlaceAvx2(to, offsets, count, source)
+             : blendInPlacePlain(to, offsets, count, source);
+    } else {
+        avx2 ? blendAcrossAvx2(from.wide, to, offsets, count, source)
+             : blendAcrossPlain(from.wide, to, offsets, count, source);
+    }
 }
 
 }  // namespace floodmark

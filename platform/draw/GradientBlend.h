@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/draw/DitheredGradient.h"
+#include "platform/draw/GroundPixels.h"
 
 #include <algorithm>
 #include <cmath>
@@ -70,7 +71,7 @@ struct GradientSource {
 
 // Lays `source` over `count` pixels of `from` into `to` (the same pixels, or a layer's under
 // them), the i-th rounded with offsets[i], vectorised for the processor it runs on.
-void blendRun(const std::uint32_t* from, std::uint32_t* to, const std::int32_t* offsets, int count,
+void blendRun(GroundPixels from, std::uint32_t* to, const std::int32_t* offsets, int count,
               const GradientSource& source);
 
 }  // namespace floodmark
