@@ -58,16 +58,17 @@ double place(const GradientSpec& gradient, double x, double y) {
     return length > 0 ? (dx * ex + dy * ey) / length : 0;
 }
 
-// How many of the first `count` coverage values are 255, eight at a time where it can.
-int fullyCovered(const unsigned char* cover, int count) {
+// How many of the first `count` coverage values are `value`, eight at a time where it can.
+int leadingRun(const unsigned char* cover, int count, unsigned char value) {
+    const std::uint64_t eightOfThem = std::uint64_t{value} * 0x0101010101010101u;
     int end = 0;
     for (std::uint64_t eight; end + 8 <= count; end += 8) {
         std::memcpy(&eight, cover + end, 8);
-        if (eight != ~std::uint64_t{0}) {
+        if (eight != eightOfThem) {
             break;
         }
     }
-    while (end < count && cover[end] == 255) {
+    while (end < count && cover[end] == value) {
         ++end;
     }
     return end;
@@ -84,7 +85,7 @@ void layRow(GroundPixels from, std::uint32_t* pixels, const unsigned char* cover
     full.update(gradient, s, 255);
     GradientSource partial;
     for (int i = 0; i < count;) {
-        const int end = cover ? i + fullyCovered(cover + i, count - i) : count;
+        const int end = cover ? i + leadingRun(cover + i, count - i, 255) : count;
         // At most one tile at a time, so that the offsets run on contiguously.
         while (i < end) {
             const int length = std::min(end - i, ditherTile);
@@ -92,15 +93,19 @@ void layRow(GroundPixels from, std::uint32_t* pixels, const unsigned char* cover
                      full);
             i += length;
         }
-        if (i < count) {
-            if (cover[i] > 0) {
-                partial.update(gradient, s, cover[i]);
-                pixels[i] = partial.over(from[i], offsets[(firstColumn + i) % ditherTile]);
-            } else {
-                pixels[i] = from[i];
-            }
-            ++i;
+        if (i == count) {
+            break;
         }
+        // The air above a crossing surface, most of such a row: the ground as it is.
+        const int bare = leadingRun(cover + i, count - i, 0);
+        if (bare > 0) {
+            from.at(i).copyTo(pixels + i, bare);
+            i += bare;
+            continue;
+        }
+        partial.update(gradient, s, cover[i]);
+        pixels[i] = partial.over(from[i], offsets[(firstColumn + i) % ditherTile]);
+        ++i;
     }
 }
 

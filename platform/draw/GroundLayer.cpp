@@ -1,7 +1,6 @@
 #include "platform/draw/GroundLayer.h"
 
 #include <algorithm>
-#include <cstring>
 #include <optional>
 
 namespace floodmark {
@@ -88,14 +87,7 @@ GroundPixels GroundLayer::row(int row, int left) const {
 }
 
 void GroundLayer::copyRow(int row, int left, int count, std::uint32_t* to) const {
-    const GroundPixels from = this->row(row, left);
-    if (from.wide) {
-        std::memcpy(to, from.wide, static_cast<std::size_t>(count) * 4);
-        return;
-    }
-    for (int i = 0; i < count; ++i) {
-        to[i] = from[i];
-    }
+    this->row(row, left).copyTo(to, count);
 }
 
 cairo_surface_t* GroundLayer::image(PixelRect box) const {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 
 namespace floodmark {
 
@@ -18,6 +19,19 @@ struct GroundPixels {
     std::uint32_t operator[](int i) const { return wide ? wide[i] : unpack(narrow[i], base); }
     GroundPixels at(int i) const {
         return wide ? GroundPixels{wide + i, nullptr, 0} : GroundPixels{nullptr, narrow + i, base};
+    }
+    // Writes the first `count` pixels to `to`; nothing to do when they are `to`'s own.
+    void copyTo(std::uint32_t* to, int count) const {
+        if (wide == to) {
+            return;
+        }
+        if (wide) {
+            std::memmove(to, wide, static_cast<std::size_t>(count) * 4);
+            return;
+        }
+        for (int i = 0; i < count; ++i) {
+            to[i] = unpack(narrow[i], base);
+        }
     }
 };
 
