@@ -86,12 +86,9 @@ void layRow(GroundPixels from, std::uint32_t* pixels, const unsigned char* cover
     GradientSource partial;
     for (int i = 0; i < count;) {
         const int end = cover ? i + leadingRun(cover + i, count - i, 255) : count;
-        // At most one tile at a time, so that the offsets run on contiguously.
-        while (i < end) {
-            const int length = std::min(end - i, ditherTile);
-            blendRun(from.at(i), pixels + i, offsets + (firstColumn + i) % ditherTile, length,
-                     full);
-            i += length;
+        if (i < end) {
+            blendRun(from.at(i), pixels + i, offsets, firstColumn + i, end - i, full);
+            i = end;
         }
         if (i == count) {
             break;

@@ -70,8 +70,9 @@ struct GradientSource {
 };
 
 // Lays `source` over `count` pixels of `from` into `to` (the same pixels, or a layer's under
-// them), the i-th rounded with offsets[i], vectorised for the processor it runs on.
-void blendRun(GroundPixels from, std::uint32_t* to, const std::int32_t* offsets, int count,
-              const GradientSource& source);
+// them), the i-th in column `column` + i, rounded with that column's offset in the dither row
+// `offsets` (ditherTileRow), vectorised for the processor it runs on.
+void blendRun(GroundPixels from, std::uint32_t* to, const std::int32_t* offsets, int column,
+              int count, const GradientSource& source);
 
 }  // namespace floodmark
